@@ -1,0 +1,118 @@
+// The JSON value: objects keep insertion order, numbers keep their kind
+// (unsigned 64-bit, negative signed 64-bit, binary64).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace zelq::json {
+
+enum class Type : std::uint8_t { Null, Bool, UInt, Int, Float, String, Array, Object };
+
+class Value;
+struct Member;
+using Array = std::vector<Value>;
+
+// Insertion-ordered map with unique keys. A repeated insert keeps the key's
+// first position and takes the new value.
+class Object {
+ public:
+  Object() = default;
+
+  std::size_t size() const { return members_.size(); }
+  bool empty() const { return members_.empty(); }
+  const std::vector<Member>& members() const { return members_; }
+  std::vector<Member>::const_iterator begin() const;
+  std::vector<Member>::const_iterator end() const;
+
+  const Value* find(std::string_view key) const;
+  Value* find(std::string_view key);
+  bool contains(std::string_view key) const { return find(key) != nullptr; }
+
+  // Returns true when the key was new.
+  bool insert(std::string key, Value value);
+  // Order-keeping removal; returns true when the key was present.
+  bool remove(std::string_view key);
+  void reserve(std::size_t n);
+
+ private:
+  std::size_t lookup(std::string_view key) const;  // npos when absent
+  void rebuild_index();
+  std::vector<Member> members_;
+  // Open-addressed table of member positions + 1 (0 = empty); only built
+  // once an object grows past a handful of members.
+  std::vector<std::uint32_t> index_;
+};
+
+class Value {
+ public:
+  Value() = default;
+  Value(std::nullptr_t) {}
+  explicit Value(bool b) : v_(b) {}
+  explicit Value(std::string s) : v_(std::move(s)) {}
+  explicit Value(const char* s) : v_(std::string(s)) {}
+  explicit Value(Array a) : v_(std::move(a)) {}
+  explicit Value(Object o) : v_(std::move(o)) {}
+  static Value from_u64(std::uint64_t u) { Value v; v.v_ = u; return v; }
+  // Non-negative values are held as unsigned, as the reader does.
+  static Value from_i64(std::int64_t i) {
+    Value v;
+    if (i >= 0) v.v_ = static_cast<std::uint64_t>(i); else v.v_ = Neg{i};
+    return v;
+  }
+  static Value from_double(double d) { Value v; v.v_ = d; return v; }
+
+  Type type() const { return static_cast<Type>(v_.index()); }
+  bool is_null() const { return type() == Type::Null; }
+  bool is_bool() const { return type() == Type::Bool; }
+  bool is_number() const { auto t = type(); return t == Type::UInt || t == Type::Int || t == Type::Float; }
+  bool is_string() const { return type() == Type::String; }
+  bool is_array() const { return type() == Type::Array; }
+  bool is_object() const { return type() == Type::Object; }
+
+  bool as_bool() const { return std::get<bool>(v_); }
+  std::uint64_t as_u64() const { return std::get<std::uint64_t>(v_); }
+  std::int64_t as_i64() const { return std::get<Neg>(v_).v; }
+  double as_double() const { return std::get<double>(v_); }
+  const std::string& as_string() const { return std::get<std::string>(v_); }
+  std::string& as_string() { return std::get<std::string>(v_); }
+  const Array& as_array() const { return std::get<Array>(v_); }
+  Array& as_array() { return std::get<Array>(v_); }
+  const Object& as_object() const { return std::get<Object>(v_); }
+  Object& as_object() { return std::get<Object>(v_); }
+
+  // Convenience lookups; nullptr unless this is an object holding the key.
+  const Value* get(std::string_view key) const;
+
+  friend bool operator==(const Value& a, const Value& b);
+
+ private:
+  struct Neg {
+    std::int64_t v;
+    friend bool operator==(Neg a, Neg b) { return a.v == b.v; }
+  };
+  std::variant<std::nullptr_t, bool, std::uint64_t, Neg, double, std::string, Array, Object> v_{nullptr};
+};
+
+struct Member {
+  std::string key;
+  Value value;
+};
+
+bool operator==(const Object& a, const Object& b);
+
+// Compact text, escaped the way the reference writer escapes.
+std::string to_string(const Value& v);
+void write_compact(const Value& v, std::string& out);
+void write_string(std::string_view s, std::string& out);
+// Shortest round-trip float text as the reference writer forms it ("1.0", "1e100").
+void write_float(double d, std::string& out);
+
+// Structured debug form: Null, Bool(true), Number(1), String("a"), Array [..], Object {..}.
+std::string debug_string(const Value& v);
+
+}  // namespace zelq::json
