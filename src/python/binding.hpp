@@ -1,0 +1,267 @@
+// The thin layer between the interpreter and the core: owned references,
+// method rows, argument matching and conversion, error raising.
+//
+// A method is one declaration:
+//
+//   constexpr Param kHashParams[] = {{"json_str", PType::Str}};
+//   PyObject* content_hash(PyObject*, const Args& a) { ... a.str(0) ... }
+//   constexpr MethodSpec kContentHash{"ZelqCanonicalizer", "content_hash",
+//       Kind::Static, kHashParams, content_hash,
+//       "content_hash(json_str)\n--\n\nSHA-256 over ..."};
+//   ... method_def<kContentHash>() in the class's PyMethodDef table.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/error.hpp"
+
+namespace zelq::py {
+
+// Owned strong reference.
+class Ref {
+ public:
+  Ref() = default;
+  explicit Ref(PyObject* p) : p_(p) {}  // steals
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+  Ref(Ref&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
+  Ref& operator=(Ref&& o) noexcept {
+    if (this != &o) { Py_XDECREF(p_); p_ = o.p_; o.p_ = nullptr; }
+    return *this;
+  }
+  ~Ref() { Py_XDECREF(p_); }
+  PyObject* get() const { return p_; }
+  PyObject* release() { PyObject* p = p_; p_ = nullptr; return p; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  PyObject* p_ = nullptr;
+};
+
+enum class Kind : std::uint8_t { Static, StaticNoArgs, Instance, InstanceNoArgs };
+
+enum class PType : std::uint8_t { Str, Bytes, Int, Bool, StrList };
+
+enum class Need : std::uint8_t {
+  Required,  // must be given, must not be None
+  Optional,  // may be omitted; None counts as omitted
+  OrNone,    // must be given, may be None
+};
+
+struct Param {
+  const char* name;
+  PType type;
+  Need need = Need::Required;
+};
+
+// Converted arguments in parameter order. Text views point into the
+// argument objects, which the caller's tuple keeps alive for the call.
+class Args {
+ public:
+  std::string_view str(std::size_t i) const { return *strs_[i]; }
+  std::optional<std::string_view> opt_str(std::size_t i) const { return strs_[i]; }
+  std::string_view bytes(std::size_t i) const { return *strs_[i]; }
+  std::optional<std::int64_t> opt_int(std::size_t i) const { return ints_[i]; }
+  std::optional<bool> opt_bool(std::size_t i) const {
+    if (!ints_[i]) return std::nullopt;
+    return *ints_[i] != 0;
+  }
+  const std::optional<std::vector<std::string_view>>& opt_str_list(std::size_t i) const { return lists_[i]; }
+
+ private:
+  friend struct ArgsBuilder;
+  std::vector<std::optional<std::string_view>> strs_;
+  std::vector<std::optional<std::int64_t>> ints_;
+  std::vector<std::optional<std::vector<std::string_view>>> lists_;
+};
+
+// Returns a new reference, or nullptr with the interpreter's exception set.
+using Impl = PyObject* (*)(PyObject* self, const Args& args);
+using NoArgsImpl = PyObject* (*)(PyObject* self);
+
+struct MethodSpec {
+  const char* cls;
+  const char* name;
+  Kind kind;
+  std::span<const Param> params;
+  Impl impl;
+  const char* doc;
+  NoArgsImpl noargs = nullptr;  // for the *NoArgs kinds
+};
+
+struct GetterSpec {
+  const char* name;
+  NoArgsImpl get;
+  const char* doc;
+};
+
+// Matches and converts arguments; on failure the exception is set and
+// nullopt returned.
+std::optional<Args> extract_args(const MethodSpec& spec, PyObject* args, PyObject* kwargs);
+
+// Any C++ exception escaping a method ends here: it becomes the panic
+// exception (derived from BaseException), never a crash of the host.
+PyObject* raise_panic(const char* what);
+
+template <const MethodSpec& S>
+PyObject* entry_with_args(PyObject* self, PyObject* args, PyObject* kwargs) {
+  try {
+    auto a = extract_args(S, args, kwargs);
+    if (!a) return nullptr;
+    return S.impl(self, *a);
+  } catch (const std::exception& e) {
+    return raise_panic(e.what());
+  } catch (...) {
+    return raise_panic("unknown internal failure");
+  }
+}
+
+template <const MethodSpec& S>
+PyObject* entry_no_args(PyObject* self, PyObject*) {
+  try {
+    return S.noargs(self);
+  } catch (const std::exception& e) {
+    return raise_panic(e.what());
+  } catch (...) {
+    return raise_panic("unknown internal failure");
+  }
+}
+
+template <const MethodSpec& S>
+constexpr PyMethodDef method_def() {
+  if constexpr (S.kind == Kind::StaticNoArgs || S.kind == Kind::InstanceNoArgs) {
+    return PyMethodDef{S.name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&entry_no_args<S>)),
+                       METH_NOARGS | (S.kind == Kind::StaticNoArgs ? METH_STATIC : 0), S.doc};
+  } else {
+    return PyMethodDef{S.name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&entry_with_args<S>)),
+                       METH_VARARGS | METH_KEYWORDS | (S.kind == Kind::Static ? METH_STATIC : 0), S.doc};
+  }
+}
+
+template <const GetterSpec& G>
+PyObject* getter_entry(PyObject* self, void*) {
+  try {
+    return G.get(self);
+  } catch (const std::exception& e) {
+    return raise_panic(e.what());
+  } catch (...) {
+    return raise_panic("unknown internal failure");
+  }
+}
+
+template <const GetterSpec& G>
+constexpr PyGetSetDef getter_def() {
+  return PyGetSetDef{G.name, &getter_entry<G>, nullptr, G.doc, nullptr};
+}
+
+// ---- results -------------------------------------------------------------
+PyObject* to_str(std::string_view s);
+PyObject* to_bytes(std::string_view b);
+PyObject* none();
+PyObject* true_();
+
+// ---- errors --------------------------------------------------------------
+enum class Exc : std::uint8_t {
+  SsrfRejected,
+  DidResolutionError,
+  InvalidLogProof,
+  ImmutableField,
+  InvalidLifecycleTransition,
+  InvalidWitnessCosignature,
+};
+inline constexpr int kExcCount = 6;
+
+// The module's exception type (borrowed; created once per process).
+PyObject* exception_type(Exc e);
+
+// Raise `type` with `msg`; returns nullptr for `return raise(...)`.
+PyObject* raise(PyObject* type, std::string_view msg);
+PyObject* raise_value_error(std::string_view msg);
+PyObject* raise_runtime_error(std::string_view msg);
+// The general mapping of a ZelqError to an exception.
+PyObject* raise_zelq(const ZelqError& e);
+// DidResolutionError / SsrfRejected carrying a `reason` attribute.
+PyObject* raise_with_reason(std::string_view msg, std::string_view reason);
+PyObject* raise_ssrf(std::string_view msg, std::string_view reason);
+
+// ---- classes -------------------------------------------------------------
+enum class Cls : std::uint8_t {
+  ZelqProducer,
+  ZelqP256Producer,
+  ZelqVerifier,
+  ZelqCanonicalizer,
+  ZelqMerkle,
+  ZelqSsrfPolicy,
+  ZelqDid,
+  ZelqDidDocument,
+};
+inline constexpr int kClsCount = 8;
+
+// The class's type object (borrowed; created once per process), or nullptr
+// with an exception set.
+PyObject* class_type(Cls c);
+
+// What each class file provides: its spec, built from its method and getter
+// tables. Defined in the class's own file.
+PyType_Spec* producer_spec();
+PyType_Spec* p256_producer_spec();
+PyType_Spec* verifier_spec();
+PyType_Spec* canonicalizer_spec();
+PyType_Spec* merkle_spec();
+PyType_Spec* ssrf_policy_spec();
+PyType_Spec* did_spec();
+PyType_Spec* did_document_spec();
+
+}  // namespace zelq::py
+
+namespace zelq::py {
+
+// Instances of the classes with a payload: the object header, then an owned
+// payload. The payload's destructor wipes any secret it holds.
+template <class T>
+struct Instance {
+  PyObject_HEAD
+  T* payload;
+};
+
+template <class T>
+PyObject* make_instance(Cls c, std::unique_ptr<T> payload) {
+  PyObject* type = class_type(c);
+  if (!type) return nullptr;
+  auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(reinterpret_cast<PyTypeObject*>(type), Py_tp_alloc));
+  PyObject* obj = alloc(reinterpret_cast<PyTypeObject*>(type), 0);
+  if (!obj) return nullptr;
+  reinterpret_cast<Instance<T>*>(obj)->payload = payload.release();
+  return obj;
+}
+
+template <class T>
+const T& payload_of(PyObject* self) {
+  return *reinterpret_cast<Instance<T>*>(self)->payload;
+}
+
+template <class T>
+void dealloc_instance(PyObject* self) {
+  std::unique_ptr<T> owned(reinterpret_cast<Instance<T>*>(self)->payload);
+  reinterpret_cast<Instance<T>*>(self)->payload = nullptr;
+  owned.reset();
+  PyTypeObject* type = Py_TYPE(self);
+  auto free_fn = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+  free_fn(self);
+  Py_DECREF(reinterpret_cast<PyObject*>(type));
+}
+
+// Dealloc for the classes without a payload.
+void dealloc_plain(PyObject* self);
+
+}  // namespace zelq::py
