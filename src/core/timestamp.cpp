@@ -1,0 +1,362 @@
+#include "core/timestamp.hpp"
+
+#include <array>
+#include <chrono>
+
+namespace zelq {
+
+namespace {
+
+constexpr std::uint32_t kNanosPerSec = 1'000'000'000u;
+
+// Days since 1970-01-01 of a proleptic Gregorian date (any year that the
+// kept range allows; no intermediate value comes near overflow).
+constexpr std::int64_t days_from_civil(std::int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2 ? 1 : 0;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const std::int64_t yoe = y - era * 400;
+  const std::int64_t mp = m > 2 ? m - 3 : m + 9;
+  const std::int64_t doy = (153 * mp + 2) / 5 + d - 1;
+  const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+struct Civil {
+  std::int64_t year;
+  unsigned month;
+  unsigned day;
+};
+
+constexpr Civil civil_from_days(std::int64_t z) {
+  z += 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t doe = z - era * 146097;
+  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::int64_t mp = (5 * doy + 2) / 153;
+  const auto d = static_cast<unsigned>(doy - (153 * mp + 2) / 5 + 1);
+  const auto m = static_cast<unsigned>(mp < 10 ? mp + 3 : mp - 9);
+  return {yoe + era * 400 + (m <= 2 ? 1 : 0), m, d};
+}
+
+constexpr bool is_leap_year(std::int64_t y) { return y % 4 == 0 && (y % 100 != 0 || y % 400 == 0); }
+
+constexpr unsigned days_in_month(std::int64_t y, unsigned m) {
+  constexpr std::array<unsigned, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && is_leap_year(y) ? 29 : kDays[m - 1];
+}
+
+constexpr std::int64_t kMinDays = days_from_civil(UtcTime::kMinYear, 1, 1);
+constexpr std::int64_t kMaxDays = days_from_civil(UtcTime::kMaxYear, 12, 31);
+
+constexpr std::int64_t floor_div(std::int64_t a, std::int64_t b) {
+  const std::int64_t q = a / b;
+  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+}  // namespace
+
+// ---- UtcTime -----------------------------------------------------------------
+
+std::optional<UtcTime> UtcTime::make(std::int64_t days, std::int64_t secs, std::uint32_t nanos) {
+  // `secs` may run past either end of the day (an offset was applied).
+  days += floor_div(secs, 86400);
+  secs -= floor_div(secs, 86400) * 86400;
+  if (days < kMinDays || days > kMaxDays) return std::nullopt;
+  return UtcTime(days, static_cast<std::uint32_t>(secs), nanos);
+}
+
+std::optional<UtcTime> UtcTime::from_civil(std::int64_t year, unsigned month, unsigned day, unsigned hour,
+                                           unsigned minute, unsigned second, std::uint32_t nanos) {
+  if (year < kMinYear || year > kMaxYear || month < 1 || month > 12 || day < 1 ||
+      day > days_in_month(year, month) || hour > 23 || minute > 59 || second > 60 || nanos >= kNanosPerSec) {
+    return std::nullopt;
+  }
+  if (second == 60) {
+    second = 59;
+    nanos += kNanosPerSec;
+  }
+  return make(days_from_civil(year, month, day), hour * 3600 + minute * 60 + second, nanos);
+}
+
+std::optional<UtcTime> UtcTime::from_unix(std::int64_t secs, std::uint32_t nanos) {
+  if (nanos >= kNanosPerSec) return std::nullopt;
+  return make(floor_div(secs, 86400), secs - floor_div(secs, 86400) * 86400, nanos);
+}
+
+std::optional<UtcTime> UtcTime::from_unix_millis(std::int64_t millis) {
+  const std::int64_t secs = floor_div(millis, 1000);
+  return from_unix(secs, static_cast<std::uint32_t>(millis - secs * 1000) * 1'000'000u);
+}
+
+UtcTime UtcTime::now() {
+  using namespace std::chrono;
+  const auto ns = duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
+  const std::int64_t secs = floor_div(ns, kNanosPerSec);
+  // The clock of any real machine is far inside the kept range.
+  return *from_unix(secs, static_cast<std::uint32_t>(ns - secs * kNanosPerSec));
+}
+
+std::int64_t UtcTime::year() const { return civil_from_days(days_).year; }
+unsigned UtcTime::month() const { return civil_from_days(days_).month; }
+unsigned UtcTime::day() const { return civil_from_days(days_).day; }
+
+// ---- reading -------------------------------------------------------------------
+
+std::string_view time_parse_message(TimeParseError e) {
+  static constexpr std::array<std::string_view, 7> kTexts = {
+      "input is out of range",
+      "no possible date and time matching input",
+      "input is not enough for unique date and time",
+      "input contains invalid characters",
+      "premature end of input",
+      "trailing input",
+      "bad or unsupported format string",
+  };
+  return kTexts[static_cast<std::size_t>(e)];
+}
+
+namespace {
+
+using TP = Result<std::uint32_t, TimeParseError>;
+
+bool ascii_digit(char c) { return c >= '0' && c <= '9'; }
+
+// A cursor that fails the way the reference date-time reader fails: a field
+// with too few bytes left is "premature end", a wrong byte is "invalid", a
+// well-formed field with an impossible value is "out of range".
+class Scanner {
+ public:
+  explicit Scanner(std::string_view s) : s_(s) {}
+
+  // min..max ASCII digits (max <= 9, so the value fits).
+  TP number(std::size_t min, std::size_t max) {
+    if (s_.size() < min) return fail(TimeParseError::TooShort);
+    std::uint32_t n = 0;
+    std::size_t i = 0;
+    for (; i < max && i < s_.size(); ++i) {
+      if (!ascii_digit(s_[i])) {
+        if (i < min) return fail(TimeParseError::Invalid);
+        break;
+      }
+      n = n * 10 + static_cast<std::uint32_t>(s_[i] - '0');
+    }
+    s_.remove_prefix(i);
+    return n;
+  }
+
+  TP field(std::size_t width, std::uint32_t lo, std::uint32_t hi) {
+    auto r = number(width, width);
+    if (r && (*r < lo || *r > hi)) return fail(TimeParseError::OutOfRange);
+    return r;
+  }
+
+  Result<void, TimeParseError> byte(char c) {
+    if (s_.empty()) return fail(TimeParseError::TooShort);
+    if (s_.front() != c) return fail(TimeParseError::Invalid);
+    s_.remove_prefix(1);
+    return {};
+  }
+
+  // "." then 1..9 digits scaled to nanoseconds; further digits are skipped.
+  TP fraction() {
+    const std::size_t before = s_.size();
+    auto r = number(1, 9);
+    if (!r) return r;
+    static constexpr std::array<std::uint32_t, 10> kScale = {0,         100'000'000, 10'000'000, 1'000'000, 100'000,
+                                                             10'000,    1'000,       100,        10,        1};
+    const std::uint32_t nanos = *r * kScale[before - s_.size()];
+    while (!s_.empty() && ascii_digit(s_.front())) s_.remove_prefix(1);
+    return nanos;
+  }
+
+  // "Z", "z", or sign HH ":" MM; seconds east of UTC.
+  Result<std::int32_t, TimeParseError> offset() {
+    if (s_.empty()) return fail(TimeParseError::TooShort);
+    if (s_.front() == 'Z' || s_.front() == 'z') {
+      s_.remove_prefix(1);
+      return 0;
+    }
+    bool negative;
+    if (s_.front() == '+') {
+      negative = false;
+      s_.remove_prefix(1);
+    } else if (s_.front() == '-') {
+      negative = true;
+      s_.remove_prefix(1);
+    } else if (s_.starts_with("\xE2\x88\x92")) {  // U+2212 MINUS SIGN
+      negative = true;
+      s_.remove_prefix(3);
+    } else {
+      return fail(TimeParseError::Invalid);
+    }
+    if (s_.size() < 2) return fail(TimeParseError::TooShort);
+    if (!ascii_digit(s_[0]) || !ascii_digit(s_[1])) return fail(TimeParseError::Invalid);
+    const int hours = (s_[0] - '0') * 10 + (s_[1] - '0');
+    s_.remove_prefix(2);
+    auto colon = byte(':');
+    if (!colon) return fail(colon.error());
+    if (s_.size() < 2) return fail(TimeParseError::TooShort);
+    if (!ascii_digit(s_[1])) return fail(TimeParseError::Invalid);
+    if (s_[0] >= '6' && s_[0] <= '9') return fail(TimeParseError::OutOfRange);
+    if (s_[0] < '0' || s_[0] > '5') return fail(TimeParseError::Invalid);
+    const int minutes = (s_[0] - '0') * 10 + (s_[1] - '0');
+    s_.remove_prefix(2);
+    const int secs = hours * 3600 + minutes * 60;
+    if (secs > (23 * 60 + 59) * 60) return fail(TimeParseError::OutOfRange);
+    return negative ? -secs : secs;
+  }
+
+  std::string_view rest() const { return s_; }
+  void skip(std::size_t n) { s_.remove_prefix(n); }
+
+ private:
+  std::string_view s_;
+};
+
+#define ZELQ_TIME_TRY(var, expr)                    \
+  auto var##_r = (expr);                            \
+  if (!var##_r) return fail(var##_r.error());       \
+  auto var = *var##_r
+
+}  // namespace
+
+Result<UtcTime, TimeParseError> parse_rfc3339(std::string_view text) {
+  Scanner sc(text);
+  ZELQ_TIME_TRY(year, sc.number(4, 4));
+  ZELQ_TRY(sc.byte('-'));
+  ZELQ_TIME_TRY(month, sc.field(2, 1, 12));
+  ZELQ_TRY(sc.byte('-'));
+  ZELQ_TIME_TRY(day, sc.field(2, 1, 31));
+  if (sc.rest().empty()) return fail(TimeParseError::TooShort);
+  const char sep = sc.rest().front();
+  if (sep != 'T' && sep != 't' && sep != ' ') return fail(TimeParseError::Invalid);
+  sc.skip(1);
+  ZELQ_TIME_TRY(hour, sc.field(2, 0, 23));
+  ZELQ_TRY(sc.byte(':'));
+  ZELQ_TIME_TRY(minute, sc.field(2, 0, 59));
+  ZELQ_TRY(sc.byte(':'));
+  ZELQ_TIME_TRY(second, sc.field(2, 0, 60));
+  std::uint32_t nanos = 0;
+  if (sc.rest().starts_with('.')) {
+    sc.skip(1);
+    ZELQ_TIME_TRY(frac, sc.fraction());
+    nanos = frac;
+  }
+  ZELQ_TIME_TRY(offset, sc.offset());
+  if (!sc.rest().empty()) return fail(TimeParseError::TooLong);
+
+  // All fields are in range; only the day of the month can still be wrong.
+  auto local = UtcTime::from_civil(year, month, day, hour, minute, second, nanos);
+  if (!local) return fail(TimeParseError::OutOfRange);
+  // A four-digit year moved by less than a day stays far inside the kept
+  // range; the check stays for the type's sake.
+  auto utc = local->minus_offset(offset);
+  if (!utc) return fail(TimeParseError::Impossible);
+  return *utc;
+}
+
+// ---- writing -------------------------------------------------------------------
+
+namespace {
+
+void put_digits(std::string& out, std::uint64_t v, int width) {
+  char buf[24];
+  int n = 0;
+  do {
+    buf[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  for (int i = n; i < width; ++i) out += '0';
+  while (n > 0) out += buf[--n];
+}
+
+}  // namespace
+
+std::string format_rfc3339_millis(const UtcTime& t) {
+  std::string out;
+  out.reserve(24);
+  const Civil c = civil_from_days(floor_div(t.unix_seconds(), 86400));
+  if (c.year >= 0 && c.year <= 9999) {
+    put_digits(out, static_cast<std::uint64_t>(c.year), 4);
+  } else {
+    out += c.year < 0 ? '-' : '+';
+    put_digits(out, static_cast<std::uint64_t>(c.year < 0 ? -c.year : c.year), 4);
+  }
+  out += '-';
+  put_digits(out, c.month, 2);
+  out += '-';
+  put_digits(out, c.day, 2);
+  out += 'T';
+  put_digits(out, t.hour(), 2);
+  out += ':';
+  put_digits(out, t.minute(), 2);
+  out += ':';
+  put_digits(out, t.second() + (t.is_leap_second() ? 1 : 0), 2);
+  out += '.';
+  put_digits(out, t.nanos() % kNanosPerSec / 1'000'000u, 3);
+  out += 'Z';
+  return out;
+}
+
+void format_rfc3339_millis(const UtcTime& t, std::string& json_out) {
+  json_out += '"';
+  json_out += format_rfc3339_millis(t);
+  json_out += '"';
+}
+
+json::Value rfc3339_millis_value(const UtcTime& t) { return json::Value(format_rfc3339_millis(t)); }
+
+// ---- canonical tests -------------------------------------------------------------
+
+bool is_canonical_ms_timestamp(std::string_view text) {
+  // The fixed positions and the strict grammar together leave only the
+  // canonical shape; the parse proves that the date and time exist.
+  return text.size() == 24 && text[10] == 'T' && text[19] == '.' && text[23] == 'Z' && ascii_digit(text[20]) &&
+         ascii_digit(text[21]) && ascii_digit(text[22]) && parse_rfc3339(text).ok();
+}
+
+std::optional<UtcTime> parse_canonical_ms_timestamp(std::string_view text) {
+  auto t = parse_rfc3339(text);
+  if (!t || format_rfc3339_millis(*t) != text) return std::nullopt;
+  return *t;
+}
+
+// ---- truncation ------------------------------------------------------------------
+
+namespace {
+
+json::Value truncate_string(const std::string& s) {
+  auto t = parse_rfc3339(s);
+  // Not a date-time, or already whole milliseconds: kept exactly as written.
+  if (!t || t->nanos() % 1'000'000u == 0) return json::Value(s);
+  auto truncated = UtcTime::from_unix_millis(t->unix_millis());
+  if (!truncated) return json::Value(s);  // unreachable for four-digit years
+  return rfc3339_millis_value(*truncated);
+}
+
+}  // namespace
+
+// Recursion is bounded by the depth of the value, which the JSON reader caps.
+json::Value truncate_timestamps_ms(const json::Value& v) {
+  switch (v.type()) {
+    case json::Type::Object: {
+      json::Object out;
+      out.reserve(v.as_object().size());
+      for (const auto& m : v.as_object()) out.insert(m.key, truncate_timestamps_ms(m.value));
+      return json::Value(std::move(out));
+    }
+    case json::Type::Array: {
+      json::Array out;
+      out.reserve(v.as_array().size());
+      for (const auto& e : v.as_array()) out.push_back(truncate_timestamps_ms(e));
+      return json::Value(std::move(out));
+    }
+    case json::Type::String:
+      return truncate_string(v.as_string());
+    default:
+      return v;
+  }
+}
+
+}  // namespace zelq
