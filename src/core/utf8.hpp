@@ -1,0 +1,16 @@
+// UTF-8 well-formedness, for the few places where bytes that should be text
+// are handed to the host.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace zelq {
+
+// Length of the longest well-formed prefix (the whole size when valid).
+std::size_t utf8_valid_up_to(std::string_view s);
+// The text with each maximal ill-formed subsequence replaced by U+FFFD.
+std::string utf8_lossy(std::string_view s);
+
+}  // namespace zelq
