@@ -394,10 +394,100 @@ PResult<Value> Reader::parse_value() {
   }
 }
 
-PResult<void> Reader::skip_value() {
-  auto v = parse_value();
-  if (!v) return fail(std::move(v).error());
+PResult<void> Reader::skip_number() {
+  if (peek() == '-') ++i_;
+  if (i_ >= s_.size()) return fail(error(kEofValue));
+  char c = s_[i_++];
+  if (c == '0') {
+    if (is_digit(peek())) return fail(peek_error(kInvalidNumber));
+  } else if (c >= '1' && c <= '9') {
+    while (is_digit(peek())) ++i_;
+  } else {
+    return fail(error(kInvalidNumber));
+  }
+  if (peek() == '.') {
+    ++i_;
+    if (!is_digit(peek())) return fail(peek() < 0 ? peek_error(kEofValue) : peek_error(kInvalidNumber));
+    while (is_digit(peek())) ++i_;
+  }
+  if (peek() == 'e' || peek() == 'E') {
+    ++i_;
+    if (peek() == '+' || peek() == '-') ++i_;
+    if (i_ >= s_.size()) return fail(error(kEofValue));
+    if (!is_digit(s_[i_++])) return fail(error(kInvalidNumber));
+    while (is_digit(peek())) ++i_;
+  }
   return {};
+}
+
+// Skips one value without building it. Its messages differ from
+// parse_value's in places (a comma before a closing bracket is "expected
+// value" here), as the reference reader's skipping does; numbers are only
+// checked for form, not range.
+PResult<void> Reader::skip_value() {
+  std::string frames;  // open brackets, innermost last
+  for (;;) {
+    int c = peek_ws();
+    bool opened = false;
+    switch (c) {
+      case -1: return fail(peek_error(kEofValue));
+      case 'n': ++i_; ZELQ_TRY(parse_ident("ull")); break;
+      case 't': ++i_; ZELQ_TRY(parse_ident("rue")); break;
+      case 'f': ++i_; ZELQ_TRY(parse_ident("alse")); break;
+      case '"': {
+        ++i_;
+        auto str = parse_string_body();
+        if (!str) return fail(std::move(str).error());
+        break;
+      }
+      case '[': case '{':
+        ZELQ_TRY(enter());
+        ++i_;
+        frames.push_back(static_cast<char>(c));
+        opened = true;
+        break;
+      default:
+        if (c == '-' || is_digit(c)) {
+          ZELQ_TRY(skip_number());
+          break;
+        }
+        return fail(peek_error(kExpectedValue));
+    }
+    bool accept_comma = !opened;
+    if (!opened && frames.empty()) return {};
+    // Close every container that ends here; stop at a comma or a new element.
+    for (;;) {
+      int p = peek_ws();
+      char frame = frames.back();
+      if (p == ',' && accept_comma) {
+        ++i_;
+        break;
+      }
+      if ((p == ']' && frame == '[') || (p == '}' && frame == '{')) {
+        ++i_;
+        leave();
+        frames.pop_back();
+        if (frames.empty()) return {};
+        accept_comma = true;
+        continue;
+      }
+      if (p < 0) return fail(peek_error(frame == '[' ? kEofList : kEofObject));
+      if (accept_comma) return fail(peek_error(frame == '[' ? kListCommaOrEnd : kObjectCommaOrEnd));
+      break;
+    }
+    if (frames.back() == '{') {
+      int p = peek_ws();
+      if (p < 0) return fail(peek_error(kEofObject));
+      if (p != '"') return fail(peek_error(kKeyMustBeString));
+      ++i_;
+      auto key = parse_string_body();
+      if (!key) return fail(std::move(key).error());
+      p = peek_ws();
+      if (p < 0) return fail(peek_error(kEofObject));
+      if (p != ':') return fail(peek_error(kExpectedColon));
+      ++i_;
+    }
+  }
 }
 
 PResult<void> Reader::end() {

@@ -64,6 +64,7 @@ class Reader {
   PResult<Value> parse_integer(bool positive, std::size_t start);
   PResult<Value> parse_float_tail(bool positive, std::size_t start);
   PResult<void> parse_ident(const char* rest);
+  PResult<void> skip_number();
   PResult<void> parse_unicode_escape(std::string& out);
   PResult<unsigned> decode_hex_escape();
 
