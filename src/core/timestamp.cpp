@@ -49,10 +49,10 @@ constexpr unsigned days_in_month(std::int64_t y, unsigned m) {
 constexpr std::int64_t kMinDays = days_from_civil(UtcTime::kMinYear, 1, 1);
 constexpr std::int64_t kMaxDays = days_from_civil(UtcTime::kMaxYear, 12, 31);
 
-constexpr std::int64_t floor_div(std::int64_t a, std::int64_t b) {
-  const std::int64_t q = a / b;
-  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
-}
+// Floor division and its non-negative remainder for b > 0, without forming
+// q * b (which overflows at the ends of the range).
+constexpr std::int64_t floor_div(std::int64_t a, std::int64_t b) { return a / b - (a % b < 0 ? 1 : 0); }
+constexpr std::int64_t floor_mod(std::int64_t a, std::int64_t b) { return a % b + (a % b < 0 ? b : 0); }
 
 }  // namespace
 
@@ -61,7 +61,7 @@ constexpr std::int64_t floor_div(std::int64_t a, std::int64_t b) {
 std::optional<UtcTime> UtcTime::make(std::int64_t days, std::int64_t secs, std::uint32_t nanos) {
   // `secs` may run past either end of the day (an offset was applied).
   days += floor_div(secs, 86400);
-  secs -= floor_div(secs, 86400) * 86400;
+  secs = floor_mod(secs, 86400);
   if (days < kMinDays || days > kMaxDays) return std::nullopt;
   return UtcTime(days, static_cast<std::uint32_t>(secs), nanos);
 }
@@ -81,20 +81,18 @@ std::optional<UtcTime> UtcTime::from_civil(std::int64_t year, unsigned month, un
 
 std::optional<UtcTime> UtcTime::from_unix(std::int64_t secs, std::uint32_t nanos) {
   if (nanos >= kNanosPerSec) return std::nullopt;
-  return make(floor_div(secs, 86400), secs - floor_div(secs, 86400) * 86400, nanos);
+  return make(floor_div(secs, 86400), floor_mod(secs, 86400), nanos);
 }
 
 std::optional<UtcTime> UtcTime::from_unix_millis(std::int64_t millis) {
-  const std::int64_t secs = floor_div(millis, 1000);
-  return from_unix(secs, static_cast<std::uint32_t>(millis - secs * 1000) * 1'000'000u);
+  return from_unix(floor_div(millis, 1000), static_cast<std::uint32_t>(floor_mod(millis, 1000)) * 1'000'000u);
 }
 
 UtcTime UtcTime::now() {
   using namespace std::chrono;
   const auto ns = duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
-  const std::int64_t secs = floor_div(ns, kNanosPerSec);
-  // The clock of any real machine is far inside the kept range.
-  return *from_unix(secs, static_cast<std::uint32_t>(ns - secs * kNanosPerSec));
+  // 64-bit nanoseconds reach only a few centuries from 1970: always in range.
+  return *from_unix(floor_div(ns, kNanosPerSec), static_cast<std::uint32_t>(floor_mod(ns, kNanosPerSec)));
 }
 
 std::int64_t UtcTime::year() const { return civil_from_days(days_).year; }

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "core/json_reader.hpp"
 #include "core/timestamp.hpp"
 
 namespace zelq {
@@ -52,51 +51,30 @@ TEST(Rfc3339, RefusedForms) {
   } cases[] = {
       {"", E::TooShort},
       {"hello", E::Invalid},
-      {"now", E::TooShort},
       {"2024-05-01", E::TooShort},
-      {"2024-05-01T", E::TooShort},
       {"2024-05-01X12:00:00Z", E::Invalid},
-      {"2024/05/01T12:00:00Z", E::Invalid},
       {"20240-05-01T12:00:00Z", E::Invalid},
       {"2024-5-01T12:00:00Z", E::Invalid},
       {"\xEF\xBC\x92\xEF\xBC\x90\xEF\xBC\x92\xEF\xBC\x94-05-01T12:00:00Z", E::Invalid},  // full-width digits
-      {"\xD9\xA2\xD9\xA0\xD9\xA2\xD9\xA4-05-01T12:00:00Z", E::Invalid},               // Arabic-Indic digits
-      {"2024-00-01T12:00:00Z", E::OutOfRange},
-      {"2024-13-01T12:00:00Z", E::OutOfRange},
-      {"2024-13-01Tgarbage", E::OutOfRange},
+      {"2024-13-01Tgarbage", E::OutOfRange},  // a field out of range ends the reading at once
       {"2024-05-00T12:00:00Z", E::OutOfRange},
-      {"2024-05-32T12:00:00Z", E::OutOfRange},
       {"2024-02-30T12:00:00Z", E::OutOfRange},
-      {"2023-02-29T12:00:00Z", E::OutOfRange},
       {"1900-02-29T12:00:00Z", E::OutOfRange},
-      {"2024-04-31T12:00:00Z", E::OutOfRange},
       {"2024-05-01T24:00:00Z", E::OutOfRange},
       {"2024-05-01T12:60:00Z", E::OutOfRange},
       {"2024-05-01T12:00:61Z", E::OutOfRange},
-      {"2024-05-01T12:00", E::TooShort},
-      {"2024-05-01T12:00:0", E::TooShort},
       {"2024-05-01T12:00:0Z", E::Invalid},
       {"2024-05-01T12:00:00", E::TooShort},
       {"2024-05-01T12:00:00.", E::TooShort},
       {"2024-05-01T12:00:00.Z", E::Invalid},
-      {"2024-05-01T12:00:00,5Z", E::Invalid},
-      {"2024-05-01T12:00:00 Z", E::Invalid},
       {"2024-05-01T12:00:00UTC", E::Invalid},
-      {"2024-05-01T12:00:00Zx", E::TooLong},
       {"2024-05-01T12:00:00Z ", E::TooLong},
-      {"2024-05-01T12:00:00+00:00:00", E::TooLong},
-      {"2024-05-01T12:00:00+", E::TooShort},
       {"2024-05-01T12:00:00+02", E::TooShort},
-      {"2024-05-01T12:00:00+02:", E::TooShort},
       {"2024-05-01T12:00:00+02:0", E::TooShort},
       {"2024-05-01T12:00:00+0200", E::Invalid},
-      {"2024-05-01T12:00:00+2:00", E::Invalid},
-      {"2024-05-01T12:00:00+02:x0", E::Invalid},
       {"2024-05-01T12:00:00+02:60", E::OutOfRange},
       {"2024-05-01T12:00:00+24:00", E::OutOfRange},
-      {"2024-05-01T12:00:00-99:00", E::OutOfRange},
-      {"2024-05-01T12:00:00\xE2\x88\x92" "24:00", E::OutOfRange},
-      {"2024-05-01T12:00:00\xE2\x88", E::Invalid},  // a cut-off minus sign
+      {"2024-05-01T12:00:00\xE2\x88\x92" "99:00", E::OutOfRange},
   };
   for (const auto& c : cases) {
     auto r = parse_rfc3339(c.in);
@@ -146,6 +124,8 @@ TEST(UtcTime, Ranges) {
   // Milliseconds far past any calendar are refused, not wrapped.
   EXPECT_FALSE(UtcTime::from_unix_millis(INT64_MAX));
   EXPECT_FALSE(UtcTime::from_unix_millis(INT64_MIN));
+  EXPECT_FALSE(UtcTime::from_unix(INT64_MIN, 0));
+  EXPECT_FALSE(UtcTime::from_unix(INT64_MAX, 999'999'999));
   auto t = UtcTime::from_unix_millis(1'714'564'800'123);
   ASSERT_TRUE(t);
   EXPECT_EQ(t->unix_millis(), 1'714'564'800'123);
@@ -173,42 +153,6 @@ TEST(Canonical, ParseOnlyExactRendering) {
   for (const char* bad : {"2024-05-01T12:00:00.123+00:00", "2024-05-01t12:00:00.123Z", "2024-05-01T12:00:00.123z",
                           "2024-05-01 12:00:00.123Z", "2024-05-01T12:00:00.1230Z", "2024-05-01T12:00:00Z", "x"})
     EXPECT_FALSE(parse_canonical_ms_timestamp(bad)) << bad;
-}
-
-json::Value parse(std::string_view s) { return std::move(json::parse(s).value()); }
-
-std::string truncated(std::string_view json_text) { return json::to_string(truncate_timestamps_ms(parse(json_text))); }
-
-TEST(Truncate, Strings) {
-  struct Case {
-    const char* in;
-    const char* out;
-  } cases[] = {
-      {R"("2024-05-01T12:00:00.123456Z")", R"("2024-05-01T12:00:00.123Z")"},
-      {R"("2024-05-01T14:00:00.123456+02:00")", R"("2024-05-01T12:00:00.123Z")"},
-      {R"("2024-05-01T14:00:00.123+02:00")", R"("2024-05-01T14:00:00.123+02:00")"},
-      {R"("2024-05-01T12:00:00Z")", R"("2024-05-01T12:00:00Z")"},
-      {R"("2024-05-01t12:00:00.0000001z")", R"("2024-05-01T12:00:00.000Z")"},
-      {R"("2024-05-01T12:00:00.1230000009Z")", R"("2024-05-01T12:00:00.1230000009Z")"},
-      {R"("2024-05-01 12:00:00.999999Z")", R"("2024-05-01T12:00:00.999Z")"},
-      {R"("2016-12-31T23:59:60.5001Z")", R"("2017-01-01T00:00:00.500Z")"},
-      {R"("2016-12-31T23:59:60.5Z")", R"("2016-12-31T23:59:60.5Z")"},
-      {R"("1969-12-31T23:59:59.9999Z")", R"("1969-12-31T23:59:59.999Z")"},
-      {R"("0000-01-01T00:00:00.0001+00:01")", R"("-0001-12-31T23:59:00.000Z")"},
-      {R"("word")", R"("word")"},
-      {R"("2024-05-01")", R"("2024-05-01")"},
-      {R"("1714564800.123456")", R"("1714564800.123456")"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(truncated(c.in), c.out) << c.in;
-}
-
-TEST(Truncate, EveryDepthAndNoKeys) {
-  EXPECT_EQ(truncated(R"({"2024-05-01T12:00:00.123456Z":"2024-05-01T12:00:00.123456Z","n":1.5,"b":true,"z":null,)"
-                      R"("a":[{"x":["2024-05-01T12:00:00.1234Z"]}],"e":{},"f":[]})"),
-            R"({"2024-05-01T12:00:00.123456Z":"2024-05-01T12:00:00.123Z","n":1.5,"b":true,"z":null,)"
-            R"("a":[{"x":["2024-05-01T12:00:00.123Z"]}],"e":{},"f":[]})");
-  // Member order is kept, not sorted.
-  EXPECT_EQ(truncated(R"({"b":1,"a":2})"), R"({"b":1,"a":2})");
 }
 
 }  // namespace

@@ -45,23 +45,17 @@ TEST(Hostname, Labels) {
 
 TEST(Uuid, Positions) {
   EXPECT_TRUE(is_lowercase_uuid_v4(kUuid));
-  std::string u = kUuid;
-  u[14] = '5';
-  EXPECT_FALSE(is_lowercase_uuid_v4(u));
-  for (char c : {'8', '9', 'a', 'b'}) {
-    u = kUuid;
-    u[19] = c;
-    EXPECT_TRUE(is_lowercase_uuid_v4(u)) << c;
+  struct Edit {
+    std::size_t at;
+    char c;
+    bool ok;
+  } edits[] = {{14, '5', false}, {19, '8', true}, {19, '9', true}, {19, 'b', true},
+               {19, 'c', false}, {0, 'A', false}, {8, 'a', false}};
+  for (const auto& e : edits) {
+    std::string u = kUuid;
+    u[e.at] = e.c;
+    EXPECT_EQ(is_lowercase_uuid_v4(u), e.ok) << u;
   }
-  u = kUuid;
-  u[19] = 'c';
-  EXPECT_FALSE(is_lowercase_uuid_v4(u));
-  u = kUuid;
-  u[0] = 'A';
-  EXPECT_FALSE(is_lowercase_uuid_v4(u));
-  u = kUuid;
-  u[8] = 'a';
-  EXPECT_FALSE(is_lowercase_uuid_v4(u));
   EXPECT_FALSE(is_lowercase_uuid_v4(kUuid.substr(1)));
   EXPECT_FALSE(is_lowercase_uuid_v4(kUuid + "0"));
 }
