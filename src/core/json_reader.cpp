@@ -299,66 +299,87 @@ PResult<Value> Reader::parse_float_tail(bool positive, std::size_t start) {
 }
 
 PResult<Value> Reader::parse_value() {
+  Value v;
+  auto r = parse_into(v);
+  if (!r) return fail(std::move(r).error());
+  return v;
+}
+
+// Containers collect their elements on shared stacks first and are built
+// once, at their exact size, when they close.
+PResult<void> Reader::parse_into(Value& out) {
   int c = peek_ws();
   switch (c) {
     case -1:
       return fail(peek_error(kEofValue));
-    case 'n': {
+    case 'n':
       ++i_;
-      auto r = parse_ident("ull");
-      if (!r) return fail(std::move(r).error());
-      return Value();
-    }
-    case 't': {
+      ZELQ_TRY(parse_ident("ull"));
+      out = Value();
+      return {};
+    case 't':
       ++i_;
-      auto r = parse_ident("rue");
-      if (!r) return fail(std::move(r).error());
-      return Value(true);
-    }
-    case 'f': {
+      ZELQ_TRY(parse_ident("rue"));
+      out = Value(true);
+      return {};
+    case 'f':
       ++i_;
-      auto r = parse_ident("alse");
-      if (!r) return fail(std::move(r).error());
-      return Value(false);
-    }
+      ZELQ_TRY(parse_ident("alse"));
+      out = Value(false);
+      return {};
     case '"': {
       ++i_;
       auto s = parse_string_body();
       if (!s) return fail(std::move(s).error());
-      return Value(std::move(*s));
+      out = Value(std::move(*s));
+      return {};
     }
     case '[': {
       ZELQ_TRY(enter());
       ++i_;
-      Array arr;
+      const std::size_t base = values_.size();
       bool first = true;
+      PResult<void> status;
       for (;;) {
         int p = peek_ws();
         if (p == ']') break;
         if (p == ',' && !first) {
           ++i_;
           p = peek_ws();
-          if (p == ']') return fail(peek_error(kTrailingComma));
+          if (p == ']') { status = fail(peek_error(kTrailingComma)); break; }
         } else if (!first) {
-          return fail(p < 0 ? peek_error(kEofList) : peek_error(kListCommaOrEnd));
+          status = fail(p < 0 ? peek_error(kEofList) : peek_error(kListCommaOrEnd));
+          break;
         } else if (p < 0) {
-          return fail(peek_error(kEofList));
+          status = fail(peek_error(kEofList));
+          break;
         }
-        if (p < 0) return fail(peek_error(kEofValue));
+        if (p < 0) { status = fail(peek_error(kEofValue)); break; }
         first = false;
-        auto v = parse_value();
-        if (!v) return fail(std::move(v).error());
-        arr.push_back(std::move(*v));
+        Value v;
+        status = parse_into(v);
+        if (!status) break;
+        values_.push_back(std::move(v));
       }
+      if (!status) {
+        values_.resize(base);
+        return status;
+      }
+      Array arr;
+      arr.reserve(values_.size() - base);
+      for (std::size_t k = base; k < values_.size(); ++k) arr.push_back(std::move(values_[k]));
+      values_.resize(base);
       ++i_;
       leave();
-      return Value(std::move(arr));
+      out = Value(std::move(arr));
+      return {};
     }
     case '{': {
       ZELQ_TRY(enter());
       ++i_;
-      Object obj;
+      const std::size_t base = members_.size();
       bool first = true;
+      PResult<void> status;
       for (;;) {
         int p = peek_ws();
         if (p == '}') break;
@@ -366,30 +387,49 @@ PResult<Value> Reader::parse_value() {
           ++i_;
           p = peek_ws();
         } else if (!first) {
-          return fail(p < 0 ? peek_error(kEofObject) : peek_error(kObjectCommaOrEnd));
+          status = fail(p < 0 ? peek_error(kEofObject) : peek_error(kObjectCommaOrEnd));
+          break;
         } else if (p < 0) {
-          return fail(peek_error(kEofObject));
+          status = fail(peek_error(kEofObject));
+          break;
         }
         first = false;
-        if (p == '}') return fail(peek_error(kTrailingComma));
-        if (p < 0) return fail(peek_error(kEofValue));
-        if (p != '"') return fail(peek_error(kKeyMustBeString));
+        if (p == '}') { status = fail(peek_error(kTrailingComma)); break; }
+        if (p < 0) { status = fail(peek_error(kEofValue)); break; }
+        if (p != '"') { status = fail(peek_error(kKeyMustBeString)); break; }
         ++i_;
         auto key = parse_string_body();
-        if (!key) return fail(std::move(key).error());
+        if (!key) { status = fail(std::move(key).error()); break; }
         int colon = peek_ws();
-        if (colon != ':') return fail(colon < 0 ? peek_error(kEofObject) : peek_error(kExpectedColon));
+        if (colon != ':') {
+          status = fail(colon < 0 ? peek_error(kEofObject) : peek_error(kExpectedColon));
+          break;
+        }
         ++i_;
-        auto v = parse_value();
-        if (!v) return fail(std::move(v).error());
-        obj.insert(std::move(*key), std::move(*v));
+        Value v;
+        status = parse_into(v);
+        if (!status) break;
+        members_.push_back(Member{std::move(*key), std::move(v)});
       }
+      if (!status) {
+        members_.resize(base);
+        return status;
+      }
+      Object obj;
+      obj.assign(members_.begin() + static_cast<std::ptrdiff_t>(base), members_.end());
+      members_.resize(base);
       ++i_;
       leave();
-      return Value(std::move(obj));
+      out = Value(std::move(obj));
+      return {};
     }
     default:
-      if (c == '-' || is_digit(c)) return parse_number();
+      if (c == '-' || is_digit(c)) {
+        auto n = parse_number();
+        if (!n) return fail(std::move(n).error());
+        out = std::move(*n);
+        return {};
+      }
       return fail(peek_error(kExpectedValue));
   }
 }

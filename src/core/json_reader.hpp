@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/json.hpp"
 #include "core/result.hpp"
@@ -68,8 +69,12 @@ class Reader {
   PResult<void> parse_unicode_escape(std::string& out);
   PResult<unsigned> decode_hex_escape();
 
+  PResult<void> parse_into(Value& out);
+
   std::string_view s_;
   std::size_t i_ = 0;
+  std::vector<Value> values_;    // elements of the arrays being read
+  std::vector<Member> members_;  // members of the objects being read
   int remaining_depth_ = kRecursionLimit;
 };
 
