@@ -6,7 +6,10 @@
 
 #include "core/codec.hpp"
 #include "core/json_reader.hpp"
+#include "crypto/ed25519.hpp"
+#include "crypto/p256.hpp"
 #include "did/did_document.hpp"
+#include "did/did_key.hpp"
 #include "did/did_web.hpp"
 #include "did/key_select.hpp"
 
@@ -225,4 +228,55 @@ TEST(DidWeb, AuthorityFormRoundTripsThroughTheDocumentUrl) {
   auto url = web_to_url(did_web_from_authority("registry.example:8443"));
   ASSERT_TRUE(url.ok());
   EXPECT_EQ(*url, "https://registry.example:8443/.well-known/did.json");
+}
+
+// A did:key identifier and the DID document that spells out the same key
+// give the same key bytes.
+TEST(DidDocumentKeys, AgreeWithDidKeyDecoding) {
+  Bytes seed = *hex_decode("9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60");
+  auto ed = crypto::Ed25519SigningKey::from_seed(Secret32(std::span<const std::uint8_t, 32>(seed.data(), 32)));
+  const std::string ed_did = did_key_from_ed25519(ed.public_key());
+  const std::string ed_id = ed_did.substr(8);
+
+  auto p256 = crypto::p256_signing_key_from_bytes(std::span<const std::uint8_t, 32>(seed.data(), 32));
+  ASSERT_TRUE(p256.ok());
+  const auto& q = p256->public_uncompressed();
+  auto p_did = did_key_from_p256(q);
+  ASSERT_TRUE(p_did.ok());
+  const std::string p_id = p_did->substr(8);
+  const std::string jwk = R"({"kty":"EC","crv":"P-256","x":")" + base64url_encode(std::span(q).subspan(1, 32)) +
+                          R"(","y":")" + base64url_encode(std::span(q).subspan(33, 32)) + R"("})";
+
+  struct Case {
+    std::string did, method, alg;
+  };
+  const Case cases[] = {
+      {ed_did, R"("type":"Ed25519VerificationKey2020","publicKeyMultibase":")" + ed_id + "\"", "ed25519"},
+      {ed_did, R"("type":"Multikey","publicKeyMultibase":")" + ed_id + "\"", "ed25519"},
+      {*p_did, R"("type":"JsonWebKey2020","publicKeyJwk":)" + jwk, "ecdsa-p256"},
+  };
+  for (const auto& c : cases) {
+    const std::string id = c.did.substr(8);
+    const std::string kid = c.did + "#" + id;
+    const std::string text = R"({"id":")" + c.did + R"(","verificationMethod":[{"id":")" + kid +
+                             R"(","controller":")" + c.did + "\"," + c.method + R"(}],"assertionMethod":[")" + kid +
+                             "\"]}";
+    auto doc = parse_pinned_did_document(text, c.did);
+    ASSERT_TRUE(doc.ok()) << doc.error().message;
+    auto sel = key_for_algorithm(*doc, kid, c.alg);
+    ASSERT_TRUE(sel.ok()) << sel.error().message;
+
+    auto from_did = decode_did_key(id);
+    ASSERT_TRUE(from_did.ok());
+    Bytes expected(from_did->bytes().begin(), from_did->bytes().end());
+    if (from_did->kind() == DidKeyPublicKey::Kind::P256) {
+      auto point = crypto::P256PublicKey::from_sec1(expected);
+      ASSERT_TRUE(point);
+      expected.assign(point->uncompressed().begin(), point->uncompressed().end());
+    }
+    EXPECT_EQ(sel->public_key_b64, base64_encode(expected)) << c.method;
+    auto resolved = resolve_signature_key(text, c.did, kid, c.alg, true);
+    ASSERT_TRUE(resolved.ok());
+    EXPECT_FALSE(resolved->historical);
+  }
 }
