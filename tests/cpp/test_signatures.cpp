@@ -284,7 +284,7 @@ TEST(Fingerprint, HashesTheRawOrCompressedKey) {
   auto compressed = key.public_compressed();
   auto fp = public_key_fingerprint(did::DidKeyPublicKey::p256(compressed));
   ASSERT_TRUE(fp);
-  EXPECT_EQ(*fp, sha256_text_of(std::span<const std::uint8_t>(compressed)));
+  EXPECT_EQ(*fp, sha256_prefixed(std::span<const std::uint8_t>(compressed)));
   auto ed = public_key_fingerprint(did::DidKeyPublicKey::ed25519(std::array<std::uint8_t, 32>{}));
   EXPECT_EQ(ed.value(), zero_fp);
   // x = 1 has no point on the curve.
