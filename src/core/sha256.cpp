@@ -6,23 +6,18 @@
 
 namespace zelq {
 
-namespace {
-
-Sha256Digest digest_of(const void* data, std::size_t size) {
-  Sha256Digest out{};
+Digest32 sha256(std::string_view data) {
+  Digest32 out{};
   unsigned int len = 0;
   // One-shot digest; it only fails on allocation failure inside OpenSSL.
-  if (EVP_Digest(data, size, out.data(), &len, EVP_sha256(), nullptr) != 1 || len != out.size()) {
+  if (EVP_Digest(data.data(), data.size(), out.data(), &len, EVP_sha256(), nullptr) != 1 || len != 32)
     throw std::runtime_error("SHA-256 computation failed");
-  }
   return out;
 }
 
-}  // namespace
-
-Sha256Digest sha256(std::span<const std::uint8_t> data) { return digest_of(data.data(), data.size()); }
-
-Sha256Digest sha256(std::string_view data) { return digest_of(data.data(), data.size()); }
+Digest32 sha256(std::span<const std::uint8_t> data) {
+  return sha256(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+}
 
 std::string hex_lower(const std::uint8_t* data, std::size_t n) {
   static constexpr char hex[] = "0123456789abcdef";
@@ -34,10 +29,14 @@ std::string hex_lower(const std::uint8_t* data, std::size_t n) {
   return s;
 }
 
-std::string sha256_text(const Sha256Digest& digest) { return "sha256:" + hex_lower(digest.data(), digest.size()); }
+std::string sha256_prefixed(std::string_view data) {
+  Digest32 d = sha256(data);
+  return "sha256:" + hex_lower(d.data(), d.size());
+}
 
-std::string sha256_text_of(std::string_view data) { return sha256_text(sha256(data)); }
-
-std::string sha256_text_of(std::span<const std::uint8_t> data) { return sha256_text(sha256(data)); }
+std::string sha256_prefixed(std::span<const std::uint8_t> data) {
+  Digest32 d = sha256(data);
+  return "sha256:" + hex_lower(d.data(), d.size());
+}
 
 }  // namespace zelq

@@ -3,9 +3,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "core/json.hpp"
-#include "core/result.hpp"
+#include "core/record.hpp"
 
 namespace zelq::wire {
 
@@ -17,10 +18,14 @@ struct Signature {
   friend bool operator==(const Signature&, const Signature&) = default;
 };
 
-// Reads a Signature from an already parsed JSON value: an object with exactly
-// the three text members, or a three-element array in member order. The
-// error is the JSON library's record message, without a position.
-Result<Signature, std::string> signature_from_value(const json::Value& v);
+// A closed record: exactly the three text members, in any order, or a
+// three-element array in member order. Contents are not judged here.
+extern const json::Record<Signature> kSignatureRecord;
+
+// At the reader's cursor (the value of an enclosing record's member).
+json::PResult<Signature> read_signature(json::Reader& r);
+// From an already parsed value; errors carry no position.
+json::PResult<Signature> signature_from_value(const json::Value& v);
 
 // Appends the member "signature" with the object {"algorithm","key_id","value"}
 // to a compact JSON object being written, preceded by a comma unless it is
