@@ -79,7 +79,7 @@ def test_web_to_url_refuses_authorities_that_are_not_utf8(did, fault):
 
 
 AUTHORITY_PARTS = st.sampled_from([
-    "a", "b.example", "-", ".", ":", "%", "%3A", "%3a", "%40", "%2F", "%3F", "%23", "%5C", "%00", "%7F",
+    "a", "b.example", "-", ".", "%", "%3A", "%3a", "%40", "%2F", "%3F", "%23", "%5C", "%00", "%7F",
     "%41", "%2540", "@", "/", "?", "#", "\\", "\t", "[", "]", "1", "8443", "\u00e9", "%C3%A9",
 ])
 
