@@ -1,16 +1,20 @@
-// The did:key rules of the producer-DID and key-id validators. Decoding
-// belongs to the DID code; until that decoder is linked in here, both rules
-// refuse, so that no did:key identity is ever accepted unchecked.
+// The did:key rules of the producer-DID and key-id validators: the key must
+// decode; the decoded key itself is not needed here.
+#include "did/did_key.hpp"
 #include "wire/validators.hpp"
 
 namespace zelq::wire {
 
-ZResult<void> did_key_identifier_decodes(std::string_view) {
-  return fail(ZelqError::text(ErrorKind::KeyResolution, "did:key decoding is not available"));
+ZResult<void> did_key_identifier_decodes(std::string_view method_specific_id) {
+  auto key = did::decode_did_key(method_specific_id);
+  if (!key) return fail(std::move(key).error());
+  return {};
 }
 
-ZResult<void> did_key_url_resolves(std::string_view) {
-  return fail(ZelqError::text(ErrorKind::KeyResolution, "did:key decoding is not available"));
+ZResult<void> did_key_url_resolves(std::string_view key_id) {
+  auto key = did::resolve_did_key_url(key_id);
+  if (!key) return fail(std::move(key).error());
+  return {};
 }
 
 }  // namespace zelq::wire

@@ -71,9 +71,9 @@ struct ContextStatus {
 ZResult<ContextStatus> validate_status(std::string_view s);
 
 // ---- did:key rules -----------------------------------------------------------
-// Decoding a did:key is the DID code's business; the two rules above that need
-// it call these, which live beside the did:key decoder (did_key_checks.cpp).
-// Each returns that decoder's KeyResolution error unchanged.
+// The two rules above that need a did:key decoded; each returns the decoder's
+// KeyResolution error unchanged. Kept apart so the syntax rules do not pull in
+// the key code.
 
 // The method-specific identifier (text after "did:key:") decodes to a key.
 ZResult<void> did_key_identifier_decodes(std::string_view method_specific_id);
