@@ -37,6 +37,8 @@ class Reader {
   int peek() const { return i_ < s_.size() ? static_cast<unsigned char>(s_[i_]) : -1; }
   void eat() { ++i_; }
   std::size_t index() const { return i_; }
+  // The whole text being read (for re-reading a span that was captured).
+  std::string_view text() const { return s_; }
 
   // Errors at the current index, or one byte further (the "peek" position).
   ParseError error(std::string message) const;
