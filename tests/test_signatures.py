@@ -198,3 +198,24 @@ def test_huge_signature_texts_fail_cleanly(sig, fault):
     assert str(info.value) == INVALID + fault
     with pytest.raises(RuntimeError, match="^signature invalid: invalid signature: "):
         V.verify_signature_p256(b64(P_LONG), sig, HASH)
+
+
+B64_ALPHABET = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=-_ \n\u00e9"
+
+
+@given(st.text(alphabet=B64_ALPHABET, max_size=200) | st.builds(b64, st.binary(max_size=100)),
+       st.text(alphabet=B64_ALPHABET, max_size=200) | st.builds(b64, st.binary(max_size=100)),
+       st.text(max_size=80))
+def test_arbitrary_inputs_only_raise_the_documented_exceptions(key, sig, content_hash):
+    for method, key_errors in ((V.verify_signature, ("invalid pub_key_b64: ", "public key must decode")),
+                               (V.verify_signature_p256, ("invalid pub_key_sec1_b64: ",))):
+        try:
+            method(key, sig, content_hash)
+        except ValueError as e:
+            assert str(e).startswith(key_errors)
+        except RuntimeError as e:
+            assert str(e).startswith(INVALID)
+    try:
+        assert len(V.fingerprint_ed25519_b64(key)) == 71
+    except ValueError as e:
+        assert str(e).startswith(("invalid public_key_b64: ", "public key must decode to 32 bytes"))

@@ -6,6 +6,7 @@
 #include "core/sha256.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/fingerprint.hpp"
+#include "crypto/jwk.hpp"
 #include "crypto/p256.hpp"
 #include "crypto/producer_key.hpp"
 #include "test_helpers.hpp"
@@ -255,6 +256,13 @@ TEST(P256, ScalarRange) {
   EXPECT_EQ(hex_encode(std::span(one->public_uncompressed()).subspan(1, 32)),
             "6b17d1f2e12c4247f8bce6e563a440f277037d812deb33a0f4a13945d898c296");
   EXPECT_NE(top->public_uncompressed(), one->public_uncompressed());
+}
+
+TEST(P256, PublicKeyJwk) {
+  const auto jwk = p256_public_key_jwk(rfc6979_key());
+  EXPECT_EQ(json::to_string(jwk),
+            R"({"kty":"EC","crv":"P-256","x":"YP7UuiVanTHJYet0xjVtaMBJuJI7Yfps5mliLmDyn7Y",)"
+            R"("y":"eQP-EAi4vJmkGunpVii8ZPLxsgwtfp9Rd6PClNRGIpk"})");
 }
 
 // ---- producer keys and fingerprints ---------------------------------------------
