@@ -9,16 +9,6 @@ namespace zelq {
 
 namespace {
 
-struct EscapeTable {
-  bool plain[256];
-  constexpr EscapeTable() : plain() {
-    for (int c = 0x20; c < 256; ++c) plain[c] = true;
-    plain[static_cast<unsigned char>('"')] = false;
-    plain[static_cast<unsigned char>('\\')] = false;
-  }
-};
-constexpr EscapeTable kEsc;
-
 bool key_less(const json::Member* a, const json::Member* b) {
   // std::string compares as unsigned bytes (char_traits<char>::compare uses
   // memcmp), which is code-point order for UTF-8.
@@ -31,31 +21,7 @@ ZResult<void> depth_error() {
 
 }  // namespace
 
-void write_canonical_string(std::string_view s, std::string& out) {
-  static constexpr char hex[] = "0123456789abcdef";
-  out.push_back('"');
-  std::size_t start = 0;
-  const std::size_t n = s.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (kEsc.plain[c]) continue;
-    out.append(s.data() + start, i - start);
-    start = i + 1;
-    switch (c) {
-      case '"': out.append("\\\""); break;
-      case '\\': out.append("\\\\"); break;
-      case '\n': out.append("\\n"); break;
-      case '\r': out.append("\\r"); break;
-      case '\t': out.append("\\t"); break;
-      default: {
-        char esc[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
-        out.append(esc, 6);
-      }
-    }
-  }
-  out.append(s.data() + start, n - start);
-  out.push_back('"');
-}
+void write_canonical_string(std::string_view s, std::string& out) { json::write_escaped_string(s, out, false); }
 
 void write_canonical_float(double d, std::string& out) {
   if (d < 0) {

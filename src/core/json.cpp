@@ -129,32 +129,54 @@ bool operator==(const Value& a, const Value& b) { return a.v_ == b.v_; }
 
 // ---- writer ----------------------------------------------------------------
 
-void write_string(std::string_view s, std::string& out) {
+namespace {
+
+// Bytes that a JSON string writer must escape: '"', '\\' and controls.
+struct EscapeTable {
+  bool plain[256];
+  constexpr EscapeTable() : plain() {
+    for (int c = 0x20; c < 256; ++c) plain[c] = true;
+    plain[static_cast<unsigned char>('"')] = false;
+    plain[static_cast<unsigned char>('\\')] = false;
+  }
+};
+constexpr EscapeTable kEscape;
+
+}  // namespace
+
+void write_escaped_string(std::string_view s, std::string& out, bool short_bf) {
   static constexpr char hex[] = "0123456789abcdef";
   out.push_back('"');
   std::size_t start = 0;
-  for (std::size_t i = 0; i < s.size(); ++i) {
+  const std::size_t n = s.size();
+  for (std::size_t i = 0; i < n; ++i) {
     unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    if (kEscape.plain[c]) continue;
     out.append(s.data() + start, i - start);
     start = i + 1;
     switch (c) {
-      case '"': out.append("\\\""); break;
-      case '\\': out.append("\\\\"); break;
-      case '\b': out.append("\\b"); break;
-      case '\f': out.append("\\f"); break;
-      case '\n': out.append("\\n"); break;
-      case '\r': out.append("\\r"); break;
-      case '\t': out.append("\\t"); break;
-      default: {
-        char esc[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
-        out.append(esc, 6);
-      }
+      case '"': out.append("\\\""); continue;
+      case '\\': out.append("\\\\"); continue;
+      case '\n': out.append("\\n"); continue;
+      case '\r': out.append("\\r"); continue;
+      case '\t': out.append("\\t"); continue;
+      case '\b':
+        if (short_bf) { out.append("\\b"); continue; }
+        break;
+      case '\f':
+        if (short_bf) { out.append("\\f"); continue; }
+        break;
+      default:
+        break;
     }
+    char esc[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
+    out.append(esc, 6);
   }
-  out.append(s.data() + start, s.size() - start);
+  out.append(s.data() + start, n - start);
   out.push_back('"');
 }
+
+void write_string(std::string_view s, std::string& out) { write_escaped_string(s, out, true); }
 
 // Shortest round-trip digits and decimal exponent: value = 0.d1d2.. x 10^point.
 struct Decimal {

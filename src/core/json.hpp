@@ -112,6 +112,9 @@ bool operator==(const Object& a, const Object& b);
 std::string to_string(const Value& v);
 void write_compact(const Value& v, std::string& out);
 void write_string(std::string_view s, std::string& out);
+// The escaping shared with canonical JSON, which has no two-character forms
+// for backspace and form feed (short_bf false).
+void write_escaped_string(std::string_view s, std::string& out, bool short_bf);
 // Shortest round-trip float text as the reference writer forms it ("1.0", "1e100").
 void write_float(double d, std::string& out);
 
