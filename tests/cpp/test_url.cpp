@@ -8,6 +8,8 @@
 #include <map>
 #include <set>
 #include <memory>
+#include <optional>
+#include <tuple>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -224,6 +226,94 @@ TEST(UrlWpt, ToAscii) {
   }
   std::cout << "[ WPT toascii ] " << passed << " of " << checked << " entries agree, " << refused
             << " refused by ICU " << U_ICU_VERSION_MAJOR_NUM << "'s older IDNA data\n";
+}
+
+// ---- what the data above does not pin down ----------------------------------
+
+TEST(UrlErrors, EachFailureCarriesItsText) {
+  const std::pair<const char*, UrlError> cases[] = {
+      {"https://", UrlError::EmptyHost},
+      {"https://user@/", UrlError::EmptyHost},
+      {"https://:443/", UrlError::EmptyHost},
+      {"foo://user@/", UrlError::EmptyHost},
+      {"foo://:1/", UrlError::EmptyHost},
+      {"https://%C2%AD/", UrlError::IdnaError},           // maps to nothing
+      {"https://\xE2\x80\x8D.example/", UrlError::IdnaError},  // joiner out of context
+      {"https://%FF/", UrlError::IdnaError},              // not UTF-8 once decoded
+      {"https://a:65536/", UrlError::InvalidPort},
+      {"https://a:8x/", UrlError::InvalidPort},
+      {"https://a:99999999999999999999/", UrlError::InvalidPort},
+      {"https://1.2.3.256/", UrlError::InvalidIpv4Address},
+      {"https://4294967296/", UrlError::InvalidIpv4Address},
+      {"https://a.09/", UrlError::InvalidIpv4Address},
+      {"https://[1::2::3]/", UrlError::InvalidIpv6Address},
+      {"https://[::1/", UrlError::InvalidIpv6Address},
+      {"foo://[x]/", UrlError::InvalidIpv6Address},
+      {"https://a b/", UrlError::InvalidDomainCharacter},
+      {"https://a%25b/", UrlError::InvalidDomainCharacter},
+      {"https://a%00b/", UrlError::InvalidDomainCharacter},
+      {"foo://a<b/", UrlError::InvalidDomainCharacter},
+      {"//host/", UrlError::RelativeUrlWithoutBase},
+      {"1http://host/", UrlError::RelativeUrlWithoutBase},
+      {"", UrlError::RelativeUrlWithoutBase},
+  };
+  for (const auto& [in, err] : cases) {
+    auto r = parse_url(in);
+    ASSERT_FALSE(r.ok()) << in << " -> " << r->href;
+    EXPECT_EQ(r.error(), err) << in << ": " << url_error_text(r.error());
+  }
+  EXPECT_EQ(url_error_text(UrlError::Overflow), "URLs more than 4 GB are not supported");
+}
+
+TEST(UrlHosts, KindsAndTexts) {
+  struct Case {
+    const char* url;
+    std::optional<HostKind> kind;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"https://EXAMPLE.com./", HostKind::Domain, "example.com."},
+      {"https://B\xC3\xBC" "cher.de/", HostKind::Domain, "xn--bcher-kva.de"},
+      // Unicode 15.1 maps capital sharp s to U+00DF, whatever ICU's data age.
+      {"https://\xE1\xBA\x9E.example/", HostKind::Domain, "xn--zca.example"},
+      {"https://%65xample.com/", HostKind::Domain, "example.com"},
+      {"https://0x7F.0.0.1/", HostKind::Ipv4, "127.0.0.1"},
+      {"https://127.1/", HostKind::Ipv4, "127.0.0.1"},
+      {"https://4294967295/", HostKind::Ipv4, "255.255.255.255"},
+      {"https://0x/", HostKind::Ipv4, "0.0.0.0"},
+      {"https://a.0xg/", HostKind::Domain, "a.0xg"},
+      {"https://[0:0::FFFF:7f00:1]/", HostKind::Ipv6, "[::ffff:7f00:1]"},
+      {"foo://Host%41/", HostKind::Opaque, "Host%41"},
+      {"foo://1.2.3.4/", HostKind::Opaque, "1.2.3.4"},
+      {"foo:///x", HostKind::Empty, ""},
+      {"file:///x", HostKind::Empty, ""},
+      {"file://LOCALHOST/x", HostKind::Empty, ""},
+      {"foo:x", std::nullopt, ""},
+  };
+  for (const auto& c : cases) {
+    auto r = parse_url(c.url);
+    ASSERT_TRUE(r.ok()) << c.url << ": " << url_error_text(r.error());
+    ASSERT_EQ(r->host.has_value(), c.kind.has_value()) << c.url;
+    if (!c.kind) continue;
+    EXPECT_EQ(r->host->kind, *c.kind) << c.url;
+    EXPECT_EQ(r->host->text, c.text) << c.url;
+  }
+}
+
+TEST(UrlPorts, DefaultPortsDropAndCount) {
+  const std::tuple<const char*, std::optional<std::uint16_t>, std::optional<std::uint16_t>> cases[] = {
+      {"http://a:80/", std::nullopt, 80},   {"ws://a:80/", std::nullopt, 80},
+      {"https://a:443/", std::nullopt, 443}, {"wss://a:00443/", std::nullopt, 443},
+      {"ftp://a:21/", std::nullopt, 21},    {"https://a:80/", 80, 80},
+      {"foo://a:80/", 80, 80},              {"foo://a/", std::nullopt, std::nullopt},
+      {"https://a:0/", 0, 0},               {"https://a:/", std::nullopt, 443},
+  };
+  for (const auto& [url, port, effective] : cases) {
+    auto r = parse_url(url);
+    ASSERT_TRUE(r.ok()) << url;
+    EXPECT_EQ(r->port, port) << url;
+    EXPECT_EQ(r->port_or_default(), effective) << url;
+  }
 }
 
 }  // namespace
