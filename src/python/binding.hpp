@@ -83,6 +83,7 @@ class Args {
   std::vector<std::optional<std::string_view>> strs_;
   std::vector<std::optional<std::int64_t>> ints_;
   std::vector<std::optional<std::vector<std::string_view>>> lists_;
+  std::vector<Ref> keep_;  // list items whose text the views point into
 };
 
 // Returns a new reference, or nullptr with the interpreter's exception set.
@@ -263,5 +264,32 @@ void dealloc_instance(PyObject* self) {
 
 // Dealloc for the classes without a payload.
 void dealloc_plain(PyObject* self);
+
+}  // namespace zelq::py
+
+namespace zelq::py {
+
+inline constexpr unsigned kTypeFlags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_DISALLOW_INSTANTIATION;
+
+inline constexpr PyMethodDef kMethodsEnd = {nullptr, nullptr, 0, nullptr};
+
+}  // namespace zelq::py
+
+namespace zelq::py {
+
+// Storage for one class's type spec: name, doc, methods, getters, payload.
+struct ClassSpec {
+  PyType_Slot slots[6];
+  PyType_Spec spec;
+  ClassSpec(const char* name, const char* doc, PyMethodDef* methods, PyGetSetDef* getset = nullptr,
+            int basicsize = 0, destructor dealloc = dealloc_plain)
+      : slots{{Py_tp_doc, const_cast<char*>(doc)},
+              {Py_tp_methods, methods},
+              {Py_tp_dealloc, reinterpret_cast<void*>(dealloc)},
+              {getset ? Py_tp_getset : 0, getset},
+              {0, nullptr},
+              {0, nullptr}},
+        spec{name, basicsize, 0, kTypeFlags, slots} {}
+};
 
 }  // namespace zelq::py

@@ -1,0 +1,165 @@
+#include "core/jcs.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <vector>
+
+namespace zelq {
+
+namespace {
+
+struct EscapeTable {
+  bool plain[256];
+  constexpr EscapeTable() : plain() {
+    for (int c = 0x20; c < 256; ++c) plain[c] = true;
+    plain[static_cast<unsigned char>('"')] = false;
+    plain[static_cast<unsigned char>('\\')] = false;
+  }
+};
+constexpr EscapeTable kEsc;
+
+bool key_less(const json::Member* a, const json::Member* b) {
+  // std::string compares as unsigned bytes (char_traits<char>::compare uses
+  // memcmp), which is code-point order for UTF-8.
+  return a->key < b->key;
+}
+
+ZResult<void> depth_error() {
+  return fail(ZelqError::canonicalization("JSON nesting depth exceeds " + std::to_string(kJcsMaxDepth)));
+}
+
+}  // namespace
+
+void write_canonical_string(std::string_view s, std::string& out) {
+  static constexpr char hex[] = "0123456789abcdef";
+  out.push_back('"');
+  std::size_t start = 0;
+  const std::size_t n = s.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (kEsc.plain[c]) continue;
+    out.append(s.data() + start, i - start);
+    start = i + 1;
+    switch (c) {
+      case '"': out.append("\\\""); break;
+      case '\\': out.append("\\\\"); break;
+      case '\n': out.append("\\n"); break;
+      case '\r': out.append("\\r"); break;
+      case '\t': out.append("\\t"); break;
+      default: {
+        char esc[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
+        out.append(esc, 6);
+      }
+    }
+  }
+  out.append(s.data() + start, n - start);
+  out.push_back('"');
+}
+
+void write_canonical_float(double d, std::string& out) {
+  if (d < 0) {
+    out.push_back('-');
+    d = -d;
+  }
+  // Shortest round-trip digits (closest to the value) from the library.
+  char buf[40];
+  auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
+  char digits[20];
+  int k = 0;
+  const char* p = buf;
+  for (; p < r.ptr && *p != 'e'; ++p)
+    if (*p != '.') digits[k++] = *p;
+  int e = 0;
+  if (p < r.ptr) std::from_chars(p + 1 + (p[1] == '+'), r.ptr, e);
+  while (k > 1 && digits[k - 1] == '0') --k;
+  const int n = e + 1;
+  char tmp[32];
+  if (k <= n && n <= 21) {
+    out.append(digits, static_cast<std::size_t>(k));
+    out.append(static_cast<std::size_t>(n - k), '0');
+  } else if (0 < n && n <= 21) {
+    out.append(digits, static_cast<std::size_t>(n));
+    out.push_back('.');
+    out.append(digits + n, static_cast<std::size_t>(k - n));
+  } else if (-6 < n && n <= 0) {
+    out.append("0.");
+    out.append(static_cast<std::size_t>(-n), '0');
+    out.append(digits, static_cast<std::size_t>(k));
+  } else {
+    out.push_back(digits[0]);
+    if (k > 1) {
+      out.push_back('.');
+      out.append(digits + 1, static_cast<std::size_t>(k - 1));
+    }
+    out.push_back('e');
+    out.push_back(n - 1 >= 0 ? '+' : '-');
+    auto er = std::to_chars(tmp, tmp + sizeof tmp, n - 1 >= 0 ? n - 1 : 1 - n);
+    out.append(tmp, er.ptr);
+  }
+}
+
+ZResult<void> write_canonical_value(const json::Value& v, std::string& out, unsigned depth) {
+  if (depth > kJcsMaxDepth) return depth_error();
+  char nb[24];
+  switch (v.type()) {
+    case json::Type::Null: out.append("null"); break;
+    case json::Type::Bool: out.append(v.as_bool() ? "true" : "false"); break;
+    case json::Type::UInt: {
+      auto r = std::to_chars(nb, nb + sizeof nb, v.as_u64());
+      out.append(nb, r.ptr);
+      break;
+    }
+    case json::Type::Int: {
+      auto r = std::to_chars(nb, nb + sizeof nb, v.as_i64());
+      out.append(nb, r.ptr);
+      break;
+    }
+    case json::Type::Float: {
+      double d = v.as_double();
+      if (d == 0) out.push_back('0');
+      else write_canonical_float(d, out);
+      break;
+    }
+    case json::Type::String: write_canonical_string(v.as_string(), out); break;
+    case json::Type::Array: {
+      out.push_back('[');
+      bool first = true;
+      for (const json::Value& e : v.as_array()) {
+        if (!first) out.push_back(',');
+        first = false;
+        ZELQ_TRY(write_canonical_value(e, out, depth + 1));
+      }
+      out.push_back(']');
+      break;
+    }
+    case json::Type::Object: {
+      const auto& members = v.as_object().members();
+      std::vector<const json::Member*> sorted;
+      sorted.reserve(members.size());
+      for (const json::Member& m : members) sorted.push_back(&m);
+      std::sort(sorted.begin(), sorted.end(), key_less);
+      out.push_back('{');
+      bool first = true;
+      for (const json::Member* m : sorted) {
+        if (!first) out.push_back(',');
+        first = false;
+        write_canonical_string(m->key, out);
+        out.push_back(':');
+        ZELQ_TRY(write_canonical_value(m->value, out, depth + 1));
+      }
+      out.push_back('}');
+      break;
+    }
+  }
+  return {};
+}
+
+ZResult<std::string> jcs_canonicalize(const json::Value& v) {
+  std::string out;
+  out.reserve(256);
+  ZELQ_TRY(write_canonical_value(v, out, 0));
+  return out;
+}
+
+}  // namespace zelq

@@ -1,0 +1,20 @@
+// Canonical JSON: the byte form every hash and signature is taken over.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/error.hpp"
+#include "core/json.hpp"
+
+namespace zelq {
+
+inline constexpr unsigned kJcsMaxDepth = 256;
+
+ZResult<std::string> jcs_canonicalize(const json::Value& v);
+ZResult<void> write_canonical_value(const json::Value& v, std::string& out, unsigned depth);
+void write_canonical_string(std::string_view s, std::string& out);
+// ECMAScript Number::toString of a finite, non-zero binary64.
+void write_canonical_float(double d, std::string& out);
+
+}  // namespace zelq

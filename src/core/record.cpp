@@ -1,0 +1,146 @@
+#include "core/record.hpp"
+
+#include "core/error.hpp"
+
+namespace zelq::json {
+
+std::string one_of(std::span<const char* const> names, bool variants) {
+  if (names.empty()) return variants ? "there are no variants" : "there are no fields";
+  if (names.size() == 1) return std::string("`") + names[0] + "`";
+  if (names.size() == 2) return std::string("`") + names[0] + "` or `" + names[1] + "`";
+  std::string s = "one of ";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i) s += ", ";
+    s += '`';
+    s += names[i];
+    s += '`';
+  }
+  return s;
+}
+
+ParseError missing_field(std::string_view name) { return {"missing field `" + std::string(name) + "`"}; }
+ParseError duplicate_field(std::string_view name) { return {"duplicate field `" + std::string(name) + "`"}; }
+
+ParseError unknown_field(std::string_view name, std::span<const char* const> expected) {
+  return {"unknown field `" + std::string(name) + "`, expected " + one_of(expected, false)};
+}
+
+ParseError unknown_variant(std::string_view name, std::span<const char* const> expected) {
+  return {"unknown variant `" + std::string(name) + "`, expected " + one_of(expected, true)};
+}
+
+ParseError invalid_type(const Value& found, std::string_view expected) {
+  return {"invalid type: " + unexpected_desc(found) + ", expected " + std::string(expected)};
+}
+
+ParseError invalid_length(std::size_t n, std::string_view expected) {
+  return {"invalid length " + std::to_string(n) + ", expected " + std::string(expected)};
+}
+
+ParseError untagged_mismatch(std::string_view enum_name) {
+  return {"data did not match any variant of untagged enum " + std::string(enum_name)};
+}
+
+ParseError peek_invalid_type(Reader& r, std::string_view expected) {
+  int c = r.peek();
+  Value found;
+  switch (c) {
+    case 'n': case 't': case 'f': case '"': case '-':
+    case '0': case '1': case '2': case '3': case '4':
+    case '5': case '6': case '7': case '8': case '9': {
+      // Scalars are read first, so a malformed one reports its own failure.
+      auto v = r.parse_value();
+      if (!v) return std::move(v).error();
+      found = std::move(*v);
+      break;
+    }
+    case '[': found = Value(Array{}); break;
+    case '{': found = Value(Object{}); break;
+    default: return r.peek_error("expected value");
+  }
+  return r.fix(invalid_type(found, expected));
+}
+
+PResult<std::string> read_string(Reader& r) {
+  int c = r.peek_ws();
+  if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
+  if (c != '"') return fail(peek_invalid_type(r, "a string"));
+  r.eat();
+  auto s = r.parse_string_body();
+  if (!s) return fail(std::move(s).error());
+  return s;
+}
+
+PResult<std::optional<std::string>> read_opt_string(Reader& r) {
+  if (r.peek_ws() == 'n') {
+    auto v = r.parse_value();  // "null", or the reader's failure on a bad ident
+    if (!v) return fail(std::move(v).error());
+    return std::optional<std::string>();
+  }
+  auto s = read_string(r);
+  if (!s) return fail(std::move(s).error());
+  return std::optional<std::string>(std::move(*s));
+}
+
+PResult<std::optional<Value>> read_opt_value(Reader& r) {
+  auto v = r.parse_value();
+  if (!v) return fail(std::move(v).error());
+  if (v->is_null()) return std::optional<Value>();
+  return std::optional<Value>(std::move(*v));
+}
+
+PResult<void> end_map(Reader& r) {
+  int c = r.peek_ws();
+  if (c == '}') {
+    r.eat();
+    return {};
+  }
+  if (c == ',') return fail(r.peek_error("trailing comma"));
+  if (c < 0) return fail(r.peek_error("EOF while parsing an object"));
+  return fail(r.peek_error("trailing characters"));
+}
+
+PResult<void> end_seq(Reader& r) {
+  int c = r.peek_ws();
+  if (c == ']') {
+    r.eat();
+    return {};
+  }
+  if (c == ',') {
+    r.eat();
+    if (r.peek_ws() == ']') return fail(r.peek_error("trailing comma"));
+    return fail(r.peek_error("trailing characters"));
+  }
+  if (c < 0) return fail(r.peek_error("EOF while parsing a list"));
+  return fail(r.peek_error("trailing characters"));
+}
+
+PResult<bool> SeqAccess::next() {
+  int c = r_.peek_ws();
+  if (c == ']') return false;
+  if (c == ',' && !first_) {
+    r_.eat();
+    c = r_.peek_ws();
+  } else if (c < 0) {
+    return fail(r_.peek_error("EOF while parsing a list"));
+  } else if (!first_) {
+    return fail(r_.peek_error("expected `,` or `]`"));
+  }
+  first_ = false;
+  if (c == ']') return fail(r_.peek_error("trailing comma"));
+  if (c < 0) return fail(r_.peek_error("EOF while parsing a value"));
+  return true;
+}
+
+PResult<std::string> string_of(const Value& v) {
+  if (!v.is_string()) return fail(invalid_type(v, "a string"));
+  return v.as_string();
+}
+
+PResult<std::optional<std::string>> opt_string_of(const Value& v) {
+  if (v.is_null()) return std::optional<std::string>();
+  if (!v.is_string()) return fail(invalid_type(v, "a string"));
+  return std::optional<std::string>(v.as_string());
+}
+
+}  // namespace zelq::json

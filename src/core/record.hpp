@@ -1,0 +1,371 @@
+// Reading records (structs with named members) from JSON, on two roads:
+// from text through a Reader, with the reader's positions attached to every
+// failure, and from an already parsed Value, without positions. A record is a
+// table of members; one generic routine reads any record on either road.
+//
+// The text road follows the reference reader's order of work exactly, so the
+// first failure in document order is the one reported, at the same position.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/json.hpp"
+#include "core/json_reader.hpp"
+
+namespace zelq::json {
+
+enum class Presence : std::uint8_t {
+  Required,   // absent: "missing field"; short array: "invalid length"
+  Optional,   // absent from an object: left empty; short array: "invalid length"
+  Defaulted,  // absent from an object or a short array: left at its default
+};
+
+enum class Unknown : std::uint8_t {
+  Deny,     // "unknown field `x`, expected ..."
+  Ignore,   // skipped (still well-formed on the text road)
+  Collect,  // kept in the record's extensions map, in arrival order
+};
+
+template <class T>
+struct Field {
+  const char* name;
+  Presence presence;
+  PResult<void> (*text)(Reader&, T&);
+  PResult<void> (*value)(const Value&, T&);
+};
+
+template <class T>
+struct Record {
+  const char* name;  // "Signature" gives "struct Signature"
+  std::span<const Field<T>> fields;
+  Unknown unknown;
+  bool positional;  // also read from an array, members in declaration order
+  Object T::*extensions = nullptr;
+};
+
+// ---- errors -----------------------------------------------------------------
+ParseError missing_field(std::string_view name);
+ParseError duplicate_field(std::string_view name);
+ParseError unknown_field(std::string_view name, std::span<const char* const> expected);
+ParseError unknown_variant(std::string_view name, std::span<const char* const> expected);
+ParseError invalid_type(const Value& found, std::string_view expected);
+ParseError invalid_length(std::size_t n, std::string_view expected);
+ParseError untagged_mismatch(std::string_view enum_name);
+// "one of `a`, `b`", "`a` or `b`", "`a`", "there are no fields"
+std::string one_of(std::span<const char* const> names, bool variants);
+
+// ---- text-road primitives ---------------------------------------------------
+// The invalid-type failure for the value at the cursor (scalars are consumed
+// first, so the position is after them; containers are not).
+ParseError peek_invalid_type(Reader& r, std::string_view expected);
+// A JSON string, else invalid type naming "a string".
+PResult<std::string> read_string(Reader& r);
+// null gives nothing, else a string.
+PResult<std::optional<std::string>> read_opt_string(Reader& r);
+// null gives nothing, else any value stored whole.
+PResult<std::optional<Value>> read_opt_value(Reader& r);
+// After reading an object's members: the reader's closing step, whose only
+// lasting effect on failure is the position it leaves.
+PResult<void> end_map(Reader& r);
+PResult<void> end_seq(Reader& r);
+
+// Iterates an array's elements at the cursor: returns true with the cursor on
+// the next element, false at the closing bracket (not consumed).
+class SeqAccess {
+ public:
+  explicit SeqAccess(Reader& r) : r_(r) {}
+  PResult<bool> next();
+
+ private:
+  Reader& r_;
+  bool first_ = true;
+};
+
+// ---- value-road primitives --------------------------------------------------
+PResult<std::string> string_of(const Value& v);
+PResult<std::optional<std::string>> opt_string_of(const Value& v);
+
+// ---- lists ------------------------------------------------------------------
+template <class E>
+PResult<std::vector<E>> read_seq(Reader& r, PResult<E> (*elem)(Reader&)) {
+  int c = r.peek_ws();
+  if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
+  if (c != '[') return fail(peek_invalid_type(r, "a sequence"));
+  if (auto e = r.enter(); !e) return fail(std::move(e).error());
+  r.eat();
+  std::vector<E> out;
+  PResult<void> status;
+  SeqAccess seq(r);
+  for (;;) {
+    auto more = seq.next();
+    if (!more) { status = fail(std::move(more).error()); break; }
+    if (!*more) break;
+    auto v = elem(r);
+    if (!v) { status = fail(std::move(v).error()); break; }
+    out.push_back(std::move(*v));
+  }
+  r.leave();
+  auto closed = end_seq(r);
+  if (!status) return fail(r.fix(std::move(status).error()));
+  if (!closed) return fail(std::move(closed).error());
+  return out;
+}
+
+template <class E>
+PResult<std::vector<E>> seq_of(const Value& v, PResult<E> (*elem)(const Value&)) {
+  if (!v.is_array()) return fail(invalid_type(v, "a sequence"));
+  std::vector<E> out;
+  out.reserve(v.as_array().size());
+  for (const Value& e : v.as_array()) {
+    auto x = elem(e);
+    if (!x) return fail(std::move(x).error());
+    out.push_back(std::move(*x));
+  }
+  return out;
+}
+
+// ---- records ----------------------------------------------------------------
+namespace detail {
+
+template <class T>
+const Field<T>* find_field(const Record<T>& rec, std::string_view name, std::size_t& index) {
+  for (std::size_t i = 0; i < rec.fields.size(); ++i) {
+    if (name == rec.fields[i].name) {
+      index = i;
+      return &rec.fields[i];
+    }
+  }
+  return nullptr;
+}
+
+template <class T>
+std::vector<const char*> field_names(const Record<T>& rec) {
+  std::vector<const char*> names;
+  for (const auto& f : rec.fields) names.push_back(f.name);
+  return names;
+}
+
+template <class T>
+PResult<void> check_missing(const Record<T>& rec, const std::vector<bool>& seen) {
+  for (std::size_t i = 0; i < rec.fields.size(); ++i)
+    if (!seen[i] && rec.fields[i].presence == Presence::Required) return fail(missing_field(rec.fields[i].name));
+  return {};
+}
+
+template <class T>
+std::string with_elements(const Record<T>& rec) {
+  return "struct " + std::string(rec.name) + " with " + std::to_string(rec.fields.size()) + " elements";
+}
+
+template <class T>
+PResult<void> visit_map(Reader& r, const Record<T>& rec, T& out) {
+  std::vector<bool> seen(rec.fields.size(), false);
+  bool first = true;
+  for (;;) {
+    int c = r.peek_ws();
+    if (c == '}') break;
+    if (c == ',' && !first) {
+      r.eat();
+      c = r.peek_ws();
+    } else if (c < 0) {
+      return fail(r.peek_error("EOF while parsing an object"));
+    } else if (!first) {
+      return fail(r.peek_error("expected `,` or `}`"));
+    }
+    first = false;
+    if (c == '}') return fail(r.peek_error("trailing comma"));
+    if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
+    if (c != '"') return fail(r.peek_error("key must be a string"));
+    r.eat();
+    auto key = r.parse_string_body();
+    if (!key) return fail(std::move(key).error());
+    std::size_t idx = 0;
+    const Field<T>* f = find_field(rec, *key, idx);
+    if (f && seen[idx]) return fail(duplicate_field(f->name));
+    if (!f && rec.unknown == Unknown::Deny) {
+      auto names = field_names(rec);
+      return fail(unknown_field(*key, names));
+    }
+    int colon = r.peek_ws();
+    if (colon != ':') return fail(colon < 0 ? r.peek_error("EOF while parsing an object") : r.peek_error("expected `:`"));
+    r.eat();
+    if (f) {
+      seen[idx] = true;
+      ZELQ_TRY(f->text(r, out));
+    } else if (rec.unknown == Unknown::Collect) {
+      auto v = r.parse_value();
+      if (!v) return fail(std::move(v).error());
+      (out.*(rec.extensions)).insert(std::move(*key), std::move(*v));
+    } else {
+      ZELQ_TRY(r.skip_value());
+    }
+  }
+  return check_missing(rec, seen);
+}
+
+template <class T>
+PResult<void> visit_seq(Reader& r, const Record<T>& rec, T& out) {
+  SeqAccess seq(r);
+  bool ended = false;
+  for (std::size_t i = 0; i < rec.fields.size(); ++i) {
+    const Field<T>& f = rec.fields[i];
+    if (!ended) {
+      auto more = seq.next();
+      if (!more) return fail(std::move(more).error());
+      ended = !*more;
+    }
+    if (ended) {
+      if (f.presence == Presence::Defaulted) continue;
+      return fail(invalid_length(i, with_elements(rec)));
+    }
+    ZELQ_TRY(f.text(r, out));
+  }
+  return {};
+}
+
+}  // namespace detail
+
+template <class T>
+PResult<T> read_record(Reader& r, const Record<T>& rec) {
+  int c = r.peek_ws();
+  if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
+  T out{};
+  PResult<void> status;
+  if ((c == '[' && rec.positional) || c == '{') {
+    if (auto e = r.enter(); !e) return fail(std::move(e).error());
+    r.eat();
+    status = c == '{' ? detail::visit_map(r, rec, out) : detail::visit_seq(r, rec, out);
+    r.leave();
+    auto closed = c == '{' ? end_map(r) : end_seq(r);
+    if (status.ok() && !closed.ok()) status = fail(std::move(closed).error());
+  } else {
+    status = fail(peek_invalid_type(r, "struct " + std::string(rec.name)));
+  }
+  if (!status) return fail(r.fix(std::move(status).error()));
+  return out;
+}
+
+template <class T>
+PResult<T> read_record(const Value& v, const Record<T>& rec) {
+  T out{};
+  if (v.is_object()) {
+    std::vector<bool> seen(rec.fields.size(), false);
+    for (const Member& m : v.as_object()) {
+      std::size_t idx = 0;
+      const Field<T>* f = detail::find_field(rec, m.key, idx);
+      if (f) {
+        seen[idx] = true;
+        ZELQ_TRY(f->value(m.value, out));
+      } else if (rec.unknown == Unknown::Deny) {
+        auto names = detail::field_names(rec);
+        return fail(unknown_field(m.key, names));
+      } else if (rec.unknown == Unknown::Collect) {
+        (out.*(rec.extensions)).insert(m.key, m.value);
+      }
+    }
+    ZELQ_TRY(detail::check_missing(rec, seen));
+    return out;
+  }
+  if (v.is_array() && rec.positional) {
+    const Array& a = v.as_array();
+    for (std::size_t i = 0; i < rec.fields.size(); ++i) {
+      if (i >= a.size()) {
+        if (rec.fields[i].presence == Presence::Defaulted) continue;
+        return fail(invalid_length(i, detail::with_elements(rec)));
+      }
+      ZELQ_TRY(rec.fields[i].value(a[i], out));
+    }
+    if (a.size() > rec.fields.size()) return fail(invalid_length(a.size(), "fewer elements in array"));
+    return out;
+  }
+  return fail(invalid_type(v, "struct " + std::string(rec.name)));
+}
+
+// The whole text as one record.
+template <class T>
+PResult<T> parse_record(std::string_view text, const Record<T>& rec) {
+  Reader r(text);
+  auto out = read_record(r, rec);
+  if (!out) return out;
+  ZELQ_TRY(r.end());
+  return out;
+}
+
+// An untagged choice: the value is captured whole, then each alternative is
+// tried on it; when none fits only the enum's name is reported.
+template <class E>
+PResult<E> read_untagged(Reader& r, std::string_view enum_name, PResult<E> (*from_value)(const Value&)) {
+  auto v = r.parse_value();
+  if (!v) return fail(std::move(v).error());
+  auto e = from_value(*v);
+  if (!e) return fail(untagged_mismatch(enum_name));
+  return e;
+}
+
+// ---- field adapters: one member pointer gives both roads ---------------------
+template <class T, std::string T::*M>
+PResult<void> text_string(Reader& r, T& t) {
+  auto s = read_string(r);
+  if (!s) return fail(std::move(s).error());
+  t.*M = std::move(*s);
+  return {};
+}
+
+template <class T, std::string T::*M>
+PResult<void> value_string(const Value& v, T& t) {
+  auto s = string_of(v);
+  if (!s) return fail(std::move(s).error());
+  t.*M = std::move(*s);
+  return {};
+}
+
+template <class T, std::optional<std::string> T::*M>
+PResult<void> text_opt_string(Reader& r, T& t) {
+  auto s = read_opt_string(r);
+  if (!s) return fail(std::move(s).error());
+  t.*M = std::move(*s);
+  return {};
+}
+
+template <class T, std::optional<std::string> T::*M>
+PResult<void> value_opt_string(const Value& v, T& t) {
+  auto s = opt_string_of(v);
+  if (!s) return fail(std::move(s).error());
+  t.*M = std::move(*s);
+  return {};
+}
+
+template <class T, std::optional<Value> T::*M>
+PResult<void> text_opt_value(Reader& r, T& t) {
+  auto s = read_opt_value(r);
+  if (!s) return fail(std::move(s).error());
+  t.*M = std::move(*s);
+  return {};
+}
+
+template <class T, std::optional<Value> T::*M>
+PResult<void> value_opt_value(const Value& v, T& t) {
+  if (v.is_null()) t.*M = std::nullopt;
+  else t.*M = v;
+  return {};
+}
+
+template <class T, std::string T::*M>
+constexpr Field<T> string_field(const char* name, Presence p = Presence::Required) {
+  return Field<T>{name, p, &text_string<T, M>, &value_string<T, M>};
+}
+
+template <class T, std::optional<std::string> T::*M>
+constexpr Field<T> opt_string_field(const char* name) {
+  return Field<T>{name, Presence::Optional, &text_opt_string<T, M>, &value_opt_string<T, M>};
+}
+
+template <class T, std::optional<Value> T::*M>
+constexpr Field<T> opt_value_field(const char* name) {
+  return Field<T>{name, Presence::Optional, &text_opt_value<T, M>, &value_opt_value<T, M>};
+}
+
+}  // namespace zelq::json

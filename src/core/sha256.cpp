@@ -1,0 +1,33 @@
+#include "core/sha256.hpp"
+
+#include <openssl/evp.h>
+
+#include <stdexcept>
+
+namespace zelq {
+
+Digest32 sha256(std::string_view data) {
+  Digest32 out{};
+  unsigned int len = 0;
+  // One-shot digest; it only fails on allocation failure inside OpenSSL.
+  if (EVP_Digest(data.data(), data.size(), out.data(), &len, EVP_sha256(), nullptr) != 1 || len != 32)
+    throw std::runtime_error("SHA-256 computation failed");
+  return out;
+}
+
+std::string hex_lower(const std::uint8_t* data, std::size_t n) {
+  static constexpr char hex[] = "0123456789abcdef";
+  std::string s(n * 2, '\0');
+  for (std::size_t i = 0; i < n; ++i) {
+    s[2 * i] = hex[data[i] >> 4];
+    s[2 * i + 1] = hex[data[i] & 15];
+  }
+  return s;
+}
+
+std::string sha256_prefixed(std::string_view data) {
+  Digest32 d = sha256(data);
+  return "sha256:" + hex_lower(d.data(), d.size());
+}
+
+}  // namespace zelq

@@ -1,0 +1,13 @@
+// The ZelqVerifier method groups, one per capability file.
+#pragma once
+
+#include <span>
+
+#include "python/binding.hpp"
+
+namespace zelq::py {
+
+std::span<const PyMethodDef> verifier_hash_methods();
+std::span<const PyMethodDef> verifier_signature_methods();
+
+}  // namespace zelq::py

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "core/jcs.hpp"
+#include "core/json.hpp"
+#include "core/json_reader.hpp"
+
+using zelq::json::Array;
+using zelq::json::Object;
+using zelq::json::Value;
+
+namespace {
+
+Value nest(int levels, Value inner) {
+  for (int i = 0; i < levels; ++i) {
+    Array a;
+    a.push_back(std::move(inner));
+    inner = Value(std::move(a));
+  }
+  return inner;
+}
+
+std::string canon(const Value& v) { return *zelq::jcs_canonicalize(v); }
+
+}  // namespace
+
+TEST(Jcs, DepthLimitCountsEveryValue) {
+  EXPECT_TRUE(zelq::jcs_canonicalize(nest(256, Value(Array{}))).ok());      // innermost at depth 256
+  EXPECT_TRUE(zelq::jcs_canonicalize(nest(256, Value::from_u64(1))).ok());  // number at depth 256
+  auto too_deep = zelq::jcs_canonicalize(nest(257, Value::from_u64(1)));
+  ASSERT_FALSE(too_deep.ok());
+  EXPECT_EQ(too_deep.error().display(), "JCS canonicalization failed: JSON nesting depth exceeds 256");
+  EXPECT_FALSE(zelq::jcs_canonicalize(nest(257, Value(Array{}))).ok());
+}
+
+TEST(Jcs, NumberForms) {
+  struct Case {
+    double d;
+    const char* text;
+  };
+  const Case cases[] = {
+      {-0.0, "0"}, {1.0, "1"}, {1e20, "100000000000000000000"}, {1e21, "1e+21"}, {1e-6, "0.000001"},
+      {1e-7, "1e-7"}, {1.5e-7, "1.5e-7"}, {0.1, "0.1"}, {5e-324, "5e-324"},
+      {1.7976931348623157e308, "1.7976931348623157e+308"}, {-1.5, "-1.5"}, {123.456, "123.456"},
+      {9007199254740992.0, "9007199254740992"}, {2.5e-5, "0.000025"}, {1.2345e22, "1.2345e+22"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(canon(Value::from_double(c.d)), c.text) << c.text;
+  EXPECT_EQ(canon(Value::from_u64(std::numeric_limits<std::uint64_t>::max())), "18446744073709551615");
+  EXPECT_EQ(canon(Value::from_i64(std::numeric_limits<std::int64_t>::min())), "-9223372036854775808");
+}
+
+TEST(JsonWriter, CompactFormsOfTheReferenceWriter) {
+  struct Case {
+    double d;
+    const char* text;
+  };
+  const Case cases[] = {{1.0, "1.0"}, {0.0, "0.0"}, {-0.0, "-0.0"}, {1e100, "1e100"}, {1.5e-7, "1.5e-7"},
+                        {0.001, "0.001"}, {1e16, "1e16"}, {123456.5, "123456.5"}, {1e15, "1000000000000000.0"}};
+  for (const auto& c : cases) EXPECT_EQ(zelq::json::to_string(Value::from_double(c.d)), c.text) << c.text;
+  EXPECT_EQ(zelq::json::to_string(Value(std::string("\b\f\x1f\x7f\"\\/"))), "\"\\b\\f\\u001f\x7f\\\"\\\\/\"");
+}
+
+TEST(JsonObject, RepeatedKeyKeepsFirstPositionAndLastValue) {
+  auto v = zelq::json::parse(R"({"a":1,"b":2,"a":3})");
+  ASSERT_TRUE(v.ok());
+  EXPECT_EQ(zelq::json::to_string(*v), R"({"a":3,"b":2})");
+}
+
+TEST(JsonObject, LargeObjectsStayOrderedAndSearchable) {
+  Object o;
+  for (int i = 0; i < 1000; ++i) o.insert("k" + std::to_string(i), Value::from_u64(static_cast<std::uint64_t>(i)));
+  o.insert("k5", Value("x"));
+  EXPECT_EQ(o.size(), 1000u);
+  EXPECT_EQ(o.members()[5].value.as_string(), "x");
+  EXPECT_TRUE(o.remove("k0"));
+  EXPECT_FALSE(o.remove("k0"));
+  EXPECT_EQ(o.members()[0].key, "k1");
+  ASSERT_NE(o.find("k999"), nullptr);
+  EXPECT_EQ(o.find("k999")->as_u64(), 999u);
+  EXPECT_EQ(o.find("nope"), nullptr);
+}
+
+TEST(JsonReader, NumberKinds) {
+  EXPECT_EQ(zelq::json::parse("18446744073709551615")->type(), zelq::json::Type::UInt);
+  EXPECT_EQ(zelq::json::parse("-9223372036854775808")->type(), zelq::json::Type::Int);
+  EXPECT_EQ(zelq::json::parse("-9223372036854775809")->type(), zelq::json::Type::Float);
+  EXPECT_EQ(zelq::json::parse("18446744073709551616")->type(), zelq::json::Type::Float);
+  auto negzero = zelq::json::parse("-0");
+  ASSERT_EQ(negzero->type(), zelq::json::Type::Float);
+  EXPECT_TRUE(std::signbit(negzero->as_double()));
+  EXPECT_EQ(zelq::json::parse("1e-400")->as_double(), 0.0);
+  EXPECT_EQ(zelq::json::parse("-1e-400")->type(), zelq::json::Type::Float);
+}
+
+TEST(JsonReader, ErrorWithoutPositionDisplaysBare) {
+  zelq::json::ParseError e{"missing field `id`", 0, 0};
+  EXPECT_EQ(e.display(), "missing field `id`");
+  e.line = 2;
+  e.column = 7;
+  EXPECT_EQ(e.display(), "missing field `id` at line 2 column 7");
+}
+
+TEST(JsonReader, UnexpectedDescriptions) {
+  EXPECT_EQ(zelq::json::unexpected_desc(Value()), "null");
+  EXPECT_EQ(zelq::json::unexpected_desc(Value(true)), "boolean `true`");
+  EXPECT_EQ(zelq::json::unexpected_desc(Value::from_i64(-5)), "integer `-5`");
+  EXPECT_EQ(zelq::json::unexpected_desc(Value::from_double(1.0)), "floating point `1.0`");
+  EXPECT_EQ(zelq::json::unexpected_desc(Value("a\"b")), "string \"a\\\"b\"");
+  EXPECT_EQ(zelq::json::unexpected_desc(Value(Array{})), "sequence");
+  EXPECT_EQ(zelq::json::unexpected_desc(Value(Object{})), "map");
+}

@@ -1,0 +1,56 @@
+"""Argument matching and conversion, shown on ZelqCanonicalizer.canonicalize."""
+import sys
+
+import pytest
+
+import zelq
+
+canonicalize = zelq.ZelqCanonicalizer.canonicalize
+NAME = "ZelqCanonicalizer.canonicalize()"
+
+
+@pytest.mark.parametrize("call, message", [
+    (lambda: canonicalize(), f"{NAME} missing 1 required positional argument: 'json_str'"),
+    (lambda: canonicalize("1", "2"), f"{NAME} takes 1 positional arguments but 2 were given"),
+    (lambda: canonicalize("1", json_str="1"), f"{NAME} got multiple values for argument 'json_str'"),
+    (lambda: canonicalize(text="1"), f"{NAME} got an unexpected keyword argument 'text'"),
+    (lambda: canonicalize("1", text="1"), f"{NAME} got an unexpected keyword argument 'text'"),
+])
+def test_argument_matching_errors(call, message):
+    with pytest.raises(TypeError) as info:
+        call()
+    assert str(info.value) == message
+
+
+def test_keyword_call_equals_positional_call():
+    assert canonicalize(json_str='{"b":1,"a":2}') == canonicalize('{"b":1,"a":2}') == '{"a":2,"b":1}'
+
+
+@pytest.mark.parametrize("value, message", [
+    (5, "'int' object is not an instance of 'str'"),
+    (b"{}", "'bytes' object is not an instance of 'str'"),
+    (None, "'None' is not an instance of 'str'"),
+])
+def test_conversion_errors_carry_the_parameter_note(value, message):
+    with pytest.raises(TypeError) as info:
+        canonicalize(value)
+    assert str(info.value) == message
+    if sys.version_info >= (3, 11):
+        assert info.value.__notes__ == ["while processing 'json_str'"]
+
+
+def test_str_subclass_is_accepted():
+    class S(str):
+        pass
+    assert canonicalize(S("[1]")) == "[1]"
+
+
+def test_lone_surrogate_raises_the_hosts_encoding_error():
+    with pytest.raises(UnicodeEncodeError):
+        canonicalize('"\ud800"')
+
+
+def test_text_signature_and_doc():
+    assert canonicalize.__text_signature__ == "(json_str)"
+    assert "RFC 8785" in canonicalize.__doc__
+    assert zelq.ZelqCanonicalizer.content_hash.__text_signature__ == "(json_str)"
