@@ -39,11 +39,11 @@ class Reader {
     unsigned v = 0;
     std::size_t n = 0;
     while (pos_ < s_.size() && is_digit(s_[pos_])) {
-      if (++n > 3) return back(start);
+      if (++n > 3) return rewind<std::uint8_t>(start);
       v = v * 10 + static_cast<unsigned>(s_[pos_] - '0');
       ++pos_;
     }
-    if (n == 0 || v > 255 || (n > 1 && s_[start] == '0')) return back(start);
+    if (n == 0 || v > 255 || (n > 1 && s_[start] == '0')) return rewind<std::uint8_t>(start);
     return static_cast<std::uint8_t>(v);
   }
 
@@ -51,9 +51,9 @@ class Reader {
     std::size_t start = pos_;
     std::uint32_t v = 0;
     for (int i = 0; i < 4; ++i) {
-      if (i > 0 && !take('.')) return back4(start);
+      if (i > 0 && !take('.')) return rewind<Ipv4Addr>(start);
       auto o = octet();
-      if (!o) return back4(start);
+      if (!o) return rewind<Ipv4Addr>(start);
       v = (v << 8) | *o;
     }
     return Ipv4Addr{v};
@@ -65,10 +65,7 @@ class Reader {
     unsigned v = 0;
     std::size_t n = 0;
     while (pos_ < s_.size() && hex_value(s_[pos_]) >= 0) {
-      if (++n > 4) {
-        pos_ = start;
-        return std::nullopt;
-      }
+      if (++n > 4) return rewind<std::uint16_t>(start);
       v = v * 16 + static_cast<unsigned>(hex_value(s_[pos_]));
       ++pos_;
     }
@@ -77,11 +74,8 @@ class Reader {
   }
 
  private:
-  std::optional<std::uint8_t> back(std::size_t p) {
-    pos_ = p;
-    return std::nullopt;
-  }
-  std::optional<Ipv4Addr> back4(std::size_t p) {
+  template <class T>
+  std::optional<T> rewind(std::size_t p) {
     pos_ = p;
     return std::nullopt;
   }
@@ -117,9 +111,10 @@ Groups read_groups(Reader& r, std::uint16_t* out, std::size_t limit) {
   return {limit, false};
 }
 
-// Writes groups with the first longest run (two or more) of zeros as "::".
-// `last` is the number of groups written in hex (6 when a dotted tail follows).
-std::string compress_hex(const Ipv6Addr& a, std::size_t last) {
+// Writes the groups in hex with the first longest run (two or more) of zero
+// groups as "::".
+std::string compress_hex(const Ipv6Addr& a) {
+  constexpr std::size_t last = 8;
   std::size_t best_at = last, best_len = 0;
   for (std::size_t i = 0; i < last;) {
     if (a.pieces[i] != 0) {
@@ -204,10 +199,10 @@ std::string format_ipv6(const Ipv6Addr& a) {
   bool mapped = a.pieces[0] == 0 && a.pieces[1] == 0 && a.pieces[2] == 0 && a.pieces[3] == 0 &&
                 a.pieces[4] == 0 && a.pieces[5] == 0xFFFF;
   if (mapped) return "::ffff:" + format_ipv4(a.low_ipv4());
-  return compress_hex(a, 8);
+  return compress_hex(a);
 }
 
-std::string format_ipv6_host(const Ipv6Addr& a) { return compress_hex(a, 8); }
+std::string format_ipv6_host(const Ipv6Addr& a) { return compress_hex(a); }
 
 std::string format_ip(const IpAddr& a) {
   if (const auto* v4 = std::get_if<Ipv4Addr>(&a)) return format_ipv4(*v4);

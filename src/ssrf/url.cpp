@@ -444,8 +444,12 @@ class Parser {
         return port(c);
       case State::File:
         host_ = empty_host();
-        state_ = c == '/' || c == '\\' ? State::FileSlash : State::Path;
-        if (state_ == State::Path) back();
+        if (c == '/' || c == '\\') {
+          state_ = State::FileSlash;
+        } else {
+          state_ = State::Path;
+          back();
+        }
         return {};
       case State::FileSlash:
         if (c == '/' || c == '\\') {
@@ -734,8 +738,6 @@ std::optional<std::uint16_t> default_port(std::string_view scheme) {
   }
   return std::nullopt;
 }
-
-bool Url::special() const { return is_special_scheme(scheme); }
 
 std::optional<std::uint16_t> Url::port_or_default() const { return port ? port : default_port(scheme); }
 

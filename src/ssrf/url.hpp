@@ -56,7 +56,6 @@ struct Url {
   std::optional<std::string> fragment;
   std::string href;  // the whole serialisation
 
-  bool special() const;
   // The explicit port, or else the scheme's default.
   std::optional<std::uint16_t> port_or_default() const;
 };

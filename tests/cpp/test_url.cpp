@@ -5,146 +5,22 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <set>
-#include <memory>
 #include <optional>
-#include <tuple>
+#include <set>
 #include <sstream>
+#include <stdexcept>
 #include <string>
-#include <vector>
+#include <tuple>
 
 #include <unicode/uversion.h>
 
+#include "core/json_reader.hpp"
 #include "ssrf/url.hpp"
 
 namespace {
 
 using namespace zelq::ssrf;
-
-// ---- a small reader for the test data files (strings, null, booleans,
-// arrays and objects are all they hold) ----------------------------------
-struct JVal {
-  enum Kind { Null, Bool, Str, Arr, Obj } kind = Null;
-  bool b = false;
-  std::string s;
-  std::vector<JVal> arr;
-  std::map<std::string, JVal> obj;
-
-  const JVal* get(const std::string& k) const {
-    auto it = obj.find(k);
-    return it == obj.end() ? nullptr : &it->second;
-  }
-};
-
-class JReader {
- public:
-  explicit JReader(std::string t) : t_(std::move(t)) {}
-  JVal value() {
-    ws();
-    JVal v;
-    char c = t_.at(i_);
-    if (c == '"') {
-      v.kind = JVal::Str;
-      v.s = str();
-    } else if (c == '[') {
-      v.kind = JVal::Arr;
-      ++i_;
-      ws();
-      if (t_[i_] == ']') { ++i_; return v; }
-      while (true) {
-        v.arr.push_back(value());
-        ws();
-        if (t_.at(i_++) == ']') break;
-      }
-    } else if (c == '{') {
-      v.kind = JVal::Obj;
-      ++i_;
-      ws();
-      if (t_[i_] == '}') { ++i_; return v; }
-      while (true) {
-        ws();
-        std::string k = str();
-        ws();
-        ++i_;  // ':'
-        v.obj[k] = value();
-        ws();
-        if (t_.at(i_++) == '}') break;
-      }
-    } else if (t_.compare(i_, 4, "null") == 0) {
-      i_ += 4;
-    } else if (t_.compare(i_, 4, "true") == 0) {
-      v.kind = JVal::Bool;
-      v.b = true;
-      i_ += 4;
-    } else if (t_.compare(i_, 5, "false") == 0) {
-      v.kind = JVal::Bool;
-      i_ += 5;
-    } else {
-      throw std::runtime_error("unexpected JSON at " + std::to_string(i_));
-    }
-    return v;
-  }
-
- private:
-  void ws() { while (i_ < t_.size() && std::isspace(static_cast<unsigned char>(t_[i_]))) ++i_; }
-  unsigned hex4() {
-    auto v = static_cast<unsigned>(std::stoul(t_.substr(i_, 4), nullptr, 16));
-    i_ += 4;
-    return v;
-  }
-  static void utf8(std::string& o, unsigned cp) {
-    if (cp < 0x80) {
-      o += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      o += static_cast<char>(0xC0 | (cp >> 6));
-      o += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      o += static_cast<char>(0xE0 | (cp >> 12));
-      o += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      o += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      o += static_cast<char>(0xF0 | (cp >> 18));
-      o += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      o += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      o += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  std::string str() {
-    std::string o;
-    ++i_;  // opening quote
-    while (t_.at(i_) != '"') {
-      char c = t_[i_++];
-      if (c != '\\') {
-        o += c;
-        continue;
-      }
-      char e = t_.at(i_++);
-      switch (e) {
-        case 'n': o += '\n'; break;
-        case 't': o += '\t'; break;
-        case 'r': o += '\r'; break;
-        case 'b': o += '\b'; break;
-        case 'f': o += '\f'; break;
-        case 'u': {
-          unsigned cp = hex4();
-          if (cp >= 0xD800 && cp < 0xDC00 && t_.compare(i_, 2, "\\u") == 0) {
-            i_ += 2;
-            unsigned lo = hex4();
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
-          }
-          utf8(o, cp);
-          break;
-        }
-        default: o += e;
-      }
-    }
-    ++i_;
-    return o;
-  }
-  std::string t_;
-  std::size_t i_ = 0;
-};
+namespace json = zelq::json;
 
 std::filesystem::path data_dir() {
   // tests/cpp/ -> project root -> the shared data beside it
@@ -152,13 +28,17 @@ std::filesystem::path data_dir() {
          "testdata" / "url";
 }
 
-std::unique_ptr<JVal> load(const char* name) {
+std::optional<json::Value> load(const char* name) {
   std::ifstream f(data_dir() / name, std::ios::binary);
-  if (!f) return nullptr;
+  if (!f) return std::nullopt;
   std::stringstream ss;
   ss << f.rdbuf();
-  return std::make_unique<JVal>(JReader(ss.str()).value());
+  auto v = json::parse(ss.str());
+  if (!v) throw std::runtime_error(name + (": " + v.error().display()));
+  return std::move(v).value();
 }
+
+const std::string& str(const json::Value& obj, const char* key) { return obj.get(key)->as_string(); }
 
 std::string search_of(const Url& u) { return u.query && !u.query->empty() ? "?" + *u.query : ""; }
 std::string hash_of(const Url& u) { return u.fragment && !u.fragment->empty() ? "#" + *u.fragment : ""; }
@@ -170,10 +50,10 @@ TEST(UrlWpt, AbsoluteEntries) {
   auto data = load("urltestdata.json");
   if (!data) GTEST_SKIP() << "test data not found at " << data_dir();
   int checked = 0, passed = 0;
-  for (const auto& e : data->arr) {
-    if (e.kind != JVal::Obj || e.get("base")->kind != JVal::Null) continue;
+  for (const auto& e : data->as_array()) {
+    if (!e.is_object() || !e.get("base")->is_null()) continue;
     ++checked;
-    const std::string& input = e.get("input")->s;
+    const std::string& input = str(e, "input");
     auto r = parse_url(input);
     if (e.get("failure")) {
       EXPECT_FALSE(r.ok()) << "should fail: " << input << " -> " << (r.ok() ? r->href : "");
@@ -186,13 +66,12 @@ TEST(UrlWpt, AbsoluteEntries) {
     }
     const Url& u = *r;
     std::string host = hostname_of(u) + (u.port ? ":" + port_of(u) : "");
-    bool ok = u.href == e.get("href")->s && u.scheme + ":" == e.get("protocol")->s &&
-              hostname_of(u) == e.get("hostname")->s && port_of(u) == e.get("port")->s &&
-              host == e.get("host")->s && u.username == e.get("username")->s &&
-              u.password == e.get("password")->s && u.path == e.get("pathname")->s &&
-              search_of(u) == e.get("search")->s && hash_of(u) == e.get("hash")->s;
+    bool ok = u.href == str(e, "href") && u.scheme + ":" == str(e, "protocol") &&
+              hostname_of(u) == str(e, "hostname") && port_of(u) == str(e, "port") && host == str(e, "host") &&
+              u.username == str(e, "username") && u.password == str(e, "password") &&
+              u.path == str(e, "pathname") && search_of(u) == str(e, "search") && hash_of(u) == str(e, "hash");
     EXPECT_TRUE(ok) << input << "\n  got      " << u.href << " host=" << hostname_of(u) << " port=" << port_of(u)
-                    << " path=" << u.path << "\n  expected " << e.get("href")->s;
+                    << " path=" << u.path << "\n  expected " << str(e, "href");
     passed += ok;
   }
   std::cout << "[ WPT urltestdata ] " << passed << " of " << checked << " absolute entries agree\n";
@@ -209,18 +88,18 @@ TEST(UrlWpt, ToAscii) {
   auto data = load("toascii.json");
   if (!data) GTEST_SKIP() << "test data not found at " << data_dir();
   int checked = 0, passed = 0, refused = 0;
-  for (const auto& e : data->arr) {
-    if (e.kind != JVal::Obj) continue;
+  for (const auto& e : data->as_array()) {
+    if (!e.is_object()) continue;
     ++checked;
-    const std::string& input = e.get("input")->s;
+    const std::string& input = str(e, "input");
     auto h = parse_host(input, false);
-    const JVal* want = e.get("output");
+    const json::Value* want = e.get("output");
     if (U_ICU_VERSION_MAJOR_NUM < 74 && kNewerIdnaData.count(input)) {
       EXPECT_FALSE(h.ok()) << input;
       ++refused;
       continue;
     }
-    bool ok = want->kind == JVal::Null ? !h.ok() : (h.ok() && h->text == want->s);
+    bool ok = want->is_null() ? !h.ok() : (h.ok() && h->text == want->as_string());
     EXPECT_TRUE(ok) << input << " -> " << (h.ok() ? h->text : std::string(url_error_text(h.error())));
     passed += ok;
   }
