@@ -107,7 +107,8 @@ ipv6 = st.builds(lambda groups, compress, tail: "[" + ":".join(groups[:compress]
                  st.lists(v6_group, max_size=9), st.integers(0, 9),
                  st.sampled_from(["", ":1.2.3.4", ":127.0.0.1", "1.2.3.4", ":01.2.3.4", ":1.2.3", "%25eth0"]))
 label = st.text(alphabet=ASCII_HOST + UNICODE, min_size=1, max_size=10)
-domain = st.lists(st.one_of(label, label.map(lambda s: "xn--" + s), pct), min_size=1, max_size=4).map(".".join)
+ace = st.sampled_from(["xn--", "xn--a-", "xn--a", "xn--zca", "XN--ZCA", "xn--ls8h", "xn---", "xn--mgb"])
+domain = st.lists(st.one_of(label, label.map(lambda s: "xn--" + s), ace, pct), min_size=1, max_size=4).map(".".join)
 host = st.one_of(domain, ipv4, ipv6, text, st.just(""), st.just("localhost"))
 userinfo = st.one_of(st.just(""), st.builds(lambda u: u + "@", st.text(alphabet=ASCII_HOST + ":@%" + UNICODE + SPECIALS,
                                                                         max_size=8)))
