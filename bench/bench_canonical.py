@@ -33,10 +33,13 @@ def document(target_bytes, seed=7):
         return {f"{rng.choice(words)}_{i}": (obj(depth - 1) if depth and rng.random() < 0.2 else leaf())
                 for i in range(rng.randint(3, 10))}
 
-    items = []
-    while len(json.dumps(items)) < target_bytes:
-        items.append(obj(3))
-    return json.dumps({"items": items, "title": "bench"})
+    doc = {"title": "bench", "items": []}
+    while True:
+        candidate = json.dumps(doc, ensure_ascii=False)
+        if len(candidate) >= target_bytes * 0.9:
+            return candidate
+        item = obj(3) if target_bytes > 2000 else {f"k{len(doc['items'])}": leaf()}
+        doc["items"].append(item)
 
 
 def rate(fn, text):

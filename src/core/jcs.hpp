@@ -18,3 +18,15 @@ void write_canonical_string(std::string_view s, std::string& out);
 void write_canonical_float(double d, std::string& out);
 
 }  // namespace zelq
+
+#include "core/json_reader.hpp"
+
+namespace zelq {
+
+// The canonical form of a JSON text, read and written in one pass without
+// building a value: the same bytes as jcs_canonicalize(parse(text)), and the
+// reader's failures. The reader's nesting limit lies below the canonical
+// depth limit, so no canonicalization failure can arise here.
+json::PResult<std::string> canonicalize_text(std::string_view text);
+
+}  // namespace zelq

@@ -88,6 +88,28 @@ bool Object::remove(std::string_view key) {
 
 void Object::reserve(std::size_t n) { members_.reserve(n); }
 
+void Object::assign(std::vector<Member>::iterator first, std::vector<Member>::iterator last) {
+  members_.clear();
+  index_.clear();
+  const std::size_t n = static_cast<std::size_t>(last - first);
+  members_.reserve(n);
+  if (n < kIndexThreshold) {
+    for (auto it = first; it != last; ++it) {
+      bool repeated = false;
+      for (Member& m : members_) {
+        if (m.key == it->key) {
+          m.value = std::move(it->value);
+          repeated = true;
+          break;
+        }
+      }
+      if (!repeated) members_.push_back(std::move(*it));
+    }
+    return;
+  }
+  for (auto it = first; it != last; ++it) insert(std::move(it->key), std::move(it->value));
+}
+
 const Value* Value::get(std::string_view key) const {
   if (!is_object()) return nullptr;
   return as_object().find(key);

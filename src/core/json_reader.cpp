@@ -171,36 +171,50 @@ PResult<void> Reader::parse_unicode_escape(std::string& out) {
   return {};
 }
 
-PResult<std::string> Reader::parse_string_body() {
-  std::string out;
+PResult<std::string_view> Reader::parse_string_view(bool& escaped) {
+  const std::size_t begin = i_;
+  while (i_ < s_.size() && !kStop.stop[static_cast<unsigned char>(s_[i_])]) ++i_;
+  if (i_ < s_.size() && s_[i_] == '"') {
+    escaped = false;
+    return s_.substr(begin, i_++ - begin);
+  }
+  escaped = true;
+  scratch_.assign(s_.data() + begin, i_ - begin);
   for (;;) {
-    std::size_t start = i_;
-    while (i_ < s_.size() && !kStop.stop[static_cast<unsigned char>(s_[i_])]) ++i_;
-    out.append(s_.data() + start, i_ - start);
     if (i_ == s_.size()) return fail(error(kEofString));
     char c = s_[i_++];
-    if (c == '"') return out;
+    if (c == '"') return std::string_view(scratch_);
     if (c != '\\') return fail(error(kControlChar));
     if (i_ >= s_.size()) return fail(error(kEofString));
     char e = s_[i_++];
     switch (e) {
-      case '"': out.push_back('"'); break;
-      case '\\': out.push_back('\\'); break;
-      case '/': out.push_back('/'); break;
-      case 'b': out.push_back('\b'); break;
-      case 'f': out.push_back('\f'); break;
-      case 'n': out.push_back('\n'); break;
-      case 'r': out.push_back('\r'); break;
-      case 't': out.push_back('\t'); break;
+      case '"': scratch_.push_back('"'); break;
+      case '\\': scratch_.push_back('\\'); break;
+      case '/': scratch_.push_back('/'); break;
+      case 'b': scratch_.push_back('\b'); break;
+      case 'f': scratch_.push_back('\f'); break;
+      case 'n': scratch_.push_back('\n'); break;
+      case 'r': scratch_.push_back('\r'); break;
+      case 't': scratch_.push_back('\t'); break;
       case 'u': {
-        auto r = parse_unicode_escape(out);
+        auto r = parse_unicode_escape(scratch_);
         if (!r) return fail(std::move(r).error());
         break;
       }
       default:
         return fail(error(kInvalidEscape));
     }
+    std::size_t start = i_;
+    while (i_ < s_.size() && !kStop.stop[static_cast<unsigned char>(s_[i_])]) ++i_;
+    scratch_.append(s_.data() + start, i_ - start);
   }
+}
+
+PResult<std::string> Reader::parse_string_body() {
+  bool escaped = false;
+  auto v = parse_string_view(escaped);
+  if (!v) return fail(std::move(v).error());
+  return std::string(*v);
 }
 
 PResult<Value> Reader::parse_number() {
@@ -298,100 +312,60 @@ PResult<Value> Reader::parse_float_tail(bool positive, std::size_t start) {
   return Value::from_double(positive ? d : -d);
 }
 
-PResult<Value> Reader::parse_value() {
-  int c = peek_ws();
-  switch (c) {
-    case -1:
-      return fail(peek_error(kEofValue));
-    case 'n': {
-      ++i_;
-      auto r = parse_ident("ull");
-      if (!r) return fail(std::move(r).error());
-      return Value();
-    }
-    case 't': {
-      ++i_;
-      auto r = parse_ident("rue");
-      if (!r) return fail(std::move(r).error());
-      return Value(true);
-    }
-    case 'f': {
-      ++i_;
-      auto r = parse_ident("alse");
-      if (!r) return fail(std::move(r).error());
-      return Value(false);
-    }
-    case '"': {
-      ++i_;
-      auto s = parse_string_body();
-      if (!s) return fail(std::move(s).error());
-      return Value(std::move(*s));
-    }
-    case '[': {
-      ZELQ_TRY(enter());
-      ++i_;
-      Array arr;
-      bool first = true;
-      for (;;) {
-        int p = peek_ws();
-        if (p == ']') break;
-        if (p == ',' && !first) {
-          ++i_;
-          p = peek_ws();
-          if (p == ']') return fail(peek_error(kTrailingComma));
-        } else if (!first) {
-          return fail(p < 0 ? peek_error(kEofList) : peek_error(kListCommaOrEnd));
-        } else if (p < 0) {
-          return fail(peek_error(kEofList));
-        }
-        if (p < 0) return fail(peek_error(kEofValue));
-        first = false;
-        auto v = parse_value();
-        if (!v) return fail(std::move(v).error());
-        arr.push_back(std::move(*v));
-      }
-      ++i_;
-      leave();
-      return Value(std::move(arr));
-    }
-    case '{': {
-      ZELQ_TRY(enter());
-      ++i_;
-      Object obj;
-      bool first = true;
-      for (;;) {
-        int p = peek_ws();
-        if (p == '}') break;
-        if (p == ',' && !first) {
-          ++i_;
-          p = peek_ws();
-        } else if (!first) {
-          return fail(p < 0 ? peek_error(kEofObject) : peek_error(kObjectCommaOrEnd));
-        } else if (p < 0) {
-          return fail(peek_error(kEofObject));
-        }
-        first = false;
-        if (p == '}') return fail(peek_error(kTrailingComma));
-        if (p < 0) return fail(peek_error(kEofValue));
-        if (p != '"') return fail(peek_error(kKeyMustBeString));
-        ++i_;
-        auto key = parse_string_body();
-        if (!key) return fail(std::move(key).error());
-        int colon = peek_ws();
-        if (colon != ':') return fail(colon < 0 ? peek_error(kEofObject) : peek_error(kExpectedColon));
-        ++i_;
-        auto v = parse_value();
-        if (!v) return fail(std::move(v).error());
-        obj.insert(std::move(*key), std::move(*v));
-      }
-      ++i_;
-      leave();
-      return Value(std::move(obj));
-    }
-    default:
-      if (c == '-' || is_digit(c)) return parse_number();
-      return fail(peek_error(kExpectedValue));
+namespace {
+
+// Builds a Value from the reader's events. Completed values wait on one
+// stack, member names on another, until their container closes; each
+// container is then built once, at its final size.
+class ValueBuilder {
+ public:
+  void null() { values_.emplace_back(); }
+  void boolean(bool b) { values_.emplace_back(b); }
+  void number(Value v, std::string_view) { values_.push_back(std::move(v)); }
+  void string(std::string_view s, bool) { values_.emplace_back(std::string(s)); }
+  void begin_array() { frames_.push_back({values_.size(), keys_.size()}); }
+  void end_array() {
+    Frame f = frames_.back();
+    frames_.pop_back();
+    Array arr(std::make_move_iterator(values_.begin() + static_cast<std::ptrdiff_t>(f.values)),
+              std::make_move_iterator(values_.end()));
+    values_.resize(f.values);
+    values_.emplace_back(std::move(arr));
   }
+  void begin_object() { frames_.push_back({values_.size(), keys_.size()}); }
+  void key(std::string_view k, bool) { keys_.emplace_back(k); }
+  void end_object() {
+    Frame f = frames_.back();
+    frames_.pop_back();
+    std::vector<Member> members;
+    members.reserve(values_.size() - f.values);
+    for (std::size_t k = 0; f.values + k < values_.size(); ++k)
+      members.push_back(Member{std::move(keys_[f.keys + k]), std::move(values_[f.values + k])});
+    values_.resize(f.values);
+    keys_.resize(f.keys);
+    Object obj;
+    obj.assign(members.begin(), members.end());
+    values_.emplace_back(std::move(obj));
+  }
+  Value take() { return std::move(values_.back()); }
+
+ private:
+  struct Frame {
+    std::size_t values;
+    std::size_t keys;
+  };
+  std::vector<Value> values_;
+  std::vector<std::string> keys_;
+  std::vector<Frame> frames_;
+};
+
+}  // namespace
+
+PResult<Value> Reader::parse_value() {
+  ValueBuilder b;
+  auto r = parse_events(b);
+  if (!r) return fail(std::move(r).error());
+  return b.take();
 }
 
 PResult<void> Reader::skip_number() {

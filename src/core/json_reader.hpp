@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/json.hpp"
 #include "core/result.hpp"
@@ -36,6 +37,8 @@ class Reader {
   int peek() const { return i_ < s_.size() ? static_cast<unsigned char>(s_[i_]) : -1; }
   void eat() { ++i_; }
   std::size_t index() const { return i_; }
+  // The whole text being read (for re-reading a span that was captured).
+  std::string_view text() const { return s_; }
 
   // Errors at the current index, or one byte further (the "peek" position).
   ParseError error(std::string message) const;
@@ -47,6 +50,16 @@ class Reader {
   PResult<Value> parse_value();
   // A string whose opening quote has been consumed.
   PResult<std::string> parse_string_body();
+  // The same, as a view: into the text when the string holds no escape
+  // (`escaped` false), else into a buffer valid until the next string.
+  PResult<std::string_view> parse_string_view(bool& escaped);
+
+  // One value at the cursor, reported to `h` as events: null(), boolean(b),
+  // number(value, text), string(text, escaped), begin_array(), end_array(),
+  // begin_object(), key(text, escaped), end_object(). On failure the events
+  // stop where the failure was found.
+  template <class H>
+  PResult<void> parse_events(H& h);
   // Skips a value at the cursor without building it.
   PResult<void> skip_value();
   // Nothing but white space may follow the top-level value.
@@ -68,8 +81,10 @@ class Reader {
   PResult<void> parse_unicode_escape(std::string& out);
   PResult<unsigned> decode_hex_escape();
 
+
   std::string_view s_;
   std::size_t i_ = 0;
+  std::string scratch_;  // the decoded text of the last escaped string
   int remaining_depth_ = kRecursionLimit;
 };
 
@@ -79,5 +94,109 @@ PResult<Value> parse(std::string_view text);
 // Description of a value for "invalid type" messages ("string \"a\"",
 // "integer `5`", "map", ...).
 std::string unexpected_desc(const Value& v);
+
+template <class H>
+PResult<void> Reader::parse_events(H& h) {
+  int c = peek_ws();
+  switch (c) {
+    case -1:
+      return fail(peek_error("EOF while parsing a value"));
+    case 'n':
+      ++i_;
+      ZELQ_TRY(parse_ident("ull"));
+      h.null();
+      return {};
+    case 't':
+      ++i_;
+      ZELQ_TRY(parse_ident("rue"));
+      h.boolean(true);
+      return {};
+    case 'f':
+      ++i_;
+      ZELQ_TRY(parse_ident("alse"));
+      h.boolean(false);
+      return {};
+    case '"': {
+      ++i_;
+      bool escaped = false;
+      auto s = parse_string_view(escaped);
+      if (!s) return fail(std::move(s).error());
+      h.string(*s, escaped);
+      return {};
+    }
+    case '[': {
+      ZELQ_TRY(enter());
+      ++i_;
+      h.begin_array();
+      bool first = true;
+      for (;;) {
+        int p = peek_ws();
+        if (p == ']') break;
+        if (p == ',' && !first) {
+          ++i_;
+          p = peek_ws();
+          if (p == ']') return fail(peek_error("trailing comma"));
+        } else if (p < 0) {
+          return fail(peek_error("EOF while parsing a list"));
+        } else if (!first) {
+          return fail(peek_error("expected `,` or `]`"));
+        }
+        if (p < 0) return fail(peek_error("EOF while parsing a value"));
+        first = false;
+        ZELQ_TRY(parse_events(h));
+      }
+      ++i_;
+      leave();
+      h.end_array();
+      return {};
+    }
+    case '{': {
+      ZELQ_TRY(enter());
+      ++i_;
+      h.begin_object();
+      bool first = true;
+      for (;;) {
+        int p = peek_ws();
+        if (p == '}') break;
+        if (p == ',' && !first) {
+          ++i_;
+          p = peek_ws();
+        } else if (p < 0) {
+          return fail(peek_error("EOF while parsing an object"));
+        } else if (!first) {
+          return fail(peek_error("expected `,` or `}`"));
+        }
+        first = false;
+        if (p == '}') return fail(peek_error("trailing comma"));
+        if (p < 0) return fail(peek_error("EOF while parsing a value"));
+        if (p != '"') return fail(peek_error("key must be a string"));
+        ++i_;
+        bool escaped = false;
+        auto key = parse_string_view(escaped);
+        if (!key) return fail(std::move(key).error());
+        h.key(*key, escaped);
+        int colon = peek_ws();
+        if (colon != ':') {
+          return fail(colon < 0 ? peek_error("EOF while parsing an object") : peek_error("expected `:`"));
+        }
+        ++i_;
+        ZELQ_TRY(parse_events(h));
+      }
+      ++i_;
+      leave();
+      h.end_object();
+      return {};
+    }
+    default:
+      if (c == '-' || (c >= '0' && c <= '9')) {
+        const std::size_t start = i_;
+        auto n = parse_number();
+        if (!n) return fail(std::move(n).error());
+        h.number(std::move(*n), s_.substr(start, i_ - start));
+        return {};
+      }
+      return fail(peek_error("expected value"));
+  }
+}
 
 }  // namespace zelq::json

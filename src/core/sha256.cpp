@@ -15,6 +15,10 @@ Digest32 sha256(std::string_view data) {
   return out;
 }
 
+Digest32 sha256(std::span<const std::uint8_t> data) {
+  return sha256(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+}
+
 std::string hex_lower(const std::uint8_t* data, std::size_t n) {
   static constexpr char hex[] = "0123456789abcdef";
   std::string s(n * 2, '\0');
@@ -26,6 +30,11 @@ std::string hex_lower(const std::uint8_t* data, std::size_t n) {
 }
 
 std::string sha256_prefixed(std::string_view data) {
+  Digest32 d = sha256(data);
+  return "sha256:" + hex_lower(d.data(), d.size());
+}
+
+std::string sha256_prefixed(std::span<const std::uint8_t> data) {
   Digest32 d = sha256(data);
   return "sha256:" + hex_lower(d.data(), d.size());
 }

@@ -1,6 +1,5 @@
 // ZelqCanonicalizer: the canonical JSON text of a document and its hash.
 #include "core/jcs.hpp"
-#include "core/json_reader.hpp"
 #include "core/sha256.hpp"
 #include "python/binding.hpp"
 
@@ -10,14 +9,11 @@ namespace {
 
 // Reads and canonicalizes, raising the class's own messages.
 std::optional<std::string> canonical_of(std::string_view text) {
-  auto value = json::parse(text);
-  if (!value) {
-    raise_value_error("invalid JSON: " + value.error().display());
-    return std::nullopt;
-  }
-  auto bytes = jcs_canonicalize(*value);
+  // The reader's nesting limit keeps every text inside the canonical depth
+  // limit, so reading is the only step that can fail.
+  auto bytes = canonicalize_text(text);
   if (!bytes) {
-    raise_runtime_error("canonicalization failed: " + bytes.error().display());
+    raise_value_error("invalid JSON: " + bytes.error().display());
     return std::nullopt;
   }
   return std::move(*bytes);

@@ -111,3 +111,59 @@ TEST(JsonReader, UnexpectedDescriptions) {
   EXPECT_EQ(zelq::json::unexpected_desc(Value(Array{})), "sequence");
   EXPECT_EQ(zelq::json::unexpected_desc(Value(Object{})), "map");
 }
+
+namespace {
+
+// Random JSON text with repeated and escaped keys, nesting and white space.
+std::string random_json(std::uint32_t& seed, int depth) {
+  auto next = [&seed]() {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  static const char* const keys[] = {"a", "b", "aa", "B", "\\u00e9", "\\n", "\xc3\xa9", "\\\"q", "z\\/", "\xef\xac\x81"};
+  static const char* const scalars[] = {"null", "true", "false", "0", "-0", "1.0", "1e21", "-1.5e-7",
+                                        "18446744073709551616", "-9223372036854775808", "\"s\\t\\u0001\"",
+                                        "\"\xf0\x9f\x98\x80\"", "123", "0.1"};
+  std::uint32_t kind = depth > 0 ? next() % 4 : 3;
+  std::string s;
+  if (kind == 0 || kind == 1) {
+    const bool obj = kind == 0;
+    s += obj ? "{" : "[ ";
+    std::uint32_t n = next() % 6;
+    for (std::uint32_t i = 0; i < n; ++i) {
+      if (i) s += " ,";
+      if (obj) s += std::string("\"") + keys[next() % 10] + "\" :";
+      s += random_json(seed, depth - 1);
+    }
+    s += obj ? "}" : "]";
+  } else {
+    s += scalars[next() % 14];
+  }
+  return s;
+}
+
+}  // namespace
+
+TEST(Jcs, OnePassTextFormEqualsTheValueForm) {
+  std::uint32_t seed = 12345;
+  for (int i = 0; i < 3000; ++i) {
+    std::string text = random_json(seed, 4);
+    auto value = zelq::json::parse(text);
+    ASSERT_TRUE(value.ok()) << text << ": " << value.error().display();
+    auto expected = zelq::jcs_canonicalize(*value);
+    auto got = zelq::canonicalize_text(text);
+    ASSERT_TRUE(got.ok()) << text;
+    EXPECT_EQ(*got, *expected) << text;
+  }
+}
+
+TEST(Jcs, OnePassTextFormFailsLikeTheReader) {
+  const char* bad[] = {"", "{", "[1,]", "{\"a\":1,\"a\"}", "{\"a\":1 2}", "\"\\ud800\"", "[1] x"};
+  for (const char* text : bad) {
+    auto a = zelq::json::parse(text);
+    auto b = zelq::canonicalize_text(text);
+    ASSERT_FALSE(a.ok());
+    ASSERT_FALSE(b.ok());
+    EXPECT_EQ(a.error().display(), b.error().display()) << text;
+  }
+}

@@ -1,0 +1,45 @@
+// Ed25519 (RFC 8032, pure): signing from a 32-byte seed and verification
+// of a standard-base64 signature text.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "core/error.hpp"
+#include "core/secret.hpp"
+
+namespace zelq::crypto {
+
+inline constexpr std::string_view kAlgEd25519 = "ed25519";
+
+using Ed25519PublicKey = std::array<std::uint8_t, 32>;
+using Ed25519Signature = std::array<std::uint8_t, 64>;
+
+// True when the 32 bytes decode to a curve point: y (top bit cleared, taken
+// modulo p) has an x on the curve. A set sign bit with x = 0 is accepted.
+bool ed25519_key_is_point(std::span<const std::uint8_t, 32> key);
+
+// Checks the key, then the signature text, then S < L, then the cofactorless
+// equation [S]B - [k]A == R, compared as bytes; k hashes the key bytes as
+// given. Every failure is InvalidSignature with the text of the refusing step.
+ZResult<void> verify_ed25519(std::span<const std::uint8_t, 32> key, std::string_view sig_b64, std::string_view message);
+
+class Ed25519SigningKey {
+ public:
+  // Any 32 bytes are a seed.
+  static Ed25519SigningKey from_seed(Secret32 seed);
+
+  const Secret32& seed() const { return seed_; }
+  const Ed25519PublicKey& public_key() const { return public_; }
+  // Deterministic; an OpenSSL failure unwinds as an internal failure.
+  Ed25519Signature sign(std::string_view message) const;
+
+ private:
+  Ed25519SigningKey(Secret32 seed, const Ed25519PublicKey& pub) : seed_(std::move(seed)), public_(pub) {}
+  Secret32 seed_;
+  Ed25519PublicKey public_;
+};
+
+}  // namespace zelq::crypto

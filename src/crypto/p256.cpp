@@ -1,0 +1,274 @@
+#include "crypto/p256.hpp"
+
+#include <openssl/core_names.h>
+#include <openssl/err.h>
+#include <openssl/obj_mac.h>
+#include <openssl/params.h>
+
+#include <initializer_list>
+
+#include "core/codec.hpp"
+#include "core/sha256.hpp"
+#include "crypto/ossl.hpp"
+
+namespace zelq::crypto {
+
+namespace {
+
+constexpr const char* kSignFailed = "signature operation failed";
+
+// The group order n, big-endian.
+constexpr std::array<std::uint8_t, 32> kOrder = {
+    0xff, 0xff, 0xff, 0xff, 0x00, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
+    0xbc, 0xe6, 0xfa, 0xad, 0xa7, 0x17, 0x9e, 0x84, 0xf3, 0xb9, 0xca, 0xc2, 0xfc, 0x63, 0x25, 0x51};
+
+// 0 < x < n without a branch or a memory access that depends on x.
+bool ct_scalar_in_range(std::span<const std::uint8_t, 32> x) {
+  std::uint32_t borrow = 0;
+  std::uint32_t any = 0;
+  for (std::size_t i = 32; i-- > 0;) {
+    const std::uint32_t diff = std::uint32_t{x[i]} - kOrder[i] - borrow;
+    borrow = (diff >> 31) & 1;
+    any |= x[i];
+  }
+  const std::uint32_t is_zero = ((any - 1) >> 31) & 1;
+  return (borrow & (is_zero ^ 1)) == 1;
+}
+
+struct Curve {
+  EcGroupPtr group;
+  const BIGNUM* n;
+};
+
+Curve p256_curve() {
+  EcGroupPtr group(EC_GROUP_new_by_curve_name(NID_X9_62_prime256v1));
+  ossl_check(group != nullptr, "P-256 group unavailable");
+  const BIGNUM* n = EC_GROUP_get0_order(group.get());
+  return Curve{std::move(group), n};
+}
+
+EcPointPtr new_point(const EC_GROUP* g) {
+  EcPointPtr p(EC_POINT_new(g));
+  ossl_check(p != nullptr, "out of memory");
+  return p;
+}
+
+// The SEC1 forms this system exchanges; OpenSSL also knows hybrid forms,
+// which are refused here before it sees them.
+bool sec1_shape_ok(std::span<const std::uint8_t> sec1) {
+  if (sec1.size() == 33) return sec1[0] == 0x02 || sec1[0] == 0x03;
+  if (sec1.size() == 65) return sec1[0] == 0x04;
+  return false;
+}
+
+// nullptr when the bytes are not a valid point.
+EcPointPtr decode_point(const EC_GROUP* g, std::span<const std::uint8_t> sec1, BN_CTX* ctx) {
+  if (!sec1_shape_ok(sec1)) return nullptr;
+  auto p = new_point(g);
+  if (EC_POINT_oct2point(g, p.get(), sec1.data(), sec1.size(), ctx) != 1) {
+    ERR_clear_error();
+    return nullptr;
+  }
+  return p;
+}
+
+P256Uncompressed encode_uncompressed(const EC_GROUP* g, const EC_POINT* p, BN_CTX* ctx) {
+  P256Uncompressed out{};
+  ossl_check(EC_POINT_point2oct(g, p, POINT_CONVERSION_UNCOMPRESSED, out.data(), out.size(), ctx) == out.size(),
+             "P-256 point encoding failed");
+  return out;
+}
+
+BnPtr bn_from(std::span<const std::uint8_t> be) {
+  BnPtr b(BN_bin2bn(be.data(), static_cast<int>(be.size()), nullptr));
+  ossl_check(b != nullptr, "out of memory");
+  return b;
+}
+
+SecretBnPtr secret_bn_from(std::span<const std::uint8_t> be) {
+  auto b = new_secret_bn();
+  ossl_check(BN_bin2bn(be.data(), static_cast<int>(be.size()), b.get()) != nullptr, "out of memory");
+  return b;
+}
+
+// SHA-256 of the message as an integer reduced mod n.
+BnPtr digest_scalar(std::string_view message, const BIGNUM* n, BN_CTX* ctx) {
+  const auto h = sha256(message);
+  auto e = bn_from(h);
+  ossl_check(BN_nnmod(e.get(), e.get(), n, ctx) == 1, "P-256 arithmetic failed");
+  return e;
+}
+
+ZResult<void> sig_fail(std::string text) { return fail(ZelqError::invalid_signature(std::move(text))); }
+
+// HMAC-SHA-256 with a 32-byte key, for the RFC 6979 nonce generator. The
+// context is rekeyed for every use and wipes its key state when freed.
+class HmacSha256 {
+ public:
+  HmacSha256() {
+    mac_.reset(EVP_MAC_fetch(nullptr, "HMAC", nullptr));
+    ossl_check(mac_ != nullptr, kSignFailed);
+    ctx_.reset(EVP_MAC_CTX_new(mac_.get()));
+    ossl_check(ctx_ != nullptr, kSignFailed);
+  }
+
+  // out = HMAC(key, parts...); `out` may be one of the parts.
+  void compute(const Secret32& key, std::initializer_list<std::span<const std::uint8_t>> parts, Secret32& out) {
+    char digest[] = "SHA256";
+    OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0), OSSL_PARAM_construct_end()};
+    ossl_check(EVP_MAC_init(ctx_.get(), key.data(), key.size(), params) == 1, kSignFailed);
+    for (auto part : parts) ossl_check(EVP_MAC_update(ctx_.get(), part.data(), part.size()) == 1, kSignFailed);
+    Secret32 result;
+    std::size_t len = 0;
+    ossl_check(EVP_MAC_final(ctx_.get(), result.data(), &len, result.size()) == 1 && len == result.size(), kSignFailed);
+    out = std::move(result);
+  }
+
+ private:
+  MacPtr mac_;
+  MacCtxPtr ctx_;
+};
+
+// RFC 6979 section 3.2 for P-256 and SHA-256 (qlen = hlen = 256), no extra
+// input: x is the scalar, h1 the message digest reduced mod n, both 32 bytes.
+Secret32 rfc6979_nonce(const Secret32& x, std::span<const std::uint8_t, 32> h1) {
+  static constexpr std::uint8_t kZero[1] = {0x00};
+  static constexpr std::uint8_t kOne[1] = {0x01};
+  HmacSha256 hmac;
+  Secret32 v, k;
+  for (auto& b : v.span()) b = 0x01;
+  hmac.compute(k, {v.span(), kZero, x.span(), h1}, k);
+  hmac.compute(k, {v.span()}, v);
+  hmac.compute(k, {v.span(), kOne, x.span(), h1}, k);
+  hmac.compute(k, {v.span()}, v);
+  for (;;) {
+    hmac.compute(k, {v.span()}, v);
+    if (ct_scalar_in_range(v.span())) return v.clone();
+    hmac.compute(k, {v.span(), kZero}, k);
+    hmac.compute(k, {v.span()}, v);
+  }
+}
+
+}  // namespace
+
+std::optional<P256PublicKey> P256PublicKey::from_sec1(std::span<const std::uint8_t> sec1) {
+  auto curve = p256_curve();
+  auto ctx = new_bn_ctx();
+  auto p = decode_point(curve.group.get(), sec1, ctx.get());
+  if (!p) return std::nullopt;
+  return P256PublicKey(encode_uncompressed(curve.group.get(), p.get(), ctx.get()));
+}
+
+namespace {
+
+P256Compressed compress(const P256Uncompressed& u) {
+  P256Compressed c{};
+  c[0] = static_cast<std::uint8_t>(0x02 | (u[64] & 1));
+  std::copy(u.begin() + 1, u.begin() + 33, c.begin() + 1);
+  return c;
+}
+
+}  // namespace
+
+P256Compressed P256PublicKey::compressed() const { return compress(point_); }
+
+P256Compressed P256SigningKey::public_compressed() const { return compress(q_); }
+
+ZResult<void> verify_p256(std::span<const std::uint8_t> key_sec1, std::string_view sig_b64, std::string_view message) {
+  auto curve = p256_curve();
+  const EC_GROUP* g = curve.group.get();
+  const BIGNUM* n = curve.n;
+  auto ctx = new_bn_ctx();
+
+  auto q = decode_point(g, key_sec1, ctx.get());
+  if (!q) return sig_fail("ecdsa-p256 key parse: signature error");
+
+  auto sig = base64_decode(sig_b64);
+  if (!sig) return sig_fail("base64: " + sig.error());
+  if (sig->size() != 64) {
+    return sig_fail("ecdsa-p256 signature MUST be 64 bytes (IEEE 1363 r\xE2\x80\x96s), got " + std::to_string(sig->size()));
+  }
+  auto r = bn_from(std::span(*sig).first(32));
+  auto s = bn_from(std::span(*sig).last(32));
+  if (BN_is_zero(r.get()) || BN_is_zero(s.get()) || BN_cmp(r.get(), n) >= 0 || BN_cmp(s.get(), n) >= 0) {
+    return sig_fail("ecdsa-p256 sig parse: signature error");
+  }
+
+  auto e = digest_scalar(message, n, ctx.get());
+  auto w = new_bn(), u1 = new_bn(), u2 = new_bn(), x = new_bn();
+  ossl_check(BN_mod_inverse(w.get(), s.get(), n, ctx.get()) != nullptr &&
+                 BN_mod_mul(u1.get(), e.get(), w.get(), n, ctx.get()) == 1 &&
+                 BN_mod_mul(u2.get(), r.get(), w.get(), n, ctx.get()) == 1,
+             "P-256 arithmetic failed");
+  auto point = new_point(g);
+  ossl_check(EC_POINT_mul(g, point.get(), u1.get(), q.get(), u2.get(), ctx.get()) == 1, "P-256 arithmetic failed");
+  if (EC_POINT_is_at_infinity(g, point.get()) == 1) return sig_fail("ecdsa-p256 signature verification failed");
+  ossl_check(EC_POINT_get_affine_coordinates(g, point.get(), x.get(), nullptr, ctx.get()) == 1 &&
+                 BN_nnmod(x.get(), x.get(), n, ctx.get()) == 1,
+             "P-256 arithmetic failed");
+  if (BN_cmp(x.get(), r.get()) != 0) return sig_fail("ecdsa-p256 signature verification failed");
+  return {};
+}
+
+ZResult<P256SigningKey> p256_signing_key_from_bytes(std::span<const std::uint8_t, 32> bytes) {
+  if (!ct_scalar_in_range(bytes)) return fail(ZelqError::schema("p256 key parse: signature error"));
+  auto curve = p256_curve();
+  auto ctx = new_bn_ctx();
+  P256Uncompressed q{};
+  {
+    // The working copy of d lives in a BIGNUM that is wiped when freed.
+    auto d = secret_bn_from(bytes);
+    auto point = new_point(curve.group.get());
+    ossl_check(EC_POINT_mul(curve.group.get(), point.get(), d.get(), nullptr, nullptr, ctx.get()) == 1,
+               "P-256 arithmetic failed");
+    q = encode_uncompressed(curve.group.get(), point.get(), ctx.get());
+  }
+  return P256SigningKey(Secret32(bytes), q);
+}
+
+P256Signature P256SigningKey::sign(std::string_view message) const {
+  auto curve = p256_curve();
+  const EC_GROUP* g = curve.group.get();
+  const BIGNUM* n = curve.n;
+  auto ctx = new_bn_ctx();
+
+  auto e = digest_scalar(message, n, ctx.get());
+  std::array<std::uint8_t, 32> h1{};
+  ossl_check(BN_bn2binpad(e.get(), h1.data(), 32) == 32, kSignFailed);
+  const Secret32 nonce = rfc6979_nonce(d_, h1);
+
+  auto k = secret_bn_from(nonce.span());
+  auto d = secret_bn_from(d_.span());
+  auto kinv = new_secret_bn(), rd = new_secret_bn(), sum = new_secret_bn(), s = new_secret_bn();
+  auto n_minus_2 = new_bn(), r = new_bn();
+
+  // r = x(k*G) mod n; the generator multiplication is constant-time.
+  auto point = new_point(g);
+  ossl_check(EC_POINT_mul(g, point.get(), k.get(), nullptr, nullptr, ctx.get()) == 1 &&
+                 EC_POINT_get_affine_coordinates(g, point.get(), r.get(), nullptr, ctx.get()) == 1 &&
+                 BN_nnmod(r.get(), r.get(), n, ctx.get()) == 1,
+             kSignFailed);
+  ossl_check(!BN_is_zero(r.get()), kSignFailed);
+
+  // s = k^-1 (e + r d) mod n: Fermat inversion with constant-time
+  // exponentiation, products in Montgomery form.
+  using MontPtr = std::unique_ptr<BN_MONT_CTX, OsslFree<BN_MONT_CTX_free>>;
+  MontPtr mont(BN_MONT_CTX_new());
+  ossl_check(mont != nullptr && BN_MONT_CTX_set(mont.get(), n, ctx.get()) == 1, kSignFailed);
+  ossl_check(BN_copy(n_minus_2.get(), n) != nullptr && BN_sub_word(n_minus_2.get(), 2) == 1 &&
+                 BN_mod_exp_mont_consttime(kinv.get(), k.get(), n_minus_2.get(), n, ctx.get(), mont.get()) == 1 &&
+                 BN_to_montgomery(d.get(), d.get(), mont.get(), ctx.get()) == 1 &&
+                 BN_mod_mul_montgomery(rd.get(), r.get(), d.get(), mont.get(), ctx.get()) == 1 &&
+                 BN_mod_add_quick(sum.get(), e.get(), rd.get(), n) == 1 &&
+                 BN_to_montgomery(sum.get(), sum.get(), mont.get(), ctx.get()) == 1 &&
+                 BN_mod_mul_montgomery(s.get(), kinv.get(), sum.get(), mont.get(), ctx.get()) == 1,
+             kSignFailed);
+  ossl_check(!BN_is_zero(s.get()), kSignFailed);
+
+  P256Signature out{};
+  ossl_check(BN_bn2binpad(r.get(), out.data(), 32) == 32 && BN_bn2binpad(s.get(), out.data() + 32, 32) == 32,
+             kSignFailed);
+  return out;
+}
+
+}  // namespace zelq::crypto

@@ -1,0 +1,132 @@
+#include "did/did_web.hpp"
+
+#include <cstdint>
+#include <optional>
+
+#include "core/error.hpp"
+
+namespace zelq::did {
+
+namespace {
+
+constexpr std::string_view kPrefix = "did:web:";
+
+DidError not_did_web(std::string message) {
+  return DidError{ZelqError::text(ErrorKind::KeyResolution, std::move(message)).display(), DidReason::NotDidWeb};
+}
+
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// "%XX" becomes the byte; a "%" without two hex digits stays as it is.
+std::string percent_decode(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    int hi = -1, lo = -1;
+    if (s[i] == '%' && i + 2 < s.size()) {
+      hi = hex_value(s[i + 1]);
+      lo = hex_value(s[i + 2]);
+    }
+    if (hi >= 0 && lo >= 0) {
+      out += static_cast<char>(hi * 16 + lo);
+      i += 2;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+// The first UTF-8 fault, described the way the standard validation error
+// describes it: "invalid utf-8 sequence of {n} bytes from index {i}", or
+// "incomplete utf-8 byte sequence from index {i}" when the text ends inside
+// a sequence.
+std::optional<std::string> utf8_fault(std::string_view s) {
+  const std::size_t n = s.size();
+  auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(s[k]); };
+  auto cont = [](std::uint8_t b) { return (b & 0xc0) == 0x80; };
+  std::size_t i = 0;
+  while (i < n) {
+    const std::size_t start = i;
+    auto invalid = [&](int len) {
+      return "invalid utf-8 sequence of " + std::to_string(len) + " bytes from index " + std::to_string(start);
+    };
+    auto incomplete = [&] { return "incomplete utf-8 byte sequence from index " + std::to_string(start); };
+    const std::uint8_t first = byte(i);
+    if (first < 0x80) {
+      ++i;
+      continue;
+    }
+    const int width = first >= 0xc2 && first <= 0xdf ? 2 : first >= 0xe0 && first <= 0xef ? 3
+                    : first >= 0xf0 && first <= 0xf4 ? 4 : 0;
+    if (width == 0) return invalid(1);
+    if (i + 1 >= n) return incomplete();
+    const std::uint8_t second = byte(i + 1);
+    bool second_ok = cont(second);
+    if (width == 3) {
+      if (first == 0xe0) second_ok = second >= 0xa0 && second <= 0xbf;
+      if (first == 0xed) second_ok = second >= 0x80 && second <= 0x9f;
+    } else if (width == 4) {
+      if (first == 0xf0) second_ok = second >= 0x90 && second <= 0xbf;
+      if (first == 0xf4) second_ok = second >= 0x80 && second <= 0x8f;
+    }
+    if (!second_ok) return invalid(1);
+    for (int k = 2; k < width; ++k) {
+      if (i + static_cast<std::size_t>(k) >= n) return incomplete();
+      if (!cont(byte(i + static_cast<std::size_t>(k)))) return invalid(k);
+    }
+    i += static_cast<std::size_t>(width);
+  }
+  return std::nullopt;
+}
+
+// Bytes that, inside the authority of "https://{authority}/...", would end
+// it early or change which host is contacted.
+bool moves_host(std::string_view authority) {
+  if (authority.empty()) return true;
+  for (char ch : authority) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || c == 0x7f) return true;
+    switch (c) {
+      case '/': case '?': case '#': case '@': case '\\': return true;
+      default: break;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+DidResult<std::string> web_to_url(std::string_view did) {
+  if (did.size() < kPrefix.size() || did.substr(0, kPrefix.size()) != kPrefix) {
+    return fail(not_did_web("not a did:web DID: " + std::string(did)));
+  }
+  const std::string_view rest = did.substr(kPrefix.size());
+  const std::size_t colon = rest.find(':');
+  const std::string authority = percent_decode(rest.substr(0, colon));
+  if (auto fault = utf8_fault(authority)) return fail(not_did_web("authority decode: " + *fault));
+  if (moves_host(authority)) return fail(not_did_web("not a did:web DID: " + std::string(did)));
+  if (colon == std::string_view::npos) return "https://" + authority + "/.well-known/did.json";
+  std::string path(rest.substr(colon + 1));
+  for (char& c : path)
+    if (c == ':') c = '/';
+  return "https://" + authority + "/" + path + "/did.json";
+}
+
+std::string_view strip_fragment(std::string_view did_url) { return did_url.substr(0, did_url.find('#')); }
+
+std::string did_web_from_authority(std::string_view authority) {
+  std::string out(kPrefix);
+  for (char c : authority) {
+    if (c == ':') out += "%3A";
+    else out += c;
+  }
+  return out;
+}
+
+}  // namespace zelq::did
