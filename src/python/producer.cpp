@@ -49,11 +49,4 @@ PyType_Spec* p256_producer_spec() {
   return &c.spec;
 }
 
-// Until the SSRF policy class is present it stands as a plain class.
-__attribute__((weak)) PyType_Spec* ssrf_policy_spec() {
-  static PyMethodDef methods[] = {kMethodsEnd};
-  static ClassSpec c{"builtins.ZelqSsrfPolicy", "SSRF policy.", methods};
-  return &c.spec;
-}
-
 }  // namespace zelq::py
