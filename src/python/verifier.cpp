@@ -22,8 +22,3 @@ PyType_Spec* verifier_spec() {
 
 }  // namespace zelq::py
 
-// Until every capability file is present, a missing group is empty.
-namespace zelq::py {
-__attribute__((weak)) std::span<const PyMethodDef> verifier_hash_methods() { return {}; }
-__attribute__((weak)) std::span<const PyMethodDef> verifier_signature_methods() { return {}; }
-}  // namespace zelq::py
