@@ -82,15 +82,14 @@ bool extract_str(PyObject* o, std::string_view& out) {
 }  // namespace
 
 struct ArgsBuilder {
-  static std::optional<Args> build(const MethodSpec& spec, PyObject* args, PyObject* kwargs) {
+  static bool build(const MethodSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                    Args& out) {
     const std::size_t nparams = spec.params.size();
     std::size_t required = 0;
     for (const Param& p : spec.params)
       if (p.need != Need::Optional) ++required;
 
-    std::vector<PyObject*> slot(nparams, nullptr);  // borrowed
-    const Py_ssize_t nargs = args ? PyTuple_Size(args) : 0;
-    if (nargs < 0) return std::nullopt;
+    std::array<PyObject*, kMaxParams> slot{};  // borrowed
     if (static_cast<std::size_t>(nargs) > nparams) {
       const char* was = nargs == 1 ? "was" : "were";
       std::string msg;
@@ -102,38 +101,32 @@ struct ArgsBuilder {
               std::to_string(nargs) + " " + was + " given";
       }
       PyErr_SetString(PyExc_TypeError, msg.c_str());
-      return std::nullopt;
+      return false;
     }
-    for (Py_ssize_t i = 0; i < nargs; ++i) slot[static_cast<std::size_t>(i)] = PyTuple_GetItem(args, i);
+    for (Py_ssize_t i = 0; i < nargs; ++i) slot[static_cast<std::size_t>(i)] = args[i];
 
-    if (kwargs) {
-      PyObject *key = nullptr, *value = nullptr;
-      Py_ssize_t pos = 0;
-      while (PyDict_Next(kwargs, &pos, &key, &value)) {
-        std::string_view k;
-        if (!PyUnicode_Check(key)) {
-          PyErr_SetString(PyExc_TypeError, "keywords must be strings");
-          return std::nullopt;
-        }
-        Py_ssize_t kn = 0;
-        const char* ks = PyUnicode_AsUTF8AndSize(key, &kn);
-        if (!ks) return std::nullopt;
-        k = std::string_view(ks, static_cast<std::size_t>(kn));
-        std::size_t idx = nparams;
-        for (std::size_t j = 0; j < nparams; ++j)
-          if (k == spec.params[j].name) idx = j;
-        if (idx == nparams) {
-          std::string msg = full_name(spec) + " got an unexpected keyword argument '" + std::string(k) + "'";
-          PyErr_SetString(PyExc_TypeError, msg.c_str());
-          return std::nullopt;
-        }
-        if (slot[idx]) {
-          std::string msg = full_name(spec) + " got multiple values for argument '" + std::string(k) + "'";
-          PyErr_SetString(PyExc_TypeError, msg.c_str());
-          return std::nullopt;
-        }
-        slot[idx] = value;
+    const Py_ssize_t nkw = kwnames ? PyTuple_Size(kwnames) : 0;
+    for (Py_ssize_t i = 0; i < nkw; ++i) {
+      PyObject* key = PyTuple_GetItem(kwnames, i);
+      if (!key) return false;
+      Py_ssize_t kn = 0;
+      const char* ks = PyUnicode_AsUTF8AndSize(key, &kn);
+      if (!ks) return false;
+      std::string_view k(ks, static_cast<std::size_t>(kn));
+      std::size_t idx = nparams;
+      for (std::size_t j = 0; j < nparams; ++j)
+        if (k == spec.params[j].name) idx = j;
+      if (idx == nparams) {
+        std::string msg = full_name(spec) + " got an unexpected keyword argument '" + std::string(k) + "'";
+        PyErr_SetString(PyExc_TypeError, msg.c_str());
+        return false;
       }
+      if (slot[idx]) {
+        std::string msg = full_name(spec) + " got multiple values for argument '" + std::string(k) + "'";
+        PyErr_SetString(PyExc_TypeError, msg.c_str());
+        return false;
+      }
+      slot[idx] = args[nargs + i];
     }
 
     std::vector<const char*> missing;
@@ -152,23 +145,19 @@ struct ArgsBuilder {
         msg += '\'';
       }
       PyErr_SetString(PyExc_TypeError, msg.c_str());
-      return std::nullopt;
+      return false;
     }
 
-    Args out;
-    out.strs_.resize(nparams);
-    out.ints_.resize(nparams);
-    out.lists_.resize(nparams);
     for (std::size_t j = 0; j < nparams; ++j) {
       const Param& p = spec.params[j];
       PyObject* o = slot[j];
       if (!o || (o == Py_None && p.need != Need::Required)) continue;
       if (!convert(p, o, out, j)) {
         add_param_note(p.name);
-        return std::nullopt;
+        return false;
       }
     }
-    return out;
+    return true;
   }
 
   static bool convert(const Param& p, PyObject* o, Args& out, std::size_t j) {
@@ -247,8 +236,8 @@ struct ArgsBuilder {
   }
 };
 
-std::optional<Args> extract_args(const MethodSpec& spec, PyObject* args, PyObject* kwargs) {
-  return ArgsBuilder::build(spec, args, kwargs);
+bool extract_args(const MethodSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, Args& out) {
+  return ArgsBuilder::build(spec, args, nargs, kwnames, out);
 }
 
 // ---- results ----------------------------------------------------------------

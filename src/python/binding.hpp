@@ -14,6 +14,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <array>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -64,8 +65,11 @@ struct Param {
   Need need = Need::Required;
 };
 
+// The most parameters a method has.
+inline constexpr std::size_t kMaxParams = 20;
+
 // Converted arguments in parameter order. Text views point into the
-// argument objects, which the caller's tuple keeps alive for the call.
+// argument objects, which the caller keeps alive for the call.
 class Args {
  public:
   std::string_view str(std::size_t i) const { return *strs_[i]; }
@@ -80,9 +84,9 @@ class Args {
 
  private:
   friend struct ArgsBuilder;
-  std::vector<std::optional<std::string_view>> strs_;
-  std::vector<std::optional<std::int64_t>> ints_;
-  std::vector<std::optional<std::vector<std::string_view>>> lists_;
+  std::array<std::optional<std::string_view>, kMaxParams> strs_{};
+  std::array<std::optional<std::int64_t>, kMaxParams> ints_{};
+  std::array<std::optional<std::vector<std::string_view>>, kMaxParams> lists_{};
   std::vector<Ref> keep_;  // list items whose text the views point into
 };
 
@@ -108,18 +112,21 @@ struct GetterSpec {
 
 // Matches and converts arguments; on failure the exception is set and
 // nullopt returned.
-std::optional<Args> extract_args(const MethodSpec& spec, PyObject* args, PyObject* kwargs);
+// Arguments arrive in the vector calling convention: positional values,
+// then the values of the keywords named in `kwnames`.
+bool extract_args(const MethodSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, Args& out);
 
 // Any C++ exception escaping a method ends here: it becomes the panic
 // exception (derived from BaseException), never a crash of the host.
 PyObject* raise_panic(const char* what);
 
 template <const MethodSpec& S>
-PyObject* entry_with_args(PyObject* self, PyObject* args, PyObject* kwargs) {
+PyObject* entry_with_args(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+  static_assert(S.params.size() <= kMaxParams);
   try {
-    auto a = extract_args(S, args, kwargs);
-    if (!a) return nullptr;
-    return S.impl(self, *a);
+    Args a;
+    if (!extract_args(S, args, nargs, kwnames, a)) return nullptr;
+    return S.impl(self, a);
   } catch (const std::exception& e) {
     return raise_panic(e.what());
   } catch (...) {
@@ -145,7 +152,7 @@ constexpr PyMethodDef method_def() {
                        METH_NOARGS | (S.kind == Kind::StaticNoArgs ? METH_STATIC : 0), S.doc};
   } else {
     return PyMethodDef{S.name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&entry_with_args<S>)),
-                       METH_VARARGS | METH_KEYWORDS | (S.kind == Kind::Static ? METH_STATIC : 0), S.doc};
+                       METH_FASTCALL | METH_KEYWORDS | (S.kind == Kind::Static ? METH_STATIC : 0), S.doc};
   }
 }
 
