@@ -2,6 +2,8 @@
 
 #include <openssl/evp.h>
 
+#include "core/codec.hpp"
+
 #include <stdexcept>
 
 namespace zelq {
@@ -19,24 +21,14 @@ Digest32 sha256(std::span<const std::uint8_t> data) {
   return sha256(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
-std::string hex_lower(const std::uint8_t* data, std::size_t n) {
-  static constexpr char hex[] = "0123456789abcdef";
-  std::string s(n * 2, '\0');
-  for (std::size_t i = 0; i < n; ++i) {
-    s[2 * i] = hex[data[i] >> 4];
-    s[2 * i + 1] = hex[data[i] & 15];
-  }
-  return s;
-}
-
 std::string sha256_prefixed(std::string_view data) {
   Digest32 d = sha256(data);
-  return "sha256:" + hex_lower(d.data(), d.size());
+  return "sha256:" + hex_encode(d);
 }
 
 std::string sha256_prefixed(std::span<const std::uint8_t> data) {
   Digest32 d = sha256(data);
-  return "sha256:" + hex_lower(d.data(), d.size());
+  return "sha256:" + hex_encode(d);
 }
 
 }  // namespace zelq

@@ -14,7 +14,6 @@ using Digest32 = std::array<std::uint8_t, 32>;
 
 Digest32 sha256(std::string_view data);
 Digest32 sha256(std::span<const std::uint8_t> data);
-std::string hex_lower(const std::uint8_t* data, std::size_t n);
 // "sha256:" followed by the hex digest of `data`.
 std::string sha256_prefixed(std::string_view data);
 std::string sha256_prefixed(std::span<const std::uint8_t> data);

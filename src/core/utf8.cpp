@@ -49,6 +49,15 @@ std::size_t utf8_valid_up_to(std::string_view s) {
   return i;
 }
 
+std::optional<std::string> utf8_fault(std::string_view s) {
+  const std::size_t i = utf8_valid_up_to(s);
+  if (i == s.size()) return std::nullopt;
+  const Seq q = scan(s, i);
+  if (q.len != 0 && i + q.good == s.size()) return "incomplete utf-8 byte sequence from index " + std::to_string(i);
+  const std::size_t n = q.len == 0 ? 1 : q.good;
+  return "invalid utf-8 sequence of " + std::to_string(n) + " bytes from index " + std::to_string(i);
+}
+
 std::string utf8_lossy(std::string_view s) {
   std::string out;
   out.reserve(s.size());

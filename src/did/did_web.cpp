@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "core/error.hpp"
+#include "core/utf8.hpp"
 
 namespace zelq::did {
 
@@ -40,49 +41,6 @@ std::string percent_decode(std::string_view s) {
     }
   }
   return out;
-}
-
-// The first UTF-8 fault, described the way the standard validation error
-// describes it: "invalid utf-8 sequence of {n} bytes from index {i}", or
-// "incomplete utf-8 byte sequence from index {i}" when the text ends inside
-// a sequence.
-std::optional<std::string> utf8_fault(std::string_view s) {
-  const std::size_t n = s.size();
-  auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(s[k]); };
-  auto cont = [](std::uint8_t b) { return (b & 0xc0) == 0x80; };
-  std::size_t i = 0;
-  while (i < n) {
-    const std::size_t start = i;
-    auto invalid = [&](int len) {
-      return "invalid utf-8 sequence of " + std::to_string(len) + " bytes from index " + std::to_string(start);
-    };
-    auto incomplete = [&] { return "incomplete utf-8 byte sequence from index " + std::to_string(start); };
-    const std::uint8_t first = byte(i);
-    if (first < 0x80) {
-      ++i;
-      continue;
-    }
-    const int width = first >= 0xc2 && first <= 0xdf ? 2 : first >= 0xe0 && first <= 0xef ? 3
-                    : first >= 0xf0 && first <= 0xf4 ? 4 : 0;
-    if (width == 0) return invalid(1);
-    if (i + 1 >= n) return incomplete();
-    const std::uint8_t second = byte(i + 1);
-    bool second_ok = cont(second);
-    if (width == 3) {
-      if (first == 0xe0) second_ok = second >= 0xa0 && second <= 0xbf;
-      if (first == 0xed) second_ok = second >= 0x80 && second <= 0x9f;
-    } else if (width == 4) {
-      if (first == 0xf0) second_ok = second >= 0x90 && second <= 0xbf;
-      if (first == 0xf4) second_ok = second >= 0x80 && second <= 0x8f;
-    }
-    if (!second_ok) return invalid(1);
-    for (int k = 2; k < width; ++k) {
-      if (i + static_cast<std::size_t>(k) >= n) return incomplete();
-      if (!cont(byte(i + static_cast<std::size_t>(k)))) return invalid(k);
-    }
-    i += static_cast<std::size_t>(width);
-  }
-  return std::nullopt;
 }
 
 // Bytes that, inside the authority of "https://{authority}/...", would end
