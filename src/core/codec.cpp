@@ -221,17 +221,22 @@ std::string base58_encode(std::span<const std::uint8_t> bytes) {
 
 DecodeResult base58_decode(std::string_view text, std::size_t max_decoded) {
   static constexpr std::string_view kTooSmall = "buffer provided to decode base58 encoded string into was too small";
-  // Little-endian bytes of the value read so far; never more than max_decoded.
-  Bytes out;
-  out.reserve(std::min(max_decoded, text.size()));
+  // Every character is checked first, in linear time, so that an invalid one
+  // is reported wherever it stands, even past the size cap below.
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<std::uint8_t>(text[i]);
     if (c > 127) return fail("provided string contained non-ascii character starting at byte " + std::to_string(i));
-    std::uint32_t carry = kBase58Table[c];
-    if (carry == kInvalid) {
+    if (kBase58Table[c] == kInvalid) {
       return fail("provided string contained invalid character " + quoted_char_literal(c) + " at byte " +
                   std::to_string(i));
     }
+  }
+  // Little-endian bytes of the value read so far; never more than
+  // max_decoded, which keeps the quadratic conversion bounded.
+  Bytes out;
+  out.reserve(std::min(max_decoded, text.size()));
+  for (char ch : text) {
+    std::uint32_t carry = kBase58Table[static_cast<std::uint8_t>(ch)];
     for (auto& b : out) {
       carry += std::uint32_t{b} * 58;
       b = static_cast<std::uint8_t>(carry);

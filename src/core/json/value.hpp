@@ -21,7 +21,14 @@ using Array = std::vector<Value>;
 // first position and takes the new value.
 class Object {
  public:
-  Object() = default;
+  // Declared here and defined below Member, so that nothing instantiates the
+  // member vector's functions while Member is still incomplete.
+  Object();
+  Object(const Object&);
+  Object(Object&&) noexcept;
+  Object& operator=(const Object&);
+  Object& operator=(Object&&) noexcept;
+  ~Object();
 
   std::size_t size() const;
   bool empty() const;
@@ -108,6 +115,12 @@ struct Member {
 
 // Defined here, where Member is complete: a vector's members may only be
 // used once its element type is.
+inline Object::Object() = default;
+inline Object::Object(const Object&) = default;
+inline Object::Object(Object&&) noexcept = default;
+inline Object& Object::operator=(const Object&) = default;
+inline Object& Object::operator=(Object&&) noexcept = default;
+inline Object::~Object() = default;
 inline std::size_t Object::size() const { return members_.size(); }
 inline bool Object::empty() const { return members_.empty(); }
 inline Value::Value(Object o) : v_(std::move(o)) {}
