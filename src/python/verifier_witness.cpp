@@ -2,8 +2,8 @@
 // witness, verifying one, and counting a quorum of trusted witnesses.
 #include <string>
 
-#include "core/codec.hpp"
-#include "python/args_services.hpp"
+#include "core/json/reader.hpp"
+#include "core/timestamp.hpp"
 #include "python/binding.hpp"
 #include "python/verifier_methods.hpp"
 #include "registry/witness_mint.hpp"
@@ -13,19 +13,14 @@ namespace zelq::py {
 namespace {
 
 PyObject* build_witness_cosignature(PyObject*, const Args& a) {
-  auto checkpoint = parse_json_arg(a.str(0), "witnessed_checkpoint");
-  if (!checkpoint) return nullptr;
-  auto seed = hex_decode_secret(a.str(2));
-  if (!seed) return raise_value_error("invalid witness_seed_hex: " + seed.error());
-  if (seed->size() != Secret32::size()) return raise_value_error("witness_seed_hex must decode to 32 bytes");
-  auto at = parse_rfc3339(a.str(3));
-  if (!at) {
-    return raise_value_error("invalid witnessed_at_rfc3339 '" + std::string(a.str(3)) +
-                             "': " + std::string(time_parse_message(at.error())));
-  }
-  auto cosig = registry::build_witness_cosignature(
-      *checkpoint, a.str(1), Secret32(std::span<const std::uint8_t, 32>(seed->data(), 32)), *at);
-  if (!cosig) return raise_zelq(cosig.error());
+  auto checkpoint = json::parse_argument(a.str(0), "witnessed_checkpoint");
+  if (!checkpoint) return a.fail(checkpoint.error());
+  auto seed = registry::witness_seed_argument(a.str(2));
+  if (!seed) return a.fail(seed.error());
+  auto at = rfc3339_argument(a.str(3), "witnessed_at_rfc3339");
+  if (!at) return a.fail(at.error());
+  auto cosig = registry::build_witness_cosignature(*checkpoint, a.str(1), std::move(*seed), *at);
+  if (!cosig) return a.fail(cosig.error());
   return to_str(*cosig);
 }
 

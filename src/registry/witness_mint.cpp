@@ -2,7 +2,9 @@
 
 #include <utility>
 
+#include "core/codec.hpp"
 #include "core/content_hash.hpp"
+#include "core/json/writer.hpp"
 #include "did/did_key.hpp"
 
 namespace zelq::registry {
@@ -31,6 +33,13 @@ std::string build_witness_cosignature_core(const crypto::ProducerIdentity& ident
   signature.insert("value", Value(std::move(sig.value)));
   cosig.insert("signature", Value(std::move(signature)));
   return json::to_string(Value(std::move(cosig)));
+}
+
+Result<Secret32, ArgumentError> witness_seed_argument(std::string_view hex) {
+  auto bytes = hex_decode_secret(hex);
+  if (!bytes) return fail(ArgumentError{"invalid witness_seed_hex: " + bytes.error()});
+  if (bytes->size() != Secret32::size()) return fail(ArgumentError{"witness_seed_hex must decode to 32 bytes"});
+  return Secret32(std::span<const std::uint8_t, 32>(bytes->data(), 32));
 }
 
 ZResult<std::string> build_witness_cosignature(const Value& checkpoint, std::string_view witness_did, Secret32 seed,

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 #include "core/secret.hpp"
 #include "core/timestamp.hpp"
 #include "crypto/producer_key.hpp"
@@ -22,6 +22,9 @@ inline constexpr std::string_view kWitnessKeyFragment = "witness-key-1";
 // members carry exactly the values the digest covered.
 std::string build_witness_cosignature_core(const crypto::ProducerIdentity& identity,
                                            const WitnessedCheckpoint& checkpoint, const UtcTime& witnessed_at);
+
+// The witness's Ed25519 seed from its 64 hexadecimal digits (either case).
+Result<Secret32, ArgumentError> witness_seed_argument(std::string_view hex);
 
 // The minting road after its arguments are decoded: reads the checkpoint
 // value, checks the witness DID, signs with the Ed25519 key of `seed`, which
