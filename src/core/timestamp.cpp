@@ -1,5 +1,7 @@
 #include "core/timestamp.hpp"
 
+#include "core/ascii.hpp"
+
 #include <array>
 #include <chrono>
 
@@ -153,9 +155,9 @@ namespace {
 
 using TP = Result<std::uint32_t, TimeParseError>;
 
-bool ascii_digit(char c) { return c >= '0' && c <= '9'; }
+using ascii::is_digit;
 
-// A cursor that fails the way the reference date-time reader fails: a field
+// A cursor over the date-time fields. A field
 // with too few bytes left is "premature end", a wrong byte is "invalid", a
 // well-formed field with an impossible value is "out of range".
 class Scanner {
@@ -168,7 +170,7 @@ class Scanner {
     std::uint32_t n = 0;
     std::size_t i = 0;
     for (; i < max && i < s_.size(); ++i) {
-      if (!ascii_digit(s_[i])) {
+      if (!is_digit(s_[i])) {
         if (i < min) return fail(TimeParseError::Invalid);
         break;
       }
@@ -199,7 +201,7 @@ class Scanner {
     static constexpr std::array<std::uint32_t, 10> kScale = {0,         100'000'000, 10'000'000, 1'000'000, 100'000,
                                                              10'000,    1'000,       100,        10,        1};
     const std::uint32_t nanos = *r * kScale[before - s_.size()];
-    while (!s_.empty() && ascii_digit(s_.front())) s_.remove_prefix(1);
+    while (!s_.empty() && is_digit(s_.front())) s_.remove_prefix(1);
     return nanos;
   }
 
@@ -224,13 +226,13 @@ class Scanner {
       return fail(TimeParseError::Invalid);
     }
     if (s_.size() < 2) return fail(TimeParseError::TooShort);
-    if (!ascii_digit(s_[0]) || !ascii_digit(s_[1])) return fail(TimeParseError::Invalid);
+    if (!is_digit(s_[0]) || !is_digit(s_[1])) return fail(TimeParseError::Invalid);
     const int hours = (s_[0] - '0') * 10 + (s_[1] - '0');
     s_.remove_prefix(2);
     auto colon = byte(':');
     if (!colon) return fail(colon.error());
     if (s_.size() < 2) return fail(TimeParseError::TooShort);
-    if (!ascii_digit(s_[1])) return fail(TimeParseError::Invalid);
+    if (!is_digit(s_[1])) return fail(TimeParseError::Invalid);
     if (s_[0] >= '6' && s_[0] <= '9') return fail(TimeParseError::OutOfRange);
     if (s_[0] < '0' || s_[0] > '5') return fail(TimeParseError::Invalid);
     const int minutes = (s_[0] - '0') * 10 + (s_[1] - '0');
@@ -345,8 +347,8 @@ json::Value rfc3339_millis_value(const UtcTime& t) { return json::Value(format_r
 bool is_canonical_ms_timestamp(std::string_view text) {
   // The fixed positions and the strict grammar together leave only the
   // canonical shape; the parse proves that the date and time exist.
-  return text.size() == 24 && text[10] == 'T' && text[19] == '.' && text[23] == 'Z' && ascii_digit(text[20]) &&
-         ascii_digit(text[21]) && ascii_digit(text[22]) && parse_rfc3339(text).ok();
+  return text.size() == 24 && text[10] == 'T' && text[19] == '.' && text[23] == 'Z' && is_digit(text[20]) &&
+         is_digit(text[21]) && is_digit(text[22]) && parse_rfc3339(text).ok();
 }
 
 std::optional<UtcTime> parse_canonical_ms_timestamp(std::string_view text) {

@@ -3,8 +3,9 @@
 // failure, and from an already parsed Value, without positions. A record is a
 // table of members; one generic routine reads any record on either road.
 //
-// The text road follows the reference reader's order of work exactly, so the
-// first failure in document order is the one reported, at the same position.
+// The text road reads in document order and judges each member as it is
+// read: the first failure in the text is the one reported, at its position,
+// and a member's own check runs before the rest of the object is looked at.
 #pragma once
 
 #include <optional>
