@@ -80,12 +80,15 @@ bool digits_are_shortest(std::uint64_t s, int k, int q, double d) {
 }
 
 // A key's first 8 bytes as a big-endian number, zero-padded: keys whose
-// prefixes differ compare as their prefixes do.
-std::uint64_t key_prefix(const char* key, std::size_t len) {
+// prefixes differ compare as their prefixes do. `readable` bytes may be read
+// from `key` on (at least len).
+std::uint64_t key_prefix(const char* key, std::size_t len, std::size_t readable) {
+  if (len == 0) return 0;
   std::uint64_t v = 0;
-  if (len >= 8) {
+  if (readable >= 8) {
     std::memcpy(&v, key, 8);
-    return __builtin_bswap64(v);
+    v = __builtin_bswap64(v);
+    return len >= 8 ? v : v & ~(~std::uint64_t{0} >> (8 * len));
   }
   for (std::size_t i = 0; i < 8; ++i) v = (v << 8) | (i < len ? static_cast<unsigned char>(key[i]) : 0u);
   return v;
@@ -173,6 +176,11 @@ class FastCanonicalizer {
 
   void skip_ws() {
     if (p_ < end_ && static_cast<unsigned char>(*p_) <= ' ') {
+      // Most often one space, as after ", " and ": ".
+      if (*p_ == ' ' && end_ - p_ > 1 && static_cast<unsigned char>(p_[1]) > ' ') {
+        ++p_;
+        return;
+      }
       while (p_ < end_ && (*p_ == ' ' || *p_ == '\n' || *p_ == '\t' || *p_ == '\r')) ++p_;
     }
   }
@@ -258,7 +266,9 @@ class FastCanonicalizer {
     if (!key_string(key, len, in_arena)) return false;
     // The prefix is read from the text (or the arena), not from output just
     // written, which would wait for the store.
-    entries_.push_back(Entry{start, 0, key, len, key_prefix(in_arena ? arena_.data() + key : text, len), in_arena});
+    const std::uint64_t prefix = in_arena ? key_prefix(arena_.data() + key, len, len)
+                                          : key_prefix(text, len, static_cast<std::size_t>(end_ - text));
+    entries_.push_back(Entry{start, 0, key, len, prefix, in_arena});
     skip_ws();
     if (p_ == end_ || *p_ != ':') return false;
     ++p_;
@@ -405,78 +415,62 @@ class FastCanonicalizer {
     if (negative) ++p_;
     if (p_ == end_ || !is_digit(*p_)) return false;
     const char* int_begin = p_;
+    // The significant digits go into s and digits as they are read (up to 19;
+    // a non-zero digit past those sends the number through the double),
+    // n keeps the decimal point: value = 0.d1d2...dk x 10^n.
+    char digits[19];
+    std::uint64_t s = 0;
+    int k = 0;
+    long n = 0;
+    bool too_many = false;
+    const auto digit = [&](char c) {
+      if (k < 19) {
+        s = s * 10 + static_cast<std::uint64_t>(c - '0');
+        digits[k++] = c;
+      } else if (c != '0') {
+        too_many = true;
+      }
+    };
     if (*p_ == '0') {
       ++p_;
       if (p_ < end_ && is_digit(*p_)) return false;
     } else {
-      while (p_ < end_ && is_digit(*p_)) ++p_;
+      for (; p_ < end_ && is_digit(*p_); ++p_) digit(*p_);
+      n = p_ - int_begin;
     }
     const char* int_end = p_;
-    const char* frac_begin = p_;
-    const char* frac_end = p_;
+    bool is_float = false;
     if (p_ < end_ && *p_ == '.') {
-      frac_begin = ++p_;
-      while (p_ < end_ && is_digit(*p_)) ++p_;
-      frac_end = p_;
-      if (frac_end == frac_begin) return false;
+      is_float = true;
+      const char* frac_begin = ++p_;
+      if (k == 0) {
+        for (; p_ < end_ && *p_ == '0'; ++p_) --n;  // zeros before the first significant digit
+      }
+      for (; p_ < end_ && is_digit(*p_); ++p_) digit(*p_);
+      if (p_ == frac_begin) return false;
     }
-    bool has_exp = false;
-    long exp = 0;
     if (p_ < end_ && (*p_ == 'e' || *p_ == 'E')) {
-      has_exp = true;
+      is_float = true;
       ++p_;
       bool exp_negative = false;
       if (p_ < end_ && (*p_ == '+' || *p_ == '-')) exp_negative = *p_++ == '-';
       const char* exp_begin = p_;
-      while (p_ < end_ && is_digit(*p_)) ++p_;
+      long exp = 0;
+      for (; p_ < end_ && is_digit(*p_); ++p_) exp = exp * 10 + (*p_ - '0');
       if (p_ == exp_begin || p_ - exp_begin > 6) return false;
-      for (const char* q = exp_begin; q < p_; ++q) exp = exp * 10 + (*q - '0');
-      if (exp_negative) exp = -exp;
+      n += exp_negative ? -exp : exp;
     }
-    if (frac_end == int_end && !has_exp) return integer(start, negative, int_begin, int_end);
-
-    // Up to 17 significant digits d1..dk, their value s, and n with
-    // value = 0.d1d2...dk x 10^n.
-    char digits[17];
-    int k = 0;
-    std::uint64_t s = 0;
-    int zeros = 0;  // zeros held back: they count only when a non-zero digit follows
-    bool seen = false;
-    bool too_many = false;
-    long n = exp;
-    const auto digit = [&](char c) {
-      if (c == '0') {
-        ++zeros;
-      } else if (k + zeros >= 17) {
-        too_many = true;
-      } else {
-        for (; zeros > 0; --zeros) {
-          digits[k++] = '0';
-          s *= 10;
-        }
-        digits[k++] = c;
-        s = s * 10 + static_cast<std::uint64_t>(c - '0');
-      }
-    };
-    for (const char* q = int_begin; q < int_end; ++q) {
-      if (!seen && *q == '0') continue;
-      seen = true;
-      ++n;
-      digit(*q);
-    }
-    for (const char* q = frac_begin; q < frac_end; ++q) {
-      if (!seen && *q == '0') {
-        --n;
-        continue;
-      }
-      seen = true;
-      digit(*q);
-    }
-    if (!seen) {
+    if (!is_float) return integer(start, negative, int_begin, int_end);
+    if (k == 0 || s == 0) {
       out_.put('0');  // zero, of either sign
       return true;
     }
-    if (too_many || n < -300 || n > 300) return through_double(start, negative);
+    if (too_many) return through_double(start, negative);
+    while (s % 10 == 0) {  // trailing zeros
+      s /= 10;
+      --k;
+    }
+    if (k > 17 || n < -300 || n > 300) return through_double(start, negative);
     if (k > 15) {
       // The double it reads as: from exact operands and one rounding where
       // they allow, else by the reader's conversion.
