@@ -8,10 +8,10 @@ import pytest
 
 SCRIPT = r"""
 import json, resource, zelq
-body = json.dumps({"x": [{"b": 1, "a": []}] * 300000})
+body = json.dumps({"x": [{"b": 1, "a": []}] * 1000000})
 with open("/proc/self/statm") as f:
     in_use = int(f.read().split()[0]) * resource.getpagesize()
-limit = in_use + (48 << 20)
+limit = in_use + (4 << 20)
 hard = resource.getrlimit(resource.RLIMIT_AS)[1]
 resource.setrlimit(resource.RLIMIT_AS, (limit, hard))
 try:

@@ -362,15 +362,20 @@ std::optional<UtcTime> parse_canonical_ms_timestamp(std::string_view text) {
 namespace {
 
 json::Value truncate_string(const std::string& s) {
-  auto t = parse_rfc3339(s);
-  // Not a date-time, or already whole milliseconds: kept exactly as written.
-  if (!t || t->nanos() % 1'000'000u == 0) return json::Value(s);
-  auto truncated = UtcTime::from_unix_millis(t->unix_millis());
-  if (!truncated) return json::Value(s);  // unreachable for four-digit years
-  return rfc3339_millis_value(*truncated);
+  auto truncated = truncated_timestamp(s);
+  return truncated ? rfc3339_millis_value(*truncated) : json::Value(s);
 }
 
 }  // namespace
+
+std::optional<UtcTime> truncated_timestamp(std::string_view text) {
+  auto t = parse_rfc3339(text);
+  // Not a date-time, or already whole milliseconds: kept exactly as written.
+  if (!t || t->nanos() % 1'000'000u == 0) return std::nullopt;
+  auto truncated = UtcTime::from_unix_millis(t->unix_millis());
+  if (!truncated) return std::nullopt;  // unreachable for four-digit years
+  return *truncated;
+}
 
 // Recursion is bounded by the depth of the value, which the JSON reader caps.
 json::Value truncate_timestamps_ms(const json::Value& v) {
