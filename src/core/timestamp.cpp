@@ -95,6 +95,23 @@ UtcTime UtcTime::now() {
   return *from_unix(floor_div(ns, kNanosPerSec), static_cast<std::uint32_t>(floor_mod(ns, kNanosPerSec)));
 }
 
+std::optional<UtcTime> UtcTime::plus_seconds(std::int64_t secs) const {
+  // Whole days first, so that no sum can overflow whatever `secs` is.
+  const std::int64_t days = floor_div(secs, 86400);
+  if (days > kMaxDays - kMinDays || days < kMinDays - kMaxDays) return std::nullopt;
+  return make(days_ + days, secs_ + floor_mod(secs, 86400), nanos_);
+}
+
+std::int64_t whole_seconds_between(const UtcTime& a, const UtcTime& b) {
+  // Both instants lie within the kept years, so neither difference overflows.
+  std::int64_t s = a.unix_seconds() - b.unix_seconds();
+  std::int64_t n = std::int64_t{a.nanos()} - std::int64_t{b.nanos()};
+  // Give the fraction the sign of the whole seconds, then truncate.
+  while (s > 0 && n < 0) { --s; n += kNanosPerSec; }
+  while (s < 0 && n > 0) { ++s; n -= kNanosPerSec; }
+  return s + n / kNanosPerSec;
+}
+
 std::int64_t UtcTime::year() const { return civil_from_days(days_).year; }
 unsigned UtcTime::month() const { return civil_from_days(days_).month; }
 unsigned UtcTime::day() const { return civil_from_days(days_).day; }
@@ -269,11 +286,8 @@ void put_digits(std::string& out, std::uint64_t v, int width) {
   while (n > 0) out += buf[--n];
 }
 
-}  // namespace
-
-std::string format_rfc3339_millis(const UtcTime& t) {
-  std::string out;
-  out.reserve(24);
+// "YYYY-MM-DD", `sep`, "HH:MM:SS"; a leap second shows as second 60.
+void put_date_time(std::string& out, const UtcTime& t, char sep) {
   const Civil c = civil_from_days(floor_div(t.unix_seconds(), 86400));
   if (c.year >= 0 && c.year <= 9999) {
     put_digits(out, static_cast<std::uint64_t>(c.year), 4);
@@ -285,15 +299,40 @@ std::string format_rfc3339_millis(const UtcTime& t) {
   put_digits(out, c.month, 2);
   out += '-';
   put_digits(out, c.day, 2);
-  out += 'T';
+  out += sep;
   put_digits(out, t.hour(), 2);
   out += ':';
   put_digits(out, t.minute(), 2);
   out += ':';
   put_digits(out, t.second() + (t.is_leap_second() ? 1 : 0), 2);
+}
+
+}  // namespace
+
+std::string format_rfc3339_millis(const UtcTime& t) {
+  std::string out;
+  out.reserve(24);
+  put_date_time(out, t, 'T');
   out += '.';
   put_digits(out, t.nanos() % kNanosPerSec / 1'000'000u, 3);
   out += 'Z';
+  return out;
+}
+
+std::string format_utc_display(const UtcTime& t) {
+  std::string out;
+  put_date_time(out, t, ' ');
+  const std::uint32_t frac = t.nanos() % kNanosPerSec;
+  if (frac % 1'000'000u == 0) {
+    if (frac != 0) { out += '.'; put_digits(out, frac / 1'000'000u, 3); }
+  } else if (frac % 1'000u == 0) {
+    out += '.';
+    put_digits(out, frac / 1'000u, 6);
+  } else {
+    out += '.';
+    put_digits(out, frac, 9);
+  }
+  out += " UTC";
   return out;
 }
 

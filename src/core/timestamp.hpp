@@ -56,6 +56,10 @@ class UtcTime {
     return make(days_, std::int64_t{secs_} - offset_secs, nanos_);
   }
 
+  // The instant `secs` seconds later (earlier when negative), the fraction
+  // kept; nothing when that leaves the kept range of years.
+  std::optional<UtcTime> plus_seconds(std::int64_t secs) const;
+
   friend auto operator<=>(const UtcTime&, const UtcTime&) = default;
   friend bool operator==(const UtcTime&, const UtcTime&) = default;
 
@@ -66,6 +70,9 @@ class UtcTime {
   std::uint32_t secs_ = 0;
   std::uint32_t nanos_ = 0;
 };
+
+// a - b in whole seconds, truncated toward zero (-0.5 s gives 0).
+std::int64_t whole_seconds_between(const UtcTime& a, const UtcTime& b);
 
 // Why a date-time text was refused; the texts are the ones hosts see.
 enum class TimeParseError : std::uint8_t {
@@ -91,6 +98,9 @@ Result<UtcTime, TimeParseError> parse_rfc3339(std::string_view text);
 // 0000..9999 (reachable only by moving an extreme time to UTC) is written
 // with its sign and at least four digits.
 std::string format_rfc3339_millis(const UtcTime& t);
+// The human form "YYYY-MM-DD HH:MM:SS[.fff|.ffffff|.fffffffff] UTC": no
+// fraction for a whole second, else the fewest of 3, 6 or 9 digits that hold it.
+std::string format_utc_display(const UtcTime& t);
 // Stream form: appends the text as a JSON string (it needs no escaping).
 void format_rfc3339_millis(const UtcTime& t, std::string& json_out);
 // Value form.
