@@ -7,8 +7,12 @@
 //   PyObject* content_hash(PyObject*, const Args& a) { ... a.str(0) ... }
 //   constexpr MethodSpec kContentHash{"ZelqCanonicalizer", "content_hash",
 //       Kind::Static, kHashParams, content_hash,
-//       "content_hash(json_str)\n--\n\nSHA-256 over ..."};
+//       "content_hash(json_str)\n--\n\nSHA-256 over ...",
+//       {Raise::ValueError, Raise::RuntimeError, "content_hash mismatch: "}};
 //   ... method_def<kContentHash>() in the class's PyMethodDef table.
+//
+// A method body hands every core failure to `a.fail(error)`, which raises it
+// as the row's Failure entry says; it never picks an exception class itself.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -68,6 +72,28 @@ struct Param {
 // The most parameters a method has.
 inline constexpr std::size_t kMaxParams = 20;
 
+// How a method's failures leave it. The core fails with an ArgumentError (an
+// argument lacks its form; its message is complete) or a ZelqError (a check
+// failed).
+enum class Raise : std::uint8_t {
+  ValueError,
+  RuntimeError,
+  // By the ZelqError's kind: SchemaViolation is a ValueError, the four
+  // registry artefact kinds raise the module's own exceptions, and every
+  // other kind is a RuntimeError.
+  ByKind,
+};
+
+struct Failure {
+  Raise argument = Raise::ValueError;
+  Raise check = Raise::ByKind;
+  const char* prefix = "";  // put before a ZelqError's display text
+};
+
+// The one mapping of core errors to exceptions; returns nullptr.
+PyObject* raise_failure(const Failure& f, const ArgumentError& e);
+PyObject* raise_failure(const Failure& f, const ZelqError& e);
+
 // Converted arguments in parameter order. Text views point into the
 // argument objects, which the caller keeps alive for the call.
 class Args {
@@ -82,8 +108,13 @@ class Args {
   }
   const std::optional<std::vector<std::string_view>>& opt_str_list(std::size_t i) const { return lists_[i]; }
 
+  // Raise a core failure as the method's row says; returns nullptr.
+  PyObject* fail(const ArgumentError& e) const { return raise_failure(*failure_, e); }
+  PyObject* fail(const ZelqError& e) const { return raise_failure(*failure_, e); }
+
  private:
   friend struct ArgsBuilder;
+  const Failure* failure_ = nullptr;
   std::array<std::optional<std::string_view>, kMaxParams> strs_{};
   std::array<std::optional<std::int64_t>, kMaxParams> ints_{};
   std::array<std::optional<std::vector<std::string_view>>, kMaxParams> lists_{};
@@ -101,6 +132,7 @@ struct MethodSpec {
   std::span<const Param> params;
   Impl impl;
   const char* doc;
+  Failure failure = {};
   NoArgsImpl noargs = nullptr;  // for the *NoArgs kinds
 };
 
@@ -192,12 +224,9 @@ inline constexpr int kExcCount = 6;
 // The module's exception type (borrowed; created once per process).
 PyObject* exception_type(Exc e);
 
-// Raise `type` with `msg`; returns nullptr for `return raise(...)`.
+// Raise `type` with `msg`; returns nullptr for `return raise(...)`. Method
+// bodies raise core failures through Args::fail instead.
 PyObject* raise(PyObject* type, std::string_view msg);
-PyObject* raise_value_error(std::string_view msg);
-PyObject* raise_runtime_error(std::string_view msg);
-// The general mapping of a ZelqError to an exception.
-PyObject* raise_zelq(const ZelqError& e);
 // DidResolutionError / SsrfRejected carrying a `reason` attribute.
 PyObject* raise_with_reason(std::string_view msg, std::string_view reason);
 PyObject* raise_ssrf(std::string_view msg, std::string_view reason);

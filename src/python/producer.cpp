@@ -1,10 +1,8 @@
 // The producer classes. An instance owns its identity and a 32-byte secret
 // (Ed25519 seed or P-256 scalar) that is wiped before its memory is freed.
-#include <openssl/crypto.h>
-
-#include <array>
 #include <string>
 
+#include "core/secret.hpp"
 #include "python/binding.hpp"
 
 namespace zelq::py {
@@ -14,12 +12,7 @@ namespace {
 struct ProducerPayload {
   std::string agent_did;
   std::string key_id;
-  std::array<unsigned char, 32> secret{};
-
-  ProducerPayload() = default;
-  ProducerPayload(const ProducerPayload&) = delete;
-  ProducerPayload& operator=(const ProducerPayload&) = delete;
-  ~ProducerPayload() { OPENSSL_cleanse(secret.data(), secret.size()); }
+  Secret32 secret;  // wipes itself
 };
 
 PyMethodDef g_ed25519_methods[] = {kMethodsEnd};

@@ -32,7 +32,7 @@ PyObject* check_url(PyObject* self, const Args& a) { return verdict(payload_of<S
 PyObject* check_ip(PyObject* self, const Args& a) {
   auto r = payload_of<SsrfPolicy>(self).check_ip(a.str(0));
   if (r) return none();
-  if (const auto* bad = std::get_if<ssrf::InvalidAddress>(&r.error())) return raise_value_error(bad->message);
+  if (const auto* bad = std::get_if<ssrf::InvalidAddress>(&r.error())) return a.fail(ArgumentError{bad->message});
   return raise_rejection(std::get<ssrf::SsrfRejection>(r.error()));
 }
 
@@ -49,7 +49,7 @@ constexpr MethodSpec kProduction{
     "production()\n--\n\n"
     "The production policy: HTTPS-only, IP literals rejected, and every private,\n"
     "loopback, link-local, IMDS, multicast and reserved range forbidden.",
-    production};
+    {}, production};
 
 constexpr MethodSpec kAllowTestLoopback{
     "ZelqSsrfPolicy", "allow_test_loopback", Kind::StaticNoArgs, {}, nullptr,
@@ -57,7 +57,7 @@ constexpr MethodSpec kAllowTestLoopback{
     "A test-only policy: the production policy that additionally permits loopback\n"
     "(127.0.0.0/8 and ::1) so that a test harness can target a local listener.\n"
     "Never use it in production.",
-    allow_test_loopback};
+    {}, allow_test_loopback};
 
 constexpr MethodSpec kCheckUrl{
     "ZelqSsrfPolicy", "check_url", Kind::Instance, kUrl, check_url,
