@@ -2,7 +2,7 @@
 // a signature under the revocations the host knows.
 #include <span>
 
-#include "python/args_services.hpp"
+#include "core/json/reader.hpp"
 #include "python/binding.hpp"
 #include "python/verifier_methods.hpp"
 #include "registry/lifecycle.hpp"
@@ -12,8 +12,8 @@ namespace zelq::py {
 namespace {
 
 PyObject* verify_lifecycle_event(PyObject*, const Args& a) {
-  auto event = parse_json_arg(a.str(0), "event");
-  if (!event) return nullptr;
+  auto event = json::parse_argument(a.str(0), "event");
+  if (!event) return a.fail(event.error());
   return to_str(registry::verify_lifecycle_event(*event, a.opt_str(1), a.str(2)));
 }
 

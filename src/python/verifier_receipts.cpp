@@ -1,7 +1,8 @@
 // ZelqVerifier: registry receipts and lineage-head receipts.
 #include <span>
 
-#include "python/args_services.hpp"
+#include "core/json/reader.hpp"
+#include "core/timestamp.hpp"
 #include "python/binding.hpp"
 #include "python/verifier_methods.hpp"
 #include "registry/lineage_head.hpp"
@@ -11,18 +12,18 @@ namespace zelq::py {
 namespace {
 
 PyObject* verify_lineage_head_receipt(PyObject*, const Args& a) {
-  auto receipt = parse_json_arg(a.str(0), "receipt");
-  if (!receipt) return nullptr;
-  auto expected_value = parse_json_arg(a.str(1), "expected");
-  if (!expected_value) return nullptr;
+  auto receipt = json::parse_argument(a.str(0), "receipt");
+  if (!receipt) return a.fail(receipt.error());
+  auto expected_value = json::parse_argument(a.str(1), "expected");
+  if (!expected_value) return a.fail(expected_value.error());
   auto expected = registry::parse_lineage_head_expectation(*expected_value);
-  if (!expected) return raise_value_error(expected.error());
-  auto now = now_or_parse_rfc3339(a.opt_str(3));
-  if (!now) return nullptr;
+  if (!expected) return a.fail(expected.error());
+  auto now = now_or_rfc3339_argument(a.opt_str(3));
+  if (!now) return a.fail(now.error());
   auto verdict = registry::verify_lineage_head_receipt(
       *receipt, *expected, a.str(2), *now, a.opt_int(4).value_or(registry::kDefaultHeadMaxSkewSecs),
       a.opt_int(5).value_or(registry::kDefaultHeadMaxAgeSecs));
-  if (!verdict) return raise_value_error(verdict.error());
+  if (!verdict) return a.fail(verdict.error());
   return to_str(*verdict);
 }
 

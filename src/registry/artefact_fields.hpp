@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/record.hpp"
+#include "core/json/record.hpp"
 #include "core/timestamp.hpp"
 
 namespace zelq::registry {

@@ -3,13 +3,14 @@
 #include <variant>
 
 #include "core/content_hash.hpp"
-#include "core/record.hpp"
+#include "core/json/record.hpp"
+#include "core/json/writer.hpp"
 #include "core/utf8.hpp"
 #include "core/verdict.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/p256.hpp"
-#include "crypto/signature_verify.hpp"
 #include "did/key_select.hpp"
+#include "wire/did_key_verify.hpp"
 #include "wire/validators.hpp"
 
 namespace zelq::registry {
@@ -111,7 +112,7 @@ ZResult<void> check_event_signer(const LifecycleEvent& e) {
 ZResult<void> verify_event_signature(const LifecycleEvent& e, std::string_view message,
                                      std::optional<std::string_view> actor_did_doc_json) {
   const wire::Signature& sig = *e.signature;
-  if (e.actor.starts_with(kDidKey)) return crypto::verify_signature_by_did_key(sig, message);
+  if (e.actor.starts_with(kDidKey)) return wire::verify_signature_by_did_key(sig, message);
   if (!actor_did_doc_json) {
     return fail(ZelqError::text(ErrorKind::KeyResolution,
                                 "actor '" + e.actor +

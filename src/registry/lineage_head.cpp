@@ -3,7 +3,7 @@
 #include <limits>
 #include <variant>
 
-#include "core/record.hpp"
+#include "core/json/record.hpp"
 #include "core/verdict.hpp"
 #include "did/did_web.hpp"
 #include "did/key_select.hpp"
@@ -93,15 +93,16 @@ std::optional<std::string> derive_authority_from_registry_did(std::string_view r
   return authority;
 }
 
-Result<LineageHeadExpectation, std::string> parse_lineage_head_expectation(const json::Value& expected) {
-  if (!expected.is_object()) return fail(std::string("expected must be a JSON object"));
+Result<LineageHeadExpectation, ArgumentError> parse_lineage_head_expectation(const json::Value& expected) {
+  const auto bad = [](std::string message) { return fail(ArgumentError{std::move(message)}); };
+  if (!expected.is_object()) return bad("expected must be a JSON object");
   LineageHeadExpectation e;
   const std::string* authority = string_member(expected, "authority");
   const std::string* registry_did = string_member(expected, "registry_did");
   if (!authority && !registry_did) {
-    return fail(std::string(
+    return bad(
         "expected must carry 'authority' (the serving authority the response was fetched from) and/or "
-        "'registry_did' (capabilities.registry_did)"));
+        "'registry_did' (capabilities.registry_did)");
   }
   if (authority && registry_did) {
     e.authority = *authority;
@@ -111,31 +112,31 @@ Result<LineageHeadExpectation, std::string> parse_lineage_head_expectation(const
     e.registry_did = did::did_web_from_authority(*authority);
   } else {
     auto derived = derive_authority_from_registry_did(*registry_did);
-    if (!derived) return fail("expected.registry_did " + quoted(*registry_did) + " is not a did:web DID");
+    if (!derived) return bad("expected.registry_did " + quoted(*registry_did) + " is not a did:web DID");
     e.authority = std::move(*derived);
     e.registry_did = *registry_did;
   }
 
   const std::string* lineage_id = string_member(expected, "lineage_id");
-  if (!lineage_id) return fail(std::string("expected.lineage_id is required"));
-  if (auto v = wire::validate_lineage_id(*lineage_id); !v) return fail("expected.lineage_id: " + v.error().display());
+  if (!lineage_id) return bad("expected.lineage_id is required");
+  if (auto v = wire::validate_lineage_id(*lineage_id); !v) return bad("expected.lineage_id: " + v.error().display());
   e.lineage_id = *lineage_id;
 
   const std::string* head_ctx_id = string_member(expected, "head_ctx_id");
-  if (!head_ctx_id) return fail(std::string("expected.head_ctx_id is required"));
-  if (auto v = wire::validate_ctx_id(*head_ctx_id); !v) return fail("expected.head_ctx_id: " + v.error().display());
+  if (!head_ctx_id) return bad("expected.head_ctx_id is required");
+  if (auto v = wire::validate_ctx_id(*head_ctx_id); !v) return bad("expected.head_ctx_id: " + v.error().display());
   e.head_ctx_id = *head_ctx_id;
 
   const json::Value* version = expected.get("head_version");
   if (!version || version->type() != json::Type::UInt || version->as_u64() > std::numeric_limits<std::uint32_t>::max()) {
-    return fail(std::string("expected.head_version is required and must be an unsigned integer"));
+    return bad("expected.head_version is required and must be an unsigned integer");
   }
   e.head_version = static_cast<std::uint32_t>(version->as_u64());
 
   const std::string* status = string_member(expected, "head_status");
-  if (!status) return fail(std::string("expected.head_status is required"));
+  if (!status) return bad("expected.head_status is required");
   auto s = wire::validate_status(*status);
-  if (!s) return fail("expected.head_status: " + s.error().display());
+  if (!s) return bad("expected.head_status: " + s.error().display());
   e.head_status = std::move(*s);
 
   const json::Value* current = expected.get("on_current_endpoint");
@@ -250,12 +251,12 @@ ZResult<void> check_as_of_fresh(const LineageHeadReceipt& r, const UtcTime& now,
   return {};
 }
 
-Result<std::string, std::string> verify_lineage_head_receipt(const json::Value& raw,
+Result<std::string, ArgumentError> verify_lineage_head_receipt(const json::Value& raw,
                                                              const LineageHeadExpectation& expected,
                                                              std::string_view registry_did_doc_json,
                                                              const UtcTime& now, std::int64_t max_skew_secs,
                                                              std::int64_t max_age_secs) {
-  const auto verdict = [](const ZelqError& e) -> Result<std::string, std::string> { return failure_verdict_json(e); };
+  const auto verdict = [](const ZelqError& e) -> Result<std::string, ArgumentError> { return failure_verdict_json(e); };
   auto receipt = parse_lineage_head_receipt(raw);
   if (!receipt) return verdict(receipt.error());
   const LineageHeadReceipt& r = *receipt;
@@ -267,7 +268,7 @@ Result<std::string, std::string> verify_lineage_head_receipt(const json::Value& 
     return verdict(c.error());
   }
   if (!skew_secs_in_range(max_skew_secs) || !now.plus_seconds(max_skew_secs)) {
-    return fail("max_skew_secs " + std::to_string(max_skew_secs) + " is out of range");
+    return fail(ArgumentError{"max_skew_secs " + std::to_string(max_skew_secs) + " is out of range"});
   }
   if (auto c = check_as_of_fresh(r, now, max_skew_secs); !c) return verdict(c.error());
 

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 #include "core/result.hpp"
 #include "core/timestamp.hpp"
 #include "registry/artefact_fields.hpp"
@@ -44,8 +44,8 @@ struct LineageHeadExpectation {
   bool on_current_endpoint = true;
 };
 
-// The consumer's expectations; the error side is the ValueError text.
-Result<LineageHeadExpectation, std::string> parse_lineage_head_expectation(const json::Value& expected);
+// The consumer's expectations, a malformed one being an argument error.
+Result<LineageHeadExpectation, ArgumentError> parse_lineage_head_expectation(const json::Value& expected);
 
 // The authority a did:web DID names (its host and port, "%3A" read as ":"),
 // or nothing for a text that is no did:web DID.
@@ -69,9 +69,9 @@ bool skew_secs_in_range(std::int64_t secs);
 
 // The whole check after the arguments have been read. The value side is the
 // verdict text: {"valid":true,"stale":..,"age_secs":..,"historical":..} or a
-// FailureVerdict. The error side is the ValueError text for a max_skew_secs
-// that would move the time limit out of the representable range.
-Result<std::string, std::string> verify_lineage_head_receipt(const json::Value& raw, const LineageHeadExpectation& expected,
+// FailureVerdict. The error side is a max_skew_secs that would move the time
+// limit out of the representable range.
+Result<std::string, ArgumentError> verify_lineage_head_receipt(const json::Value& raw, const LineageHeadExpectation& expected,
                                                  std::string_view registry_did_doc_json, const UtcTime& now,
                                                  std::int64_t max_skew_secs, std::int64_t max_age_secs);
 

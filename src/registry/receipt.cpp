@@ -1,7 +1,7 @@
 #include "registry/receipt.hpp"
 
 #include "core/content_hash.hpp"
-#include "core/record.hpp"
+#include "core/json/record.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/p256.hpp"
 #include "did/did_web.hpp"

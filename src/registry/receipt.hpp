@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 #include "core/timestamp.hpp"
 #include "registry/artefact_fields.hpp"
 #include "wire/signature.hpp"
