@@ -123,6 +123,12 @@ struct ArgumentError {
   std::string message;
 };
 
+// A failed check whose message is complete as it stands (not a ZelqError
+// display); raised as its method's row says for failed checks.
+struct CheckFailure {
+  std::string message;
+};
+
 // The variant name, as the debug form writes it.
 std::string_view error_kind_name(ErrorKind k);
 

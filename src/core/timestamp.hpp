@@ -22,6 +22,9 @@ namespace zelq {
 // no arithmetic on an instant can overflow.
 class UtcTime {
  public:
+  // The epoch, 1970-01-01T00:00:00Z; records start from it before they are read.
+  UtcTime() = default;
+
   static constexpr std::int64_t kMinYear = -262144;
   static constexpr std::int64_t kMaxYear = 262143;
 
@@ -57,10 +60,6 @@ class UtcTime {
     return make(days_, std::int64_t{secs_} - offset_secs, nanos_);
   }
 
-  // The instant `secs` seconds later (earlier when negative), the fraction
-  // kept; nothing when that leaves the kept range of years.
-  std::optional<UtcTime> plus_seconds(std::int64_t secs) const;
-
   friend auto operator<=>(const UtcTime&, const UtcTime&) = default;
   friend bool operator==(const UtcTime&, const UtcTime&) = default;
 
@@ -72,8 +71,13 @@ class UtcTime {
   std::uint32_t nanos_ = 0;
 };
 
+// Time differences of artefact checks, exact to the nanosecond and free of
+// overflow for every pair of instants and every 64-bit second count.
 // a - b in whole seconds, truncated toward zero (-0.5 s gives 0).
 std::int64_t whole_seconds_between(const UtcTime& a, const UtcTime& b);
+// Whether a lies strictly more than `secs` seconds after b; a negative count
+// asks whether a lies less than |secs| seconds before b.
+bool later_by_more_than(const UtcTime& a, const UtcTime& b, std::int64_t secs);
 
 // Why a date-time text was refused; the texts are the ones hosts see.
 enum class TimeParseError : std::uint8_t {
@@ -93,6 +97,11 @@ std::string_view time_parse_message(TimeParseError e);
 // "+HH:MM" / "-HH:MM" / U+2212 "HH:MM" below 24 hours; nothing after it.
 // Second 60 is a leap second. The result is the instant in UTC.
 Result<UtcTime, TimeParseError> parse_rfc3339(std::string_view text);
+
+// A method's date-time argument named `name`: a strict RFC 3339 date-time at
+// any offset, as the UTC instant; "invalid {name} '{text}': {reader message}"
+// otherwise.
+Result<UtcTime, ArgumentError> rfc3339_argument(std::string_view text, std::string_view name);
 
 // A method's optional "now" argument. Absent: the system clock at full
 // precision. Present: a strict RFC 3339 date-time at any offset, as the UTC

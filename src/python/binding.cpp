@@ -84,7 +84,7 @@ bool extract_str(PyObject* o, std::string_view& out) {
 struct ArgsBuilder {
   static bool build(const MethodSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                     Args& out) {
-    out.failure_ = &spec.failure;
+    out.errors_ = &spec.errors;
     const std::size_t nparams = spec.params.size();
     std::size_t required = 0;
     for (const Param& p : spec.params)
@@ -358,14 +358,15 @@ PyObject* raise_as(Raise r, const std::string& msg, const ZelqError* e) {
 
 }  // namespace
 
-PyObject* raise_failure(const Failure& f, const ArgumentError& e) {
-  // An argument failure under ByKind has no kind to go by: it is a ValueError.
-  return raise_as(f.argument == Raise::ByKind ? Raise::ValueError : f.argument, e.message, nullptr);
+// Failures without a kind to go by fall back under ByKind: an argument's to
+// ValueError, a complete check message to RuntimeError.
+PyObject* raise_failure(const ErrorMap& m, const ArgumentError& e) {
+  return raise_as(m.argument == Raise::ByKind ? Raise::ValueError : m.argument, e.message, nullptr);
 }
 
-PyObject* raise_failure(const Failure& f, const ZelqError& e) {
-  return raise_as(f.check, f.prefix + e.display(), &e);
-}
+PyObject* raise_failure(const ErrorMap& m, const ZelqError& e) { return raise_as(m.check, m.prefix + e.display(), &e); }
+
+PyObject* raise_failure(const ErrorMap& m, const CheckFailure& e) { return raise_as(m.check, e.message, nullptr); }
 
 static PyObject* raise_reasoned(Exc which, std::string_view msg, std::string_view reason) {
   PyObject* type = exception_type(which);

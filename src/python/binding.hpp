@@ -8,7 +8,7 @@
 //   constexpr MethodSpec kContentHash{"ZelqCanonicalizer", "content_hash",
 //       Kind::Static, kHashParams, content_hash,
 //       "content_hash(json_str)\n--\n\nSHA-256 over ...",
-//       {Raise::ValueError, Raise::RuntimeError, "content_hash mismatch: "}};
+//       ErrorMap{Raise::ValueError, Raise::RuntimeError, "content_hash mismatch: "}};
 //   ... method_def<kContentHash>() in the class's PyMethodDef table.
 //
 // A method body hands every core failure to `a.fail(error)`, which raises it
@@ -73,8 +73,8 @@ struct Param {
 inline constexpr std::size_t kMaxParams = 20;
 
 // How a method's failures leave it. The core fails with an ArgumentError (an
-// argument lacks its form; its message is complete) or a ZelqError (a check
-// failed).
+// argument lacks its form; its message is complete), a ZelqError (a check
+// failed) or a CheckFailure (a check failed; its message is complete).
 enum class Raise : std::uint8_t {
   ValueError,
   RuntimeError,
@@ -84,15 +84,17 @@ enum class Raise : std::uint8_t {
   ByKind,
 };
 
-struct Failure {
+struct ErrorMap {
   Raise argument = Raise::ValueError;
   Raise check = Raise::ByKind;
   const char* prefix = "";  // put before a ZelqError's display text
 };
 
-// The one mapping of core errors to exceptions; returns nullptr.
-PyObject* raise_failure(const Failure& f, const ArgumentError& e);
-PyObject* raise_failure(const Failure& f, const ZelqError& e);
+// The one mapping of core errors to exceptions; returns nullptr. Getters and
+// no-argument methods, which have no Args, call it with their own ErrorMap.
+PyObject* raise_failure(const ErrorMap& m, const ArgumentError& e);
+PyObject* raise_failure(const ErrorMap& m, const ZelqError& e);
+PyObject* raise_failure(const ErrorMap& m, const CheckFailure& e);
 
 // Converted arguments in parameter order. Text views point into the
 // argument objects, which the caller keeps alive for the call.
@@ -109,12 +111,13 @@ class Args {
   const std::optional<std::vector<std::string_view>>& opt_str_list(std::size_t i) const { return lists_[i]; }
 
   // Raise a core failure as the method's row says; returns nullptr.
-  PyObject* fail(const ArgumentError& e) const { return raise_failure(*failure_, e); }
-  PyObject* fail(const ZelqError& e) const { return raise_failure(*failure_, e); }
+  PyObject* fail(const ArgumentError& e) const { return raise_failure(*errors_, e); }
+  PyObject* fail(const ZelqError& e) const { return raise_failure(*errors_, e); }
+  PyObject* fail(const CheckFailure& e) const { return raise_failure(*errors_, e); }
 
  private:
   friend struct ArgsBuilder;
-  const Failure* failure_ = nullptr;
+  const ErrorMap* errors_ = nullptr;
   std::array<std::optional<std::string_view>, kMaxParams> strs_{};
   std::array<std::optional<std::int64_t>, kMaxParams> ints_{};
   std::array<std::optional<std::vector<std::string_view>>, kMaxParams> lists_{};
@@ -132,8 +135,15 @@ struct MethodSpec {
   std::span<const Param> params;
   Impl impl;
   const char* doc;
-  Failure failure = {};
   NoArgsImpl noargs = nullptr;  // for the *NoArgs kinds
+  ErrorMap errors = {};
+
+  constexpr MethodSpec(const char* c, const char* n, Kind k, std::span<const Param> p, Impl i, const char* d,
+                       ErrorMap e = {})
+      : cls(c), name(n), kind(k), params(p), impl(i), doc(d), errors(e) {}
+  constexpr MethodSpec(const char* c, const char* n, Kind k, std::span<const Param> p, Impl i, const char* d,
+                       NoArgsImpl na, ErrorMap e = {})
+      : cls(c), name(n), kind(k), params(p), impl(i), doc(d), noargs(na), errors(e) {}
 };
 
 struct GetterSpec {

@@ -49,7 +49,7 @@ constexpr MethodSpec kProduction{
     "production()\n--\n\n"
     "The production policy: HTTPS-only, IP literals rejected, and every private,\n"
     "loopback, link-local, IMDS, multicast and reserved range forbidden.",
-    {}, production};
+    production};
 
 constexpr MethodSpec kAllowTestLoopback{
     "ZelqSsrfPolicy", "allow_test_loopback", Kind::StaticNoArgs, {}, nullptr,
@@ -57,7 +57,7 @@ constexpr MethodSpec kAllowTestLoopback{
     "A test-only policy: the production policy that additionally permits loopback\n"
     "(127.0.0.0/8 and ::1) so that a test harness can target a local listener.\n"
     "Never use it in production.",
-    {}, allow_test_loopback};
+    allow_test_loopback};
 
 constexpr MethodSpec kCheckUrl{
     "ZelqSsrfPolicy", "check_url", Kind::Instance, kUrl, check_url,

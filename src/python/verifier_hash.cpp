@@ -55,7 +55,7 @@ constexpr MethodSpec kVerifyContentHash{
     "\"sha256:<64-lowercase-hex>\".\n\n"
     "Returns `True` on success. Raises `RuntimeError` on a mismatch and `ValueError`\n"
     "on malformed JSON or a malformed `expected_hash`.",
-    {Raise::ValueError, Raise::RuntimeError, "content_hash mismatch: "}};
+    ErrorMap{Raise::ValueError, Raise::RuntimeError, "content_hash mismatch: "}};
 
 constexpr MethodSpec kExplainHashMismatch{
     "ZelqVerifier", "explain_hash_mismatch", Kind::Static, kBodyAndHash, explain,
@@ -68,7 +68,7 @@ constexpr MethodSpec kExplainHashMismatch{
     "the expected hash, or the canonical preimage to diff against the other side's\n"
     "`canonical_preimage()` output. A mismatch is reported, never raised.\n\n"
     "Raises `ValueError` on malformed JSON or a malformed `expected_hash`.",
-    {Raise::ValueError, Raise::RuntimeError}};
+    ErrorMap{Raise::ValueError, Raise::RuntimeError}};
 
 constexpr MethodSpec kCanonicalPreimage{
     "ZelqVerifier", "canonical_preimage", Kind::Static, kBody, canonical_preimage,
@@ -80,7 +80,7 @@ constexpr MethodSpec kCanonicalPreimage{
     "preimage to find where two hashes part.\n\n"
     "Raises `ValueError` on malformed JSON and `RuntimeError` when the body is not a\n"
     "JSON object.",
-    {Raise::ValueError, Raise::RuntimeError}};
+    ErrorMap{Raise::ValueError, Raise::RuntimeError}};
 
 const PyMethodDef g_methods[] = {
     method_def<kVerifyContentHash>(),

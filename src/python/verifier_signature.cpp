@@ -35,7 +35,7 @@ PyObject* fingerprint_ed25519_b64(PyObject*, const Args& a) {
 }
 
 // A signature that does not verify is a RuntimeError, whatever its kind.
-constexpr Failure kSignatureFailure{Raise::ValueError, Raise::RuntimeError, "signature invalid: "};
+constexpr ErrorMap kSignatureFailure{Raise::ValueError, Raise::RuntimeError, "signature invalid: "};
 
 constexpr Param kVerifyParams[] = {{"pub_key_b64", PType::Str}, {"sig_b64", PType::Str}, {"content_hash", PType::Str}};
 constexpr Param kVerifyP256Params[] = {

@@ -11,7 +11,6 @@
 #include "core/error.hpp"
 #include "core/json/value.hpp"
 #include "core/timestamp.hpp"
-#include "registry/artefact_fields.hpp"
 #include "wire/signature.hpp"
 
 namespace zelq::registry {
@@ -23,7 +22,7 @@ struct LifecycleEvent {
   std::string ctx_id;
   // "retracted", "republished" or another word of the open vocabulary, as sent.
   std::string event_type;
-  UtcTime occurred_at = epoch();
+  UtcTime occurred_at;
   std::string actor;
   std::optional<std::string> reason;
   std::optional<wire::Signature> signature;

@@ -40,7 +40,7 @@ constexpr json::Field<H> kFields[] = {
     json::string_field<H, &H::head_ctx_id>("head_ctx_id"),
     {"head_version", json::Presence::Required, nullptr, &value_u32},
     json::string_field<H, &H::head_status>("head_status"),
-    value_datetime_field<H, &H::as_of>("as_of"),
+    json::utc_time_field<H, &H::as_of>("as_of"),
     {"signature", json::Presence::Required, nullptr, &value_signature},
 };
 
@@ -235,15 +235,8 @@ ZResult<void> check_head_against_served(const LineageHeadReceipt& r, std::string
   return {};
 }
 
-bool skew_secs_in_range(std::int64_t secs) {
-  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max() / 1000;
-  return secs >= -kMax && secs <= kMax;
-}
-
 ZResult<void> check_as_of_fresh(const LineageHeadReceipt& r, const UtcTime& now, std::int64_t max_skew_secs) {
-  // The caller has made sure the limit is representable.
-  const std::optional<UtcTime> limit = now.plus_seconds(max_skew_secs);
-  if (!limit || r.as_of > *limit) {
+  if (later_by_more_than(r.as_of, now, max_skew_secs)) {
     return fail(head_error("as_of " + quoted(format_rfc3339_millis(r.as_of)) + " is in the future beyond the " +
                            std::to_string(max_skew_secs) + "s clock-skew allowance (consumer clock " +
                            quoted(format_rfc3339_millis(now)) + ") \u2014 forged freshness claim (RFC-ZELQ-0011 \u00a7" "7 step 6)"));
@@ -267,8 +260,10 @@ Result<std::string, ArgumentError> verify_lineage_head_receipt(const json::Value
       !c) {
     return verdict(c.error());
   }
-  if (!skew_secs_in_range(max_skew_secs) || !now.plus_seconds(max_skew_secs)) {
-    return fail(ArgumentError{"max_skew_secs " + std::to_string(max_skew_secs) + " is out of range"});
+  if (max_skew_secs > kMaxSkewSecs || max_skew_secs < -kMaxSkewSecs) {
+    return fail(ArgumentError{"max_skew_secs " + std::to_string(max_skew_secs) +
+                              " is outside the representable time span of \u00b1" + std::to_string(kMaxSkewSecs) +
+                              " seconds"});
   }
   if (auto c = check_as_of_fresh(r, now, max_skew_secs); !c) return verdict(c.error());
 

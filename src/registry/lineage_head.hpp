@@ -13,7 +13,6 @@
 #include "core/json/value.hpp"
 #include "core/result.hpp"
 #include "core/timestamp.hpp"
-#include "registry/artefact_fields.hpp"
 #include "wire/signature.hpp"
 #include "wire/validators.hpp"
 
@@ -30,7 +29,7 @@ struct LineageHeadReceipt {
   std::string head_ctx_id;
   std::uint32_t head_version = 0;
   std::string head_status;
-  UtcTime as_of = epoch();
+  UtcTime as_of;
   wire::Signature signature;
 };
 
@@ -63,9 +62,9 @@ ZResult<void> check_head_against_served(const LineageHeadReceipt& r, std::string
                                         bool on_current_endpoint);
 ZResult<void> check_as_of_fresh(const LineageHeadReceipt& r, const UtcTime& now, std::int64_t max_skew_secs);
 
-// Whether an allowance in seconds can be added to any instant without
-// leaving the range of a signed 64-bit count of milliseconds.
-bool skew_secs_in_range(std::int64_t secs);
+// The largest allowance in whole seconds that a signed 64-bit count of
+// milliseconds holds; a larger one is refused as an argument.
+inline constexpr std::int64_t kMaxSkewSecs = 9'223'372'036'854'775;
 
 // The whole check after the arguments have been read. The value side is the
 // verdict text: {"valid":true,"stale":..,"age_secs":..,"historical":..} or a

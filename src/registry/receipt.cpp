@@ -6,7 +6,6 @@
 #include "crypto/p256.hpp"
 #include "did/did_web.hpp"
 #include "did/key_select.hpp"
-#include "registry/artefact_fields.hpp"
 
 namespace zelq::registry {
 
@@ -26,7 +25,7 @@ constexpr json::Field<R> kFields[] = {
     json::string_field<R, &R::ctx_id>("ctx_id"),
     json::string_field<R, &R::lineage_id>("lineage_id"),
     json::string_field<R, &R::origin_registry>("origin_registry"),
-    value_datetime_field<R, &R::created_at>("created_at"),
+    json::utc_time_field<R, &R::created_at>("created_at"),
     json::string_field<R, &R::content_hash>("content_hash"),
     json::string_field<R, &R::key_fingerprint>("key_fingerprint"),
     {"signature", json::Presence::Required, nullptr, &value_signature},

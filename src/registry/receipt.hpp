@@ -15,7 +15,6 @@
 #include "core/error.hpp"
 #include "core/json/value.hpp"
 #include "core/timestamp.hpp"
-#include "registry/artefact_fields.hpp"
 #include "wire/signature.hpp"
 
 namespace zelq::registry {
@@ -28,7 +27,7 @@ struct RegistryReceipt {
   std::string ctx_id;
   std::string lineage_id;
   std::string origin_registry;
-  UtcTime created_at = epoch();
+  UtcTime created_at;
   std::string content_hash;
   std::string key_fingerprint;
   wire::Signature signature;
