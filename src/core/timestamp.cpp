@@ -366,33 +366,28 @@ RN relaxed_offset(std::string_view& s) {
   return negative ? -secs : secs;
 }
 
-#define ZELQ_RELAXED_TRY(var, expr)              \
-  auto var##_r = (expr);                         \
-  if (!var##_r) return fail(var##_r.error());    \
-  auto var = *var##_r
-
 }  // namespace
 
 Result<UtcTime, TimeParseError> parse_rfc3339_relaxed(std::string_view text) {
   std::string_view s = text;
-  ZELQ_RELAXED_TRY(year, relaxed_year(s));
+  ZELQ_TIME_TRY(year, relaxed_year(s));
   ZELQ_TRY(relaxed_literal(s, '-'));
-  ZELQ_RELAXED_TRY(month, relaxed_field(s, 1, 12));
+  ZELQ_TIME_TRY(month, relaxed_field(s, 1, 12));
   ZELQ_TRY(relaxed_literal(s, '-'));
-  ZELQ_RELAXED_TRY(day, relaxed_field(s, 1, 31));
+  ZELQ_TIME_TRY(day, relaxed_field(s, 1, 31));
   if (s.empty()) return fail(TimeParseError::TooShort);
   if (s.front() != 'T' && s.front() != 't' && s.front() != ' ') return fail(TimeParseError::Invalid);
   s.remove_prefix(1);
-  ZELQ_RELAXED_TRY(hour, relaxed_field(s, 0, 23));
+  ZELQ_TIME_TRY(hour, relaxed_field(s, 0, 23));
   ZELQ_TRY(relaxed_literal(s, ':'));
-  ZELQ_RELAXED_TRY(minute, relaxed_field(s, 0, 59));
+  ZELQ_TIME_TRY(minute, relaxed_field(s, 0, 59));
   ZELQ_TRY(relaxed_literal(s, ':'));
-  ZELQ_RELAXED_TRY(second, relaxed_field(s, 0, 60));
+  ZELQ_TIME_TRY(second, relaxed_field(s, 0, 60));
   std::uint32_t nanos = 0;
   if (s.starts_with('.')) {
     s.remove_prefix(1);
     Scanner sc(s);
-    ZELQ_RELAXED_TRY(frac, sc.fraction());
+    ZELQ_TIME_TRY(frac, sc.fraction());
     nanos = frac;
     s = sc.rest();
   }
@@ -401,7 +396,7 @@ Result<UtcTime, TimeParseError> parse_rfc3339_relaxed(std::string_view text) {
   if (s.size() >= 3 && (s[0] | 0x20) == 'u' && (s[1] | 0x20) == 't' && (s[2] | 0x20) == 'c') {
     s.remove_prefix(3);
   } else {
-    ZELQ_RELAXED_TRY(off, relaxed_offset(s));
+    ZELQ_TIME_TRY(off, relaxed_offset(s));
     offset = off;
   }
   trim_space(s);
