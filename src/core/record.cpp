@@ -41,10 +41,6 @@ ParseError invalid_length(std::size_t n, std::string_view expected) {
   return {"invalid length " + std::to_string(n) + ", expected " + std::string(expected)};
 }
 
-ParseError invalid_value(const Value& found, std::string_view expected) {
-  return {"invalid value: " + unexpected_desc(found) + ", expected " + std::string(expected)};
-}
-
 ParseError untagged_mismatch(std::string_view enum_name) {
   return {"data did not match any variant of untagged enum " + std::string(enum_name)};
 }

@@ -59,7 +59,6 @@ ParseError unknown_variant(std::string_view name, std::span<const char* const> e
 ParseError invalid_type(const Value& found, std::string_view expected);
 ParseError invalid_value(const Value& found, std::string_view expected);
 ParseError invalid_length(std::size_t n, std::string_view expected);
-ParseError invalid_value(const Value& found, std::string_view expected);
 ParseError untagged_mismatch(std::string_view enum_name);
 // "one of `a`, `b`", "`a` or `b`", "`a`", "there are no fields"
 std::string one_of(std::span<const char* const> names, bool variants);

@@ -27,9 +27,6 @@ class UtcTime {
   static constexpr std::int64_t kMinYear = -262144;
   static constexpr std::int64_t kMaxYear = 262143;
 
-  // The epoch; records hold a time before they are read.
-  UtcTime() = default;
-
   // Civil fields; nullopt for a date that does not exist, a field out of
   // range, or a year outside the kept range. `second` may be 60 (leap second).
   static std::optional<UtcTime> from_civil(std::int64_t year, unsigned month, unsigned day, unsigned hour,
