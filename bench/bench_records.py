@@ -11,7 +11,6 @@ import hashlib
 import json
 import re
 import sys
-import timeit
 from pathlib import Path
 
 import rfc8785
@@ -19,6 +18,7 @@ from cryptography.hazmat.primitives import hashes
 from cryptography.hazmat.primitives.asymmetric import ec, ed25519
 
 import zelq
+from bench_canonical import rate
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
 from publish_fixtures import B58, ED, EXCLUDED, HASH, P256, base_body, signed  # noqa: E402
@@ -77,15 +77,6 @@ def python_verify(text):
         key = ec.EllipticCurvePublicKey.from_encoded_point(ec.SECP256R1(), raw[2:])
         key.verify(encode_dss_signature(r, s), message, ec.ECDSA(hashes.SHA256()))
     return True
-
-
-def rate(fn, text):
-    calls, elapsed, reps = 0, 0.0, 1
-    while elapsed < 1.0:
-        elapsed += timeit.timeit(lambda: fn(text), number=reps)
-        calls += reps
-        reps *= 2
-    return calls / elapsed
 
 
 def main():
