@@ -14,7 +14,7 @@
 #include <string_view>
 #include <utility>
 
-#include "core/json_reader.hpp"
+#include "core/json/reader.hpp"
 #include "wire/body.hpp"
 #include "wire/offline.hpp"
 

@@ -3,7 +3,7 @@
 #include <span>
 #include <string>
 
-#include "python/args_services.hpp"
+#include "core/json/reader.hpp"
 #include "python/binding.hpp"
 #include "python/verifier_methods.hpp"
 #include "wire/offline.hpp"
@@ -13,32 +13,34 @@ namespace zelq::py {
 namespace {
 
 PyObject* verify_body_offline(PyObject*, const Args& a) {
-  auto body = wire::parse_body(a.str(0));
-  if (!body) return raise_value_error("invalid body JSON: " + body.error().display());
-  // Every check's failure is a RuntimeError here, schema violations included.
+  auto body = wire::body_argument(a.str(0));
+  if (!body) return a.fail(body.error());
   auto ok = wire::verify_body(*body);
-  if (!ok) return raise_runtime_error(ok.error().display());
+  if (!ok) return a.fail(ok.error());
   return true_();
 }
 
 PyObject* verify_publish_request_offline(PyObject*, const Args& a) {
-  auto request = wire::parse_publish_request(a.str(0));
-  if (!request) return raise_value_error("invalid request JSON: " + request.error().display());
-  auto value = parse_json_arg(a.str(0), "request");
-  if (!value) return nullptr;
+  auto request = wire::request_argument(a.str(0));
+  if (!request) return a.fail(request.error());
+  auto value = json::parse_argument(a.str(0), "request");
+  if (!value) return a.fail(value.error());
   auto ok = wire::verify_request(*request, *value);
-  if (!ok && ok.error().at_hash) return raise_runtime_error("content_hash mismatch: " + ok.error().error.display());
-  if (!ok) return raise_runtime_error(ok.error().error.display());
+  if (!ok) return a.fail(ok.error());
   return true_();
 }
 
 PyObject* verify_ctx_id_binding(PyObject*, const Args& a) {
-  auto body = wire::parse_body(a.str(0));
-  if (!body) return raise_value_error("invalid body JSON: " + body.error().display());
+  auto body = wire::body_argument(a.str(0));
+  if (!body) return a.fail(body.error());
   auto ok = wire::verify_ctx_id_binding(*body, a.str(1));
-  if (!ok) return raise_zelq(ok.error());
+  if (!ok) return a.fail(ok.error());
   return true_();
 }
+
+// Every failed check of the two offline verifiers is a RuntimeError, schema
+// violations included; the binding check maps by kind.
+constexpr ErrorMap kOfflineErrors{Raise::ValueError, Raise::RuntimeError};
 
 constexpr Param kBody[] = {{"body_json", PType::Str}};
 constexpr Param kRequest[] = {{"request_json", PType::Str}};
@@ -55,7 +57,8 @@ constexpr MethodSpec kVerifyBodyOffline{
     "Returns `True` on success. Raises `ValueError` on malformed JSON\n"
     "or `RuntimeError` on any verification failure (including a\n"
     "non-`did:key` producer \xe2\x80\x94 `did:web` bodies need DID resolution,\n"
-    "which stays in the host language by design)."};
+    "which stays in the host language by design).",
+    kOfflineErrors};
 
 constexpr MethodSpec kVerifyPublishRequestOffline{
     "ZelqVerifier", "verify_publish_request_offline", Kind::Static, kRequest, verify_publish_request_offline,
@@ -67,7 +70,8 @@ constexpr MethodSpec kVerifyPublishRequestOffline{
     "  of `ZelqProducer.build_publish_request` on a did:key producer).\n\n"
     "Returns `True` on success. Raises `ValueError` on malformed JSON\n"
     "or `RuntimeError` on hash mismatch, key/agent inconsistency, a\n"
-    "non-`did:key` producer, or a bad signature."};
+    "non-`did:key` producer, or a bad signature.",
+    kOfflineErrors};
 
 constexpr MethodSpec kVerifyCtxIdBinding{
     "ZelqVerifier", "verify_ctx_id_binding", Kind::Static, kBinding, verify_ctx_id_binding,

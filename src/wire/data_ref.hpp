@@ -9,8 +9,9 @@
 #include <variant>
 #include <vector>
 
-#include "core/json.hpp"
-#include "core/record.hpp"
+#include "core/json/value.hpp"
+#include "core/json/writer.hpp"
+#include "core/json/record.hpp"
 #include "core/timestamp.hpp"
 #include "wire/enums.hpp"
 
