@@ -481,7 +481,7 @@ void put_date_time(std::string& out, const UtcTime& t) {
   put_digits(out, c.month, 2);
   out += '-';
   put_digits(out, c.day, 2);
-  out += sep;
+  out += 'T';
   put_digits(out, t.hour(), 2);
   out += ':';
   put_digits(out, t.minute(), 2);
