@@ -202,3 +202,21 @@ TEST(Jcs, NumberTextsEqualTheValueForm) {
     }
   }
 }
+
+// Objects of more members than the insertion sort takes, keys repeated and
+// escaped, members of uneven size (the largest is moved in place).
+TEST(Jcs, LargeObjectsWithRepeatedKeysEqualTheValueForm) {
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < 300; ++i) {
+    const int n = 20 + static_cast<int>(rng() % 60);
+    std::string t = "{";
+    for (int j = 0; j < n; ++j) {
+      t += (j ? ", \"k" : "\"k") + std::to_string(rng() % (n / 2 + 1)) + (rng() % 5 ? "\": " : "\\u00e9\": ");
+      t += rng() % 2 ? std::to_string(j) : "\"" + std::string(rng() % 300, 'y') + "\"";
+    }
+    t += "}";
+    auto value = zelq::json::parse(t);
+    ASSERT_TRUE(value.ok()) << t;
+    EXPECT_EQ(*zelq::canonicalize_text(t), *zelq::jcs_canonicalize(*value)) << t;
+  }
+}
