@@ -177,6 +177,15 @@ TEST(Jcs, OnePassTextFormFailsLikeTheReader) {
 // exponent forms, and with the last digit moved): the one-pass form takes
 // its digits from the text where it can and must equal the value form.
 TEST(Jcs, NumberTextsEqualTheValueForm) {
+  for (const char* t : {"0e99999999999999999999", "1e-99999999999999999999", "-1e99999999999999999999",
+                        "12345678901234567890123.5", "0.000000000000000000001234567890123456789"}) {
+    auto value = zelq::json::parse(t);
+    auto once = zelq::canonicalize_text(t);
+    ASSERT_EQ(value.ok(), once.ok()) << t;
+    if (value.ok()) {
+      EXPECT_EQ(*once, *zelq::jcs_canonicalize(*value)) << t;
+    }
+  }
   std::mt19937_64 rng(2026);
   char text[64];
   for (int i = 0; i < 40000; ++i) {

@@ -434,13 +434,16 @@ class FastCanonicalizer {
       ++p_;
       if (p_ < end_ && is_digit(*p_)) return false;
     } else {
-      for (; p_ < end_ && is_digit(*p_); ++p_) digit(*p_);
-      n = p_ - int_begin;
+      while (p_ < end_ && is_digit(*p_)) ++p_;
     }
     const char* int_end = p_;
-    bool is_float = false;
-    if (p_ < end_ && *p_ == '.') {
-      is_float = true;
+    const bool is_float = p_ < end_ && (*p_ == '.' || *p_ == 'e' || *p_ == 'E');
+    if (!is_float) return integer(start, negative, int_begin, int_end);
+    if (*int_begin != '0') {
+      for (const char* q = int_begin; q < int_end; ++q) digit(*q);
+      n = int_end - int_begin;
+    }
+    if (*p_ == '.') {
       const char* frac_begin = ++p_;
       if (k == 0) {
         for (; p_ < end_ && *p_ == '0'; ++p_) --n;  // zeros before the first significant digit
@@ -449,18 +452,17 @@ class FastCanonicalizer {
       if (p_ == frac_begin) return false;
     }
     if (p_ < end_ && (*p_ == 'e' || *p_ == 'E')) {
-      is_float = true;
       ++p_;
       bool exp_negative = false;
       if (p_ < end_ && (*p_ == '+' || *p_ == '-')) exp_negative = *p_++ == '-';
       const char* exp_begin = p_;
-      long exp = 0;
-      for (; p_ < end_ && is_digit(*p_); ++p_) exp = exp * 10 + (*p_ - '0');
+      while (p_ < end_ && is_digit(*p_)) ++p_;
       if (p_ == exp_begin || p_ - exp_begin > 6) return false;
+      long exp = 0;
+      for (const char* q = exp_begin; q < p_; ++q) exp = exp * 10 + (*q - '0');
       n += exp_negative ? -exp : exp;
     }
-    if (!is_float) return integer(start, negative, int_begin, int_end);
-    if (k == 0 || s == 0) {
+    if (k == 0) {
       out_.put('0');  // zero, of either sign
       return true;
     }
