@@ -41,7 +41,8 @@ constexpr std::string_view kMethodOrder[] = {
 // The capability groups; a new capability file adds its group here.
 std::vector<PyMethodDef> provided_methods() {
   std::vector<PyMethodDef> all;
-  for (auto group : {verifier_hash_methods(), verifier_signature_methods(), verifier_witness_methods()})
+  for (auto group : {verifier_hash_methods(), verifier_signature_methods(), verifier_record_methods(),
+                     verifier_receipt_methods(), verifier_witness_methods(), verifier_lifecycle_methods()})
     all.insert(all.end(), group.begin(), group.end());
   return all;
 }
