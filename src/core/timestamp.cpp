@@ -324,7 +324,7 @@ RN relaxed_number(std::string_view& s, std::size_t min, std::size_t max) {
   std::int64_t n = 0;
   std::size_t i = 0;
   for (; i < max && i < s.size(); ++i) {
-    if (!ascii_digit(s[i])) {
+    if (!is_digit(s[i])) {
       if (i < min) return fail(TimeParseError::Invalid);
       break;
     }
@@ -386,7 +386,7 @@ RN relaxed_offset(std::string_view& s) {
     return fail(s.empty() ? TimeParseError::TooShort : TimeParseError::Invalid);
   }
   if (s.size() < 2) return fail(TimeParseError::TooShort);
-  if (!ascii_digit(s[0]) || !ascii_digit(s[1])) return fail(TimeParseError::Invalid);
+  if (!is_digit(s[0]) || !is_digit(s[1])) return fail(TimeParseError::Invalid);
   const std::int64_t hours = (s[0] - '0') * 10 + (s[1] - '0');
   s.remove_prefix(2);
   for (;;) {
@@ -395,7 +395,7 @@ RN relaxed_offset(std::string_view& s) {
     else break;
   }
   if (s.size() < 2) return fail(TimeParseError::TooShort);
-  if (!ascii_digit(s[1]) || !ascii_digit(s[0])) return fail(TimeParseError::Invalid);
+  if (!is_digit(s[1]) || !is_digit(s[0])) return fail(TimeParseError::Invalid);
   if (s[0] > '5') return fail(TimeParseError::OutOfRange);
   const std::int64_t minutes = (s[0] - '0') * 10 + (s[1] - '0');
   s.remove_prefix(2);
