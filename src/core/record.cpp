@@ -37,6 +37,27 @@ ParseError invalid_length(std::size_t n, std::string_view expected) {
   return {"invalid length " + std::to_string(n) + ", expected " + std::string(expected)};
 }
 
+ParseError invalid_value(const Value& found, std::string_view expected) {
+  return {"invalid value: " + unexpected_desc(found) + ", expected " + std::string(expected)};
+}
+
+PResult<std::uint64_t> u64_of(const Value& v) {
+  if (v.type() == Type::UInt) return v.as_u64();
+  if (v.type() == Type::Int) return fail(invalid_value(v, "u64"));
+  return fail(invalid_type(v, "u64"));
+}
+
+PResult<std::uint64_t> read_u64(Reader& r) {
+  int c = r.peek_ws();
+  if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
+  if (c != '-' && (c < '0' || c > '9')) return fail(peek_invalid_type(r, "u64"));
+  auto v = r.parse_number();
+  if (!v) return fail(std::move(v).error());
+  auto u = u64_of(*v);
+  if (!u) return fail(r.fix(std::move(u).error()));
+  return u;
+}
+
 ParseError untagged_mismatch(std::string_view enum_name) {
   return {"data did not match any variant of untagged enum " + std::string(enum_name)};
 }

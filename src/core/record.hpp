@@ -53,6 +53,7 @@ ParseError unknown_field(std::string_view name, std::span<const char* const> exp
 ParseError unknown_variant(std::string_view name, std::span<const char* const> expected);
 ParseError invalid_type(const Value& found, std::string_view expected);
 ParseError invalid_length(std::size_t n, std::string_view expected);
+ParseError invalid_value(const Value& found, std::string_view expected);
 ParseError untagged_mismatch(std::string_view enum_name);
 // "one of `a`, `b`", "`a` or `b`", "`a`", "there are no fields"
 std::string one_of(std::span<const char* const> names, bool variants);
@@ -84,8 +85,13 @@ class SeqAccess {
   bool first_ = true;
 };
 
+// A non-negative integer of at most 64 bits: a float is a type failure, a
+// negative integer a value failure.
+PResult<std::uint64_t> read_u64(Reader& r);
+
 // ---- value-road primitives --------------------------------------------------
 PResult<std::string> string_of(const Value& v);
+PResult<std::uint64_t> u64_of(const Value& v);
 PResult<std::optional<std::string>> opt_string_of(const Value& v);
 
 // ---- lists ------------------------------------------------------------------
@@ -351,6 +357,27 @@ PResult<void> value_opt_value(const Value& v, T& t) {
   if (v.is_null()) t.*M = std::nullopt;
   else t.*M = v;
   return {};
+}
+
+template <class T, std::uint64_t T::*M>
+PResult<void> text_u64(Reader& r, T& t) {
+  auto u = read_u64(r);
+  if (!u) return fail(std::move(u).error());
+  t.*M = *u;
+  return {};
+}
+
+template <class T, std::uint64_t T::*M>
+PResult<void> value_u64(const Value& v, T& t) {
+  auto u = u64_of(v);
+  if (!u) return fail(std::move(u).error());
+  t.*M = *u;
+  return {};
+}
+
+template <class T, std::uint64_t T::*M>
+constexpr Field<T> u64_field(const char* name) {
+  return Field<T>{name, Presence::Required, &text_u64<T, M>, &value_u64<T, M>};
 }
 
 template <class T, std::string T::*M>

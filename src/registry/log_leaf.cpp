@@ -1,0 +1,83 @@
+#include "registry/log_leaf.hpp"
+
+#include "core/jcs.hpp"
+#include "core/record.hpp"
+#include "registry/merkle.hpp"
+
+namespace zelq::registry {
+
+namespace {
+
+constexpr json::Field<LogLeaf> kFields[] = {
+    json::string_field<LogLeaf, &LogLeaf::leaf_version>("leaf_version"),
+    json::string_field<LogLeaf, &LogLeaf::ctx_id>("ctx_id"),
+    json::string_field<LogLeaf, &LogLeaf::lineage_id>("lineage_id"),
+    json::string_field<LogLeaf, &LogLeaf::origin_registry>("origin_registry"),
+    time_field<LogLeaf, &LogLeaf::created_at, kExpectString>("created_at"),
+    json::string_field<LogLeaf, &LogLeaf::content_hash>("content_hash"),
+    json::string_field<LogLeaf, &LogLeaf::key_fingerprint>("key_fingerprint"),
+    json::string_field<LogLeaf, &LogLeaf::receipt_hash>("receipt_hash"),
+};
+
+const json::Record<LogLeaf> kLeafRecord{"LogLeaf", kFields, json::Unknown::Deny, true};
+
+ZelqError leaf_error(std::string text) { return ZelqError::text(ErrorKind::InvalidLogProof, std::move(text)); }
+
+// The members in declaration order with their texts.
+template <class F>
+void for_each_member(const LogLeaf& leaf, F&& f) {
+  f("leaf_version", leaf.leaf_version);
+  f("ctx_id", leaf.ctx_id);
+  f("lineage_id", leaf.lineage_id);
+  f("origin_registry", leaf.origin_registry);
+  f("created_at", format_rfc3339_millis(leaf.created_at));
+  f("content_hash", leaf.content_hash);
+  f("key_fingerprint", leaf.key_fingerprint);
+  f("receipt_hash", leaf.receipt_hash);
+}
+
+}  // namespace
+
+ZResult<LogLeaf> parse_log_leaf(const json::Value& v) {
+  auto leaf = json::read_record(v, kLeafRecord);
+  if (!leaf) return fail(leaf_error("log leaf does not parse: " + leaf.error().display()));
+  if (leaf->leaf_version != kLeafVersion) {
+    return fail(leaf_error("log leaf leaf_version '" + leaf->leaf_version + "' \u2260 '" + std::string(kLeafVersion) +
+                           "' (RFC-ZELQ-0012 \u00a7" "4)"));
+  }
+  const std::string* raw = raw_string_member(v, "created_at");
+  if (!raw) return fail(leaf_error("log leaf created_at missing or not a string"));
+  if (!is_canonical_ms_timestamp(*raw)) {
+    return fail(leaf_error("log leaf created_at '" + *raw +
+                           "' is not canonical millisecond-precision RFC 3339 UTC (`YYYY-MM-DDTHH:MM:SS.mmmZ`, "
+                           "RFC-ZELQ-0012 \u00a7" "4)"));
+  }
+  return std::move(*leaf);
+}
+
+ZResult<std::string> log_leaf_canonical_bytes(const LogLeaf& leaf) {
+  json::Object o;
+  for_each_member(leaf, [&](const char* name, const std::string& text) { o.insert(name, json::Value(text)); });
+  return jcs_canonicalize(json::Value(std::move(o)));
+}
+
+Digest32 log_leaf_digest(const LogLeaf& leaf) {
+  // Eight flat strings are far inside the canonical writer's depth limit.
+  return merkle_leaf_hash(*log_leaf_canonical_bytes(leaf));
+}
+
+std::string log_leaf_hash(const LogLeaf& leaf) { return format_sha256_hash(log_leaf_digest(leaf)); }
+
+std::string write_log_leaf(const LogLeaf& leaf) {
+  std::string out = "{";
+  for_each_member(leaf, [&](const char* name, const std::string& text) {
+    if (out.size() > 1) out += ',';
+    json::write_string(name, out);
+    out += ':';
+    json::write_string(text, out);
+  });
+  out += '}';
+  return out;
+}
+
+}  // namespace zelq::registry
