@@ -1,5 +1,7 @@
-// The signing key of a producer or a witness: Ed25519 or P-256, and the one
-// operation that signs message bytes into a Signature's algorithm and value.
+// The signing key of a producer or a witness: Ed25519 or P-256, the one
+// operation that signs message bytes into a Signature's algorithm and value,
+// fresh keys from the operating system's random source, and the signing
+// identity a build or a cosignature mint holds for one call.
 #pragma once
 
 #include <string>
@@ -34,5 +36,19 @@ class ProducerKey {
  private:
   std::variant<Ed25519SigningKey, P256SigningKey> key_;
 };
+
+// Who signs: the key, the DID written as the signer and the key id written
+// into the signature. Destroying it wipes the key's secret.
+struct ProducerIdentity {
+  ProducerKey key;
+  std::string agent_did;
+  std::string key_id;
+};
+
+// 32 bytes from the operating system's random source; a failing source
+// unwinds as an internal failure.
+Secret32 random_secret32();
+// A uniformly random scalar in 1..n-1, drawn by rejection.
+P256SigningKey random_p256_key();
 
 }  // namespace zelq::crypto

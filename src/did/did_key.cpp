@@ -117,11 +117,18 @@ ZResult<std::string> did_key_from_p256(std::span<const std::uint8_t> sec1) {
   return encode_did(kP256Codec, *point);
 }
 
+std::string did_key_self_key_id(std::string_view did) {
+  std::string key_id(did);
+  key_id += '#';
+  key_id += did.substr(std::min(did.size(), kDidKeyPrefix.size()));
+  return key_id;
+}
+
 ZResult<P256DidKeyIdentity> p256_did_key_and_key_id(crypto::P256SigningKey key) {
   auto did = did_key_from_p256(key.public_uncompressed());
   if (!did) return fail(std::move(did).error());
   if (!did->starts_with(kDidKeyPrefix)) return fail(key_resolution("not a did:key DID: " + *did));
-  std::string key_id = *did + "#" + did->substr(kDidKeyPrefix.size());
+  std::string key_id = did_key_self_key_id(*did);
   return P256DidKeyIdentity{std::move(key), std::move(*did), std::move(key_id)};
 }
 

@@ -51,6 +51,10 @@ std::string did_key_from_ed25519(std::span<const std::uint8_t, 32> key);
 // Any SEC1 form of a valid point; equal points give equal DIDs.
 ZResult<std::string> did_key_from_p256(std::span<const std::uint8_t> sec1);
 
+// The key id of a did:key identity: the DID, "#", and the DID's own
+// method-specific identifier (the text after "did:key:").
+std::string did_key_self_key_id(std::string_view did);
+
 // A P-256 producer's signing identity.
 struct P256DidKeyIdentity {
   crypto::P256SigningKey key;

@@ -1,29 +1,225 @@
-// The producer classes. An instance owns its identity and a 32-byte secret
-// (Ed25519 seed or P-256 scalar) that is wiped before its memory is freed.
-#include <openssl/crypto.h>
+// The producer classes: ZelqProducer (Ed25519) and ZelqP256Producer (P-256).
+// Both carry one payload, the core's Producer, whose secret is wiped when the
+// instance is freed; each method is one row per class over one implementation.
+#include <memory>
 
-#include <array>
-#include <string>
-
+#include "core/codec.hpp"
+#include "producer/producer.hpp"
 #include "python/binding.hpp"
 
 namespace zelq::py {
 
 namespace {
 
-struct ProducerPayload {
-  std::string agent_did;
-  std::string key_id;
-  std::array<unsigned char, 32> secret{};
+using producer::Failure;
+using producer::KeyKind;
+using producer::Producer;
 
-  ProducerPayload() = default;
-  ProducerPayload(const ProducerPayload&) = delete;
-  ProducerPayload& operator=(const ProducerPayload&) = delete;
-  ~ProducerPayload() { OPENSSL_cleanse(secret.data(), secret.size()); }
-};
+constexpr const char* kEdCls = "ZelqProducer";
+constexpr const char* kP256Cls = "ZelqP256Producer";
 
-PyMethodDef g_ed25519_methods[] = {kMethodsEnd};
-PyMethodDef g_p256_methods[] = {kMethodsEnd};
+PyObject* raise_failure(const Failure& f) {
+  return f.type == Failure::Type::Value ? raise_value_error(f.message) : raise_runtime_error(f.message);
+}
+
+template <KeyKind K>
+PyObject* wrap(Producer p) {
+  return make_instance(K == KeyKind::Ed25519 ? Cls::ZelqProducer : Cls::ZelqP256Producer,
+                       std::make_unique<Producer>(std::move(p)));
+}
+
+template <KeyKind K>
+PyObject* wrap(producer::PResult<Producer> p) {
+  if (!p) return raise_failure(p.error());
+  return wrap<K>(std::move(*p));
+}
+
+template <class T>
+PyObject* str_or_runtime(const ZResult<T>& r) {
+  if (!r) return raise_runtime_error(r.error().display());
+  return to_str(*r);
+}
+
+const Producer& self_of(PyObject* self) { return payload_of<Producer>(self); }
+
+// ---- constructors ----------------------------------------------------------
+
+template <KeyKind K>
+PyObject* generate(PyObject*, const Args& a) {
+  return wrap<K>(Producer::generate(K, std::string(a.str(0)), std::string(a.str(1))));
+}
+
+template <KeyKind K>
+PyObject* from_seed(PyObject*, const Args& a) {
+  return wrap<K>(Producer::from_seed(K, as_bytes(a.bytes(0)), std::string(a.str(1)), std::string(a.str(2))));
+}
+
+template <KeyKind K>
+PyObject* generate_did_key(PyObject*) {
+  return wrap<K>(Producer::generate_did_key(K));
+}
+
+template <KeyKind K>
+PyObject* from_seed_did_key(PyObject*, const Args& a) {
+  return wrap<K>(Producer::from_seed_did_key(K, as_bytes(a.bytes(0))));
+}
+
+// ---- members ---------------------------------------------------------------
+
+PyObject* agent_did(PyObject* self) { return to_str(self_of(self).agent_did()); }
+PyObject* key_id(PyObject* self) { return to_str(self_of(self).key_id()); }
+
+PyObject* seed_bytes(PyObject* self) {
+  const auto& s = self_of(self).secret();
+  return to_bytes(std::string_view(reinterpret_cast<const char*>(s.data()), s.size()));
+}
+
+PyObject* sign_challenge(PyObject* self, const Args& a) {
+  auto sig = self_of(self).sign_challenge(a.str(0));
+  if (!sig) return raise_failure(sig.error());
+  return to_str(*sig);
+}
+
+PyObject* public_key_b64(PyObject* self) { return to_str(self_of(self).public_key_b64()); }
+PyObject* public_key_sec1_b64(PyObject* self) { return str_or_runtime(self_of(self).public_key_sec1_b64()); }
+PyObject* public_key_jwk(PyObject* self) { return str_or_runtime(self_of(self).public_key_jwk()); }
+
+PyObject* did_verification_method(PyObject* self, const Args& a) {
+  return str_or_runtime(self_of(self).did_verification_method(a.str(0), a.str(1)));
+}
+
+// ---- rows ------------------------------------------------------------------
+
+constexpr Param kGenerateParams[] = {{"agent_did", PType::Str}, {"key_id", PType::Str}};
+constexpr Param kFromSeedParams[] = {{"seed", PType::Bytes}, {"agent_did", PType::Str}, {"key_id", PType::Str}};
+constexpr Param kSeedParams[] = {{"seed", PType::Bytes}};
+constexpr Param kChallengeParams[] = {{"signing_input", PType::Str}};
+constexpr Param kVerificationMethodParams[] = {{"method_id", PType::Str}, {"controller", PType::Str}};
+
+#define GENERATE_DOC                                                                      \
+  "generate(agent_did, key_id)\n--\n\n"                                                   \
+  "Generate a producer with a fresh random key from the operating system's random\n"    \
+  "source.\n\n"                                                                           \
+  "`agent_did` is the full `did:web` DID; `key_id` is the DID URL of the signing key\n" \
+  "(for example one ending in \"#key-1\")."
+
+#define FROM_SEED_DOC_HEAD                                                                   \
+  "from_seed(seed, agent_did, key_id)\n--\n\n"
+
+#define FROM_SEED_DOC_TAIL                                                                   \
+  "Deterministic, for tests and for loading key material from a secret store: the\n"     \
+  "seed is the private key."
+
+#define GENERATE_DID_KEY_DOC                                                                 \
+  "generate_did_key()\n--\n\n"                                                               \
+  "Generate a producer whose identity is the key itself (`did:key`): `agent_did`\n"         \
+  "and `key_id` are derived from the public key, with no domain and no DID-document\n"     \
+  "hosting. Consumers verify such contexts fully offline.\n\n"                              \
+  "A `did:key` cannot rotate: a new key is a new identity, and `supersedes` requires\n"    \
+  "the same `agent_id`, so lineage continuity ends with the key."
+
+#define FROM_SEED_DID_KEY_DOC                                                                \
+  "from_seed_did_key(seed)\n--\n\n"                                                          \
+  "Like `generate_did_key`, from the given 32 bytes. Deterministic: the same seed\n"        \
+  "always derives the same `agent_did` and `key_id`."
+
+#define SEED_BYTES_DOC                                                                       \
+  "seed_bytes($self)\n--\n\n"                                                                \
+  "The raw 32-byte seed (for ZelqP256Producer: the private scalar), for storage in a\n"    \
+  "key vault. Each call returns a fresh `bytes` copy, owned by the caller."
+
+constexpr MethodSpec kEdGenerate{kEdCls, "generate", Kind::Static, kGenerateParams, generate<KeyKind::Ed25519>,
+                                 GENERATE_DOC};
+constexpr MethodSpec kEdFromSeed{kEdCls, "from_seed", Kind::Static, kFromSeedParams, from_seed<KeyKind::Ed25519>,
+                                 FROM_SEED_DOC_HEAD
+                                 "Construct a producer from a 32-byte Ed25519 seed (RFC 8032 private key).\n\n"
+                                 FROM_SEED_DOC_TAIL};
+constexpr MethodSpec kEdGenerateDidKey{kEdCls, "generate_did_key", Kind::StaticNoArgs, {}, nullptr,
+                                       GENERATE_DID_KEY_DOC, generate_did_key<KeyKind::Ed25519>};
+constexpr MethodSpec kEdFromSeedDidKey{kEdCls, "from_seed_did_key", Kind::Static, kSeedParams,
+                                       from_seed_did_key<KeyKind::Ed25519>, FROM_SEED_DID_KEY_DOC};
+constexpr MethodSpec kEdSeedBytes{kEdCls, "seed_bytes", Kind::InstanceNoArgs, {}, nullptr, SEED_BYTES_DOC,
+                                  seed_bytes};
+constexpr MethodSpec kEdSignChallenge{
+    kEdCls, "sign_challenge", Kind::Instance, kChallengeParams, sign_challenge,
+    "sign_challenge($self, signing_input)\n--\n\n"
+    "Sign a registry auth-challenge `signing_input` string.\n\n"
+    "The registry's challenge response carries a `signing_input` field of the form\n"
+    "\"zelq-registry-auth:v1:{nonce}:{agent_id}:{authority}:{expires_at}\". Pass that\n"
+    "exact string and put the returned base64 signature into the body of the\n"
+    "`POST /auth/token` request as `signature`; the registry verifies it with Ed25519\n"
+    "against the public key at `key_id`.\n\n"
+    "A `content_hash` text (\"sha256:\" and 64 lowercase hex digits) is refused with\n"
+    "`ValueError`: publish signatures sign exactly such texts, so a challenge of that\n"
+    "form would obtain a publish signature for content this producer never saw."};
+
+constexpr MethodSpec kPGenerate{kP256Cls, "generate", Kind::Static, kGenerateParams, generate<KeyKind::P256>,
+                                GENERATE_DOC};
+constexpr MethodSpec kPFromSeed{kP256Cls, "from_seed", Kind::Static, kFromSeedParams, from_seed<KeyKind::P256>,
+                                FROM_SEED_DOC_HEAD
+                                "Construct a producer from a 32-byte big-endian P-256 private scalar.\n\n"
+                                FROM_SEED_DOC_TAIL
+                                "\n\nRaises `ValueError` if the bytes are not exactly 32 or are not a valid\n"
+                                "scalar (zero, or not below the curve order)."};
+constexpr MethodSpec kPGenerateDidKey{kP256Cls, "generate_did_key", Kind::StaticNoArgs, {}, nullptr,
+                                      GENERATE_DID_KEY_DOC, generate_did_key<KeyKind::P256>};
+constexpr MethodSpec kPFromSeedDidKey{kP256Cls, "from_seed_did_key", Kind::Static, kSeedParams,
+                                      from_seed_did_key<KeyKind::P256>, FROM_SEED_DID_KEY_DOC};
+constexpr MethodSpec kPSeedBytes{kP256Cls, "seed_bytes", Kind::InstanceNoArgs, {}, nullptr, SEED_BYTES_DOC,
+                                 seed_bytes};
+constexpr MethodSpec kPSignChallenge{
+    kP256Cls, "sign_challenge", Kind::Instance, kChallengeParams, sign_challenge,
+    "sign_challenge($self, signing_input)\n--\n\n"
+    "Sign a registry auth-challenge `signing_input` string with this producer's P-256\n"
+    "key: the same flow as `ZelqProducer.sign_challenge`, returning the base64 IEEE\n"
+    "1363 r\xe2\x80\x96s signature.\n\n"
+    "A `content_hash` text (\"sha256:\" and 64 lowercase hex digits) is refused with\n"
+    "`ValueError`: publish signatures sign exactly such texts, so a challenge of that\n"
+    "form would obtain a publish signature for content this producer never saw."};
+constexpr MethodSpec kPDidVerificationMethod{
+    kP256Cls, "did_verification_method", Kind::Instance, kVerificationMethodParams, did_verification_method,
+    "did_verification_method($self, method_id, controller)\n--\n\n"
+    "A complete `verificationMethod` entry (JSON object string) of type\n"
+    "`JsonWebKey2020` for a `did:web` DID document. `method_id` is the full DID URL of\n"
+    "the key (ending in a fragment such as \"#key-1\"); `controller` is the bare DID\n"
+    "that owns the key (no fragment).\n\n"
+    "Consumers resolve the signature algorithm from this entry, so publishing it keeps\n"
+    "a P-256 signature from being rejected on algorithm-downgrade grounds\n"
+    "(RFC-ZELQ-0008 \xc2\xa7" "3.9)."};
+
+constexpr GetterSpec kAgentDid{"agent_did", agent_did, "The producer's DID (`did:web:\xe2\x80\xa6` or `did:key:\xe2\x80\xa6`)."};
+constexpr GetterSpec kKeyId{"key_id", key_id,
+                            "The DID URL of the signing key: `did:web:\xe2\x80\xa6#key-1`, or the\n"
+                            "`did:key:z\xe2\x80\xa6#z\xe2\x80\xa6` self-fragment form."};
+constexpr GetterSpec kPublicKeyB64{
+    "public_key_b64", public_key_b64,
+    "The raw Ed25519 public key as standard base64 (44 characters with padding), for\n"
+    "populating a `did:web` verification method of type `Ed25519VerificationKey2020`."};
+constexpr GetterSpec kPublicKeySec1B64{
+    "public_key_sec1_b64", public_key_sec1_b64,
+    "The SEC1-uncompressed public key (`0x04 || x || y`, 65 bytes) as standard base64,\n"
+    "for populating a `did:web` `JsonWebKey2020` verification method (or split into\n"
+    "the JWK `x`/`y` halves)."};
+constexpr GetterSpec kPublicKeyJwk{
+    "public_key_jwk", public_key_jwk,
+    "The public key as a JWK (`{\"kty\":\"EC\",\"crv\":\"P-256\",\"x\":\xe2\x80\xa6,\"y\":\xe2\x80\xa6}`), returned as a\n"
+    "JSON object string to drop straight into a `JsonWebKey2020` verification\n"
+    "method's `publicKeyJwk`."};
+
+constexpr PyGetSetDef kGetSetEnd = {nullptr, nullptr, nullptr, nullptr, nullptr};
+
+PyMethodDef g_ed25519_methods[] = {method_def<kEdGenerate>(),     method_def<kEdFromSeed>(),
+                                   method_def<kEdGenerateDidKey>(), method_def<kEdFromSeedDidKey>(),
+                                   method_def<kEdSeedBytes>(),     method_def<kEdSignChallenge>(),
+                                   kMethodsEnd};
+PyMethodDef g_p256_methods[] = {method_def<kPGenerate>(),        method_def<kPFromSeed>(),
+                                method_def<kPGenerateDidKey>(),  method_def<kPFromSeedDidKey>(),
+                                method_def<kPSeedBytes>(),       method_def<kPSignChallenge>(),
+                                method_def<kPDidVerificationMethod>(), kMethodsEnd};
+PyGetSetDef g_ed25519_getset[] = {getter_def<kAgentDid>(), getter_def<kKeyId>(), getter_def<kPublicKeyB64>(),
+                                  kGetSetEnd};
+PyGetSetDef g_p256_getset[] = {getter_def<kAgentDid>(), getter_def<kKeyId>(), getter_def<kPublicKeySec1B64>(),
+                               getter_def<kPublicKeyJwk>(), kGetSetEnd};
 
 }  // namespace
 
@@ -34,7 +230,7 @@ PyType_Spec* producer_spec() {
       "`did:key` through the `*_did_key` constructors).\n\n"
       "All methods return wire-ready JSON strings that the caller sends through its\n"
       "own HTTP client; no HTTP calls are made inside this class.",
-      g_ed25519_methods, nullptr, sizeof(Instance<ProducerPayload>), dealloc_instance<ProducerPayload>};
+      g_ed25519_methods, g_ed25519_getset, sizeof(Instance<Producer>), dealloc_instance<Producer>};
   return &c.spec;
 }
 
@@ -45,7 +241,7 @@ PyType_Spec* p256_producer_spec() {
       "ECDSA-P256: it emits `signature.algorithm = \"ecdsa-p256\"` and the IEEE 1363 r\xe2\x80\x96s\n"
       "signature form. The producer's DID verification method must declare the P-256\n"
       "algorithm (RFC-ZELQ-0008 \xc2\xa7" "3.9), which `did_verification_method` mints.",
-      g_p256_methods, nullptr, sizeof(Instance<ProducerPayload>), dealloc_instance<ProducerPayload>};
+      g_p256_methods, g_p256_getset, sizeof(Instance<Producer>), dealloc_instance<Producer>};
   return &c.spec;
 }
 
