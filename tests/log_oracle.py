@@ -1,7 +1,14 @@
 """An RFC 6962 / RFC 9162 Merkle tree written from the recursive definitions
 (MTH, PATH, SUBPROOF), independent of the module, and log-artefact builders
 shared by the log tests."""
+import base64
 import hashlib
+import json
+
+import rfc8785
+from cryptography.hazmat.primitives import hashes
+from cryptography.hazmat.primitives.asymmetric import ec, ed25519
+from cryptography.hazmat.primitives.asymmetric.utils import decode_dss_signature
 
 
 def sha(b):
@@ -57,3 +64,59 @@ def subproof(m, d, whole=True):
 
 def leaves(n):
     return [leaf(b"leaf %d" % i) for i in range(n)]
+
+
+# ---- signed checkpoints -------------------------------------------------------------
+REGISTRY = "did:web:registry.example"
+LOG_ID = REGISTRY + "/log/main"
+KEY_ID = REGISTRY + "#log-key-1"
+NOW = "2025-06-01T12:00:00.000Z"
+
+
+def b64(data):
+    return base64.b64encode(data).decode()
+
+
+def b64url(data):
+    return base64.urlsafe_b64encode(data).rstrip(b"=").decode()
+
+
+def signing_digest(obj):
+    """The text a registry signs: SHA-256 over the canonical JSON of the
+    object without its signature."""
+    body = {k: v for k, v in obj.items() if k != "signature"}
+    return "sha256:" + hashlib.sha256(rfc8785.dumps(body)).hexdigest()
+
+
+class RegistryKey:
+    """A registry signing key and the DID document that publishes it."""
+
+    def __init__(self, alg="ed25519", seed=b"\x11" * 32):
+        self.alg = alg
+        if alg == "ed25519":
+            self.key = ed25519.Ed25519PrivateKey.from_private_bytes(seed)
+            raw = self.key.public_key().public_bytes_raw()
+            jwk = {"kty": "OKP", "crv": "Ed25519", "x": b64url(raw)}
+        else:
+            self.key = ec.derive_private_key(int.from_bytes(seed, "big"), ec.SECP256R1())
+            nums = self.key.public_key().public_numbers()
+            jwk = {"kty": "EC", "crv": "P-256", "x": b64url(nums.x.to_bytes(32, "big")),
+                   "y": b64url(nums.y.to_bytes(32, "big"))}
+        self.jwk = jwk
+
+    def sign(self, text):
+        if self.alg == "ed25519":
+            return b64(self.key.sign(text.encode()))
+        r, s = decode_dss_signature(self.key.sign(text.encode(), ec.ECDSA(hashes.SHA256())))
+        return b64(r.to_bytes(32, "big") + s.to_bytes(32, "big"))
+
+    def did_doc(self, key_id=KEY_ID, asserted=True, did=REGISTRY):
+        vm = {"id": key_id, "type": "JsonWebKey2020", "controller": did, "publicKeyJwk": self.jwk}
+        return json.dumps({"id": did, "verificationMethod": [vm], "assertionMethod": [key_id] if asserted else []})
+
+
+def checkpoint(key, tree_size=7, root=None, timestamp=NOW, log_id=LOG_ID, key_id=KEY_ID, alg=None, **extra):
+    cp = {"checkpoint_version": "zelq-log/1", "log_id": log_id, "tree_size": tree_size,
+          "root_hash": root or wire(sha(b"root")), "timestamp": timestamp, **extra}
+    cp["signature"] = {"algorithm": alg or key.alg, "key_id": key_id, "value": key.sign(signing_digest(cp))}
+    return cp

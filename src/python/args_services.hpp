@@ -7,6 +7,7 @@
 
 #include "core/json.hpp"
 #include "core/timestamp.hpp"
+#include "registry/artefact.hpp"
 
 namespace zelq::py {
 
@@ -17,5 +18,12 @@ std::optional<json::Value> parse_json_arg(std::string_view text, std::string_vie
 // date-time at any offset, as the UTC instant; "invalid now_rfc3339 '{text}':
 // {reader message}" otherwise.
 std::optional<UtcTime> now_or_parse_rfc3339(std::optional<std::string_view> text);
+
+// The consumer clock (now_or_parse_rfc3339) with its skew allowance in
+// seconds (absent: 120). An allowance that puts now + skew outside the
+// representable time range raises ValueError naming `skew_arg`.
+std::optional<registry::ClockWindow> consumer_clock(std::optional<std::string_view> now_rfc3339,
+                                                    std::optional<std::int64_t> skew_secs,
+                                                    std::string_view skew_arg = "max_skew_secs");
 
 }  // namespace zelq::py

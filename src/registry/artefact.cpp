@@ -51,6 +51,13 @@ ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_
   return {};
 }
 
+ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_view digest,
+                                        const did::ResolvedSigningKey& key, std::string_view label, ErrorKind kind) {
+  const auto* ed = std::get_if<crypto::Ed25519PublicKey>(&key.key);
+  const auto* p256 = std::get_if<crypto::P256Uncompressed>(&key.key);
+  return verify_artefact_signature(sig, digest, ed, p256, label, kind);
+}
+
 std::optional<ClockWindow> clock_window(const UtcTime& now, std::int64_t skew_secs) {
   // A leap second's extra second is carried into the next whole second, so
   // the limit keeps a fraction below one second.

@@ -16,6 +16,7 @@
 #include "core/timestamp.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/p256.hpp"
+#include "did/key_select.hpp"
 #include "wire/signature.hpp"
 
 namespace zelq::registry {
@@ -98,6 +99,10 @@ ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_
                                         const crypto::Ed25519PublicKey* ed25519,
                                         const crypto::P256Uncompressed* p256, std::string_view label,
                                         ErrorKind kind);
+
+// The same with the one key that resolve_signature_key found.
+ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_view digest,
+                                        const did::ResolvedSigningKey& key, std::string_view label, ErrorKind kind);
 
 // ---- consumer clock -------------------------------------------------------------
 // The consumer clock and its skew allowance, with the latest acceptable

@@ -3,6 +3,7 @@
 #include "core/jcs.hpp"
 #include "core/record.hpp"
 #include "registry/merkle.hpp"
+#include "registry/receipt.hpp"
 
 namespace zelq::registry {
 
@@ -37,6 +38,10 @@ void for_each_member(const LogLeaf& leaf, F&& f) {
 }
 
 }  // namespace
+
+json::PResult<LogLeaf> read_leaf_record(json::Reader& r) { return json::read_record(r, kLeafRecord); }
+
+json::PResult<LogLeaf> leaf_record_from_value(const json::Value& v) { return json::read_record(v, kLeafRecord); }
 
 ZResult<LogLeaf> parse_log_leaf(const json::Value& v) {
   auto leaf = json::read_record(v, kLeafRecord);
@@ -78,6 +83,17 @@ std::string write_log_leaf(const LogLeaf& leaf) {
   });
   out += '}';
   return out;
+}
+
+ZResult<LogLeaf> log_leaf_from_receipt(const json::Value& raw_receipt) {
+  ZELQ_TRY(receipt_created_at(raw_receipt));
+  auto r = parse_registry_receipt(raw_receipt);
+  if (!r) return fail(std::move(r).error());
+  auto receipt_hash = receipt_signing_digest(raw_receipt, "receipt");
+  if (!receipt_hash) return fail(std::move(receipt_hash).error());
+  return LogLeaf{std::string(kLeafVersion), std::move(r->ctx_id), std::move(r->lineage_id),
+                 std::move(r->origin_registry), r->created_at, std::move(r->content_hash),
+                 std::move(r->key_fingerprint), std::move(*receipt_hash)};
 }
 
 }  // namespace zelq::registry

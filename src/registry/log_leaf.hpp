@@ -7,6 +7,7 @@
 
 #include "core/error.hpp"
 #include "core/json.hpp"
+#include "core/json_reader.hpp"
 #include "core/sha256.hpp"
 #include "core/timestamp.hpp"
 #include "registry/artefact.hpp"
@@ -26,6 +27,10 @@ struct LogLeaf {
   std::string receipt_hash;
 };
 
+// The closed record alone, for artefacts that embed a leaf.
+json::PResult<LogLeaf> read_leaf_record(json::Reader& r);
+json::PResult<LogLeaf> leaf_record_from_value(const json::Value& v);
+
 // Closed read, version tag, then the raw created_at in canonical form; every
 // failure InvalidLogProof.
 ZResult<LogLeaf> parse_log_leaf(const json::Value& v);
@@ -39,5 +44,11 @@ std::string log_leaf_hash(const LogLeaf& leaf);
 
 // Compact JSON, members in declaration order.
 std::string write_log_leaf(const LogLeaf& leaf);
+
+// The leaf a log must hold for a receipt: the receipt's members copied, and
+// receipt_hash its signing digest over the raw JSON as received. Only the
+// receipt's shape and created_at form are checked (InvalidReceipt); its
+// signature and bindings are verify_receipt's business.
+ZResult<LogLeaf> log_leaf_from_receipt(const json::Value& raw_receipt);
 
 }  // namespace zelq::registry
