@@ -33,29 +33,12 @@ ParseError invalid_type(const Value& found, std::string_view expected) {
   return {"invalid type: " + unexpected_desc(found) + ", expected " + std::string(expected)};
 }
 
-ParseError invalid_length(std::size_t n, std::string_view expected) {
-  return {"invalid length " + std::to_string(n) + ", expected " + std::string(expected)};
-}
-
 ParseError invalid_value(const Value& found, std::string_view expected) {
   return {"invalid value: " + unexpected_desc(found) + ", expected " + std::string(expected)};
 }
 
-PResult<std::uint64_t> u64_of(const Value& v) {
-  if (v.type() == Type::UInt) return v.as_u64();
-  if (v.type() == Type::Int) return fail(invalid_value(v, "u64"));
-  return fail(invalid_type(v, "u64"));
-}
-
-PResult<std::uint64_t> read_u64(Reader& r) {
-  int c = r.peek_ws();
-  if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
-  if (c != '-' && (c < '0' || c > '9')) return fail(peek_invalid_type(r, "u64"));
-  auto v = r.parse_number();
-  if (!v) return fail(std::move(v).error());
-  auto u = u64_of(*v);
-  if (!u) return fail(r.fix(std::move(u).error()));
-  return u;
+ParseError invalid_length(std::size_t n, std::string_view expected) {
+  return {"invalid length " + std::to_string(n) + ", expected " + std::string(expected)};
 }
 
 ParseError untagged_mismatch(std::string_view enum_name) {
@@ -163,5 +146,26 @@ PResult<std::optional<std::string>> opt_string_of(const Value& v) {
   if (!v.is_string()) return fail(invalid_type(v, "a string"));
   return std::optional<std::string>(v.as_string());
 }
+
+PResult<std::uint64_t> u64_of(const Value& v) {
+  if (v.type() == Type::UInt) return v.as_u64();
+  if (v.type() == Type::Int) return fail(invalid_value(v, "u64"));
+  return fail(invalid_type(v, "u64"));
+}
+
+namespace {
+
+PResult<UtcTime> time_of(const Value& v, std::string_view expected) {
+  if (!v.is_string()) return fail(invalid_type(v, expected));
+  auto t = parse_rfc3339(v.as_string());
+  if (!t) return fail(ParseError{std::string(time_parse_message(t.error()))});
+  return *t;
+}
+
+}  // namespace
+
+PResult<UtcTime> utc_time_of(const Value& v) { return time_of(v, "a string"); }
+
+PResult<UtcTime> date_time_of(const Value& v) { return time_of(v, "an RFC 3339 formatted date and time string"); }
 
 }  // namespace zelq::json

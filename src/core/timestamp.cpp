@@ -95,6 +95,41 @@ UtcTime UtcTime::now() {
   return *from_unix(floor_div(ns, kNanosPerSec), static_cast<std::uint32_t>(floor_mod(ns, kNanosPerSec)));
 }
 
+namespace {
+
+// a - b as whole seconds (floored) and a fraction in 0..999,999,999 ns; a
+// leap second's extra second counts into the next second.
+struct Difference {
+  std::int64_t secs;
+  std::int64_t nanos;
+};
+
+Difference difference(const UtcTime& a, const UtcTime& b) {
+  auto split = [](const UtcTime& t) {
+    return Difference{t.unix_seconds() + t.nanos() / kNanosPerSec, t.nanos() % kNanosPerSec};
+  };
+  const Difference x = split(a), y = split(b);
+  Difference d{x.secs - y.secs, x.nanos - y.nanos};
+  if (d.nanos < 0) {
+    d.secs -= 1;
+    d.nanos += kNanosPerSec;
+  }
+  return d;
+}
+
+}  // namespace
+
+std::int64_t whole_seconds_between(const UtcTime& a, const UtcTime& b) {
+  const Difference d = difference(a, b);
+  return d.secs < 0 && d.nanos > 0 ? d.secs + 1 : d.secs;
+}
+
+bool later_by_more_than(const UtcTime& a, const UtcTime& b, std::int64_t secs) {
+  // The kept year range bounds |a - b| far below 2^63 seconds.
+  const Difference d = difference(a, b);
+  return d.secs > secs || (d.secs == secs && d.nanos > 0);
+}
+
 std::int64_t UtcTime::year() const { return civil_from_days(days_).year; }
 unsigned UtcTime::month() const { return civil_from_days(days_).month; }
 unsigned UtcTime::day() const { return civil_from_days(days_).day; }

@@ -21,6 +21,9 @@ namespace zelq {
 // no arithmetic on an instant can overflow.
 class UtcTime {
  public:
+  // The epoch, 1970-01-01T00:00:00Z; records start from it before they are read.
+  UtcTime() = default;
+
   static constexpr std::int64_t kMinYear = -262144;
   static constexpr std::int64_t kMaxYear = 262143;
 
@@ -66,6 +69,14 @@ class UtcTime {
   std::uint32_t secs_ = 0;
   std::uint32_t nanos_ = 0;
 };
+
+// Time differences of artefact checks, exact to the nanosecond and free of
+// overflow for every pair of instants and every 64-bit second count.
+// a - b in whole seconds, truncated toward zero (-0.5 s gives 0).
+std::int64_t whole_seconds_between(const UtcTime& a, const UtcTime& b);
+// Whether a lies strictly more than `secs` seconds after b; a negative count
+// asks whether a lies less than |secs| seconds before b.
+bool later_by_more_than(const UtcTime& a, const UtcTime& b, std::int64_t secs);
 
 // Why a date-time text was refused; the texts are the ones hosts see.
 enum class TimeParseError : std::uint8_t {

@@ -20,9 +20,9 @@ std::optional<json::Value> parse_json_arg(std::string_view text, std::string_vie
 std::optional<UtcTime> now_or_parse_rfc3339(std::optional<std::string_view> text);
 
 // The consumer clock (now_or_parse_rfc3339) with its skew allowance in
-// seconds (absent: 120). An allowance that puts now + skew outside the
-// representable time range raises ValueError naming `skew_arg`.
-std::optional<registry::ClockWindow> consumer_clock(std::optional<std::string_view> now_rfc3339,
+// seconds (absent: 120). An allowance beyond the representable time span
+// raises ValueError naming `skew_arg`.
+std::optional<registry::ConsumerClock> consumer_clock(std::optional<std::string_view> now_rfc3339,
                                                     std::optional<std::int64_t> skew_secs,
                                                     std::string_view skew_arg = "max_skew_secs");
 

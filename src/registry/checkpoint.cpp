@@ -14,11 +14,10 @@ constexpr json::Field<LogCheckpoint> kFields[] = {
     json::string_field<LogCheckpoint, &LogCheckpoint::log_id>("log_id"),
     json::u64_field<LogCheckpoint, &LogCheckpoint::tree_size>("tree_size"),
     json::string_field<LogCheckpoint, &LogCheckpoint::root_hash>("root_hash"),
-    time_field<LogCheckpoint, &LogCheckpoint::timestamp, kExpectDateTime>("timestamp"),
-    signature_field<LogCheckpoint, &LogCheckpoint::signature>("signature"),
+    json::date_time_field<LogCheckpoint, &LogCheckpoint::timestamp>("timestamp"),
+    json::nested_field<LogCheckpoint, wire::Signature, &LogCheckpoint::signature, wire::kSignatureRecord>(
+        "signature"),
 };
-
-const json::Record<LogCheckpoint> kRecord{"LogCheckpoint", kFields, json::Unknown::Deny, true};
 
 constexpr std::string_view kLabel = "log_checkpoint";
 constexpr std::string_view kWebPrefix = "did:web:";
@@ -29,11 +28,7 @@ bool ascii_alnum(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z
 
 }  // namespace
 
-json::PResult<LogCheckpoint> read_checkpoint_record(json::Reader& r) { return json::read_record(r, kRecord); }
-
-json::PResult<LogCheckpoint> checkpoint_record_from_value(const json::Value& v) {
-  return json::read_record(v, kRecord);
-}
+const json::Record<LogCheckpoint> kLogCheckpointRecord{"LogCheckpoint", kFields, json::Unknown::Deny, true};
 
 ZResult<LogIdParts> check_log_id(std::string_view log_id) {
   const std::string id(log_id);
@@ -78,7 +73,7 @@ ZResult<std::string_view> check_checkpoint_key_id(const LogCheckpoint& cp) {
 }
 
 ZResult<LogCheckpoint> parse_log_checkpoint(const json::Value& v) {
-  auto cp = checkpoint_record_from_value(v);
+  auto cp = json::read_record(v, kLogCheckpointRecord);
   if (!cp) return fail(proof_error("log_checkpoint does not parse: " + cp.error().display()));
   if (cp->checkpoint_version != kCheckpointVersion) {
     return fail(proof_error("log_checkpoint checkpoint_version '" + cp->checkpoint_version + "' \u2260 '" +
@@ -97,11 +92,11 @@ ZResult<LogCheckpoint> parse_log_checkpoint(const json::Value& v) {
   return std::move(*cp);
 }
 
-ZResult<void> check_checkpoint_timestamp_fresh(const LogCheckpoint& cp, const ClockWindow& clock) {
+ZResult<void> check_checkpoint_timestamp_fresh(const LogCheckpoint& cp, const ConsumerClock& clock) {
   if (cp.timestamp.nanos() % 1'000'000u != 0) {
     return fail(proof_error("log_checkpoint timestamp is not millisecond-truncated (RFC-ZELQ-0001 \u00a7" "5.3)"));
   }
-  if (cp.timestamp > clock.limit) {
+  if (beyond_skew(cp.timestamp, clock)) {
     return fail(proof_error("log_checkpoint timestamp '" + format_rfc3339_millis(cp.timestamp) +
                             "' is in the future beyond the " + std::to_string(clock.skew_secs) +
                             "s clock-skew allowance (consumer clock '" + format_rfc3339_millis(clock.now) +
@@ -121,7 +116,7 @@ ZResult<void> verify_checkpoint_signature(const LogCheckpoint& cp, std::string_v
 
 ZResult<CheckpointSummary> verify_log_checkpoint(const json::Value& raw, std::string_view registry_did_doc_json,
                                                  std::optional<std::string_view> expected_log_id,
-                                                 const ClockWindow& clock) {
+                                                 const ConsumerClock& clock) {
   auto cp = parse_log_checkpoint(raw);
   if (!cp) return fail(std::move(cp).error());
   if (expected_log_id && *expected_log_id != cp->log_id) {
@@ -138,7 +133,7 @@ ZResult<CheckpointSummary> verify_log_checkpoint(const json::Value& raw, std::st
   auto digest = checkpoint_signing_digest(raw);
   if (!digest) return fail(std::move(digest).error());
   ZELQ_TRY(verify_checkpoint_signature(*cp, *digest, *key));
-  return CheckpointSummary{cp->log_id, cp->tree_size, cp->root_hash, age_secs(clock.now, cp->timestamp),
+  return CheckpointSummary{cp->log_id, cp->tree_size, cp->root_hash, whole_seconds_between(clock.now, cp->timestamp),
                            key->historical};
 }
 

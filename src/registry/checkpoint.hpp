@@ -26,14 +26,13 @@ struct LogCheckpoint {
   std::string log_id;
   std::uint64_t tree_size = 0;
   std::string root_hash;  // wire form, kept as given
-  UtcTime timestamp = kEpoch;
+  UtcTime timestamp;
   wire::Signature signature;
 };
 
 // The closed record alone (no checks beyond member types), for artefacts
 // that embed a checkpoint.
-json::PResult<LogCheckpoint> read_checkpoint_record(json::Reader& r);
-json::PResult<LogCheckpoint> checkpoint_record_from_value(const json::Value& v);
+extern const json::Record<LogCheckpoint> kLogCheckpointRecord;
 
 // Closed read, version tag, log_id rule, root_hash form, canonical raw
 // timestamp, key binding; every failure InvalidLogProof. No signature, clock
@@ -57,7 +56,7 @@ bool is_key_id_under_did(std::string_view key_id, std::string_view did);
 ZResult<std::string_view> check_checkpoint_key_id(const LogCheckpoint& cp);
 
 // The timestamp may lie at most the window's skew past its clock.
-ZResult<void> check_checkpoint_timestamp_fresh(const LogCheckpoint& cp, const ClockWindow& clock);
+ZResult<void> check_checkpoint_timestamp_fresh(const LogCheckpoint& cp, const ConsumerClock& clock);
 
 // The digest the registry signed: the raw checkpoint object without its
 // signature, in canonical form.
@@ -79,7 +78,7 @@ struct CheckpointSummary {
 // from the registry's DID document text, signing digest, signature.
 ZResult<CheckpointSummary> verify_log_checkpoint(const json::Value& raw, std::string_view registry_did_doc_json,
                                                  std::optional<std::string_view> expected_log_id,
-                                                 const ClockWindow& clock);
+                                                 const ConsumerClock& clock);
 
 // {"valid":true,"log_id":..,"tree_size":..,"root_hash":..,"age_secs":..,"historical":..}
 std::string checkpoint_summary_json(const CheckpointSummary& s);

@@ -14,7 +14,7 @@ constexpr json::Field<LogLeaf> kFields[] = {
     json::string_field<LogLeaf, &LogLeaf::ctx_id>("ctx_id"),
     json::string_field<LogLeaf, &LogLeaf::lineage_id>("lineage_id"),
     json::string_field<LogLeaf, &LogLeaf::origin_registry>("origin_registry"),
-    time_field<LogLeaf, &LogLeaf::created_at, kExpectString>("created_at"),
+    json::utc_time_field<LogLeaf, &LogLeaf::created_at>("created_at"),
     json::string_field<LogLeaf, &LogLeaf::content_hash>("content_hash"),
     json::string_field<LogLeaf, &LogLeaf::key_fingerprint>("key_fingerprint"),
     json::string_field<LogLeaf, &LogLeaf::receipt_hash>("receipt_hash"),

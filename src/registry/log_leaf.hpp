@@ -21,7 +21,7 @@ struct LogLeaf {
   std::string ctx_id;
   std::string lineage_id;
   std::string origin_registry;
-  UtcTime created_at = kEpoch;  // millisecond precision once checked
+  UtcTime created_at;  // millisecond precision once checked
   std::string content_hash;
   std::string key_fingerprint;
   std::string receipt_hash;

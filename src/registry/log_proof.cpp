@@ -32,24 +32,8 @@ constexpr json::Field<T> path_field(const char* name) {
 }
 
 template <class T>
-json::PResult<void> text_checkpoint(json::Reader& r, T& t) {
-  auto cp = read_checkpoint_record(r);
-  if (!cp) return fail(std::move(cp).error());
-  t.log_checkpoint = std::move(*cp);
-  return {};
-}
-
-template <class T>
-json::PResult<void> value_checkpoint(const json::Value& v, T& t) {
-  auto cp = checkpoint_record_from_value(v);
-  if (!cp) return fail(std::move(cp).error());
-  t.log_checkpoint = std::move(*cp);
-  return {};
-}
-
-template <class T>
 constexpr json::Field<T> checkpoint_field() {
-  return json::Field<T>{"log_checkpoint", json::Presence::Required, &text_checkpoint<T>, &value_checkpoint<T>};
+  return json::nested_field<T, LogCheckpoint, &T::log_checkpoint, kLogCheckpointRecord>("log_checkpoint");
 }
 
 json::PResult<void> text_leaf(json::Reader& r, LogInclusion& t) {

@@ -11,10 +11,11 @@ constexpr json::Field<RegistryReceipt> kFields[] = {
     json::string_field<RegistryReceipt, &RegistryReceipt::ctx_id>("ctx_id"),
     json::string_field<RegistryReceipt, &RegistryReceipt::lineage_id>("lineage_id"),
     json::string_field<RegistryReceipt, &RegistryReceipt::origin_registry>("origin_registry"),
-    time_field<RegistryReceipt, &RegistryReceipt::created_at, kExpectString>("created_at"),
+    json::utc_time_field<RegistryReceipt, &RegistryReceipt::created_at>("created_at"),
     json::string_field<RegistryReceipt, &RegistryReceipt::content_hash>("content_hash"),
     json::string_field<RegistryReceipt, &RegistryReceipt::key_fingerprint>("key_fingerprint"),
-    signature_field<RegistryReceipt, &RegistryReceipt::signature>("signature"),
+    json::nested_field<RegistryReceipt, wire::Signature, &RegistryReceipt::signature, wire::kSignatureRecord>(
+        "signature"),
 };
 
 const json::Record<RegistryReceipt> kRecord{"RegistryReceipt", kFields, json::Unknown::Deny, true};

@@ -21,7 +21,7 @@ struct RegistryReceipt {
   std::string ctx_id;
   std::string lineage_id;
   std::string origin_registry;
-  UtcTime created_at = kEpoch;
+  UtcTime created_at;
   std::string content_hash;
   std::string key_fingerprint;
   wire::Signature signature;

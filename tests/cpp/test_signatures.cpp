@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "core/codec.hpp"
 #include "core/sha256.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/fingerprint.hpp"
 #include "crypto/jwk.hpp"
+#include "crypto/ossl.hpp"
 #include "crypto/p256.hpp"
+#include "crypto/public_inverse.hpp"
 #include "crypto/producer_key.hpp"
 #include "test_helpers.hpp"
 
@@ -256,6 +259,35 @@ TEST(P256, ScalarRange) {
   EXPECT_EQ(hex_encode(std::span(one->public_uncompressed()).subspan(1, 32)),
             "6b17d1f2e12c4247f8bce6e563a440f277037d812deb33a0f4a13945d898c296");
   EXPECT_NE(top->public_uncompressed(), one->public_uncompressed());
+}
+
+// a * inverse(a) = 1 against OpenSSL's arithmetic, at the limbs' edges and
+// next to the modulus, for the group order and the field prime.
+TEST(P256, PublicInverseMod) {
+  const std::string field = "ffffffff00000001000000000000000000000000ffffffffffffffffffffffff";
+  BnCtxPtr ctx = new_bn_ctx();
+  auto bn = [](std::span<const std::uint8_t> be) { return BnPtr(BN_bin2bn(be.data(), static_cast<int>(be.size()), nullptr)); };
+  for (const std::string& m_hex : {std::string(kP256Order), field}) {
+    const auto m = unhex_array<32>(m_hex);
+    std::vector<std::array<std::uint8_t, 32>> values;
+    for (const char* a : {"01", "02", "03", "8000000000000000000000000000000000000000000000000000000000000000",
+                          "0000000000000001000000000000000000000000000000000000000000000000",
+                          "ffffffffffffffff", "6b17d1f2e12c4247f8bce6e563a440f277037d812deb33a0f4a13945d898c296"}) {
+      values.push_back(unhex_array<32>(std::string(64 - std::string_view(a).size(), '0') + a));
+    }
+    for (BN_ULONG k : {1, 2}) {
+      BnPtr below = bn(m);
+      ASSERT_EQ(BN_sub_word(below.get(), k), 1);
+      ASSERT_EQ(BN_bn2binpad(below.get(), values.emplace_back().data(), 32), 32);
+    }
+    for (const auto& a : values) {
+      const auto inv = public_inverse_mod(a, m);
+      BnPtr product = new_bn(), bn_a = bn(a), bn_m = bn(m), bn_inv = bn(inv);
+      ASSERT_EQ(BN_mod_mul(product.get(), bn_a.get(), bn_inv.get(), bn_m.get(), ctx.get()), 1);
+      EXPECT_TRUE(BN_is_one(product.get())) << hex_encode(a) << " mod " << m_hex;
+      EXPECT_LT(BN_cmp(bn_inv.get(), bn_m.get()), 0) << hex_encode(a) << " mod " << m_hex;
+    }
+  }
 }
 
 TEST(P256, PublicKeyJwk) {

@@ -1,0 +1,301 @@
+#include "ssrf/idna.hpp"
+
+#include <unicode/uchar.h>
+#include <unicode/uidna.h>
+#include <unicode/unorm2.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace zelq::ssrf {
+
+namespace {
+
+// ---- ICU's UTS #46 ------------------------------------------------------------
+
+struct UidnaCloser {
+  void operator()(UIDNA* p) const { uidna_close(p); }
+};
+
+// UseSTD3ASCIIRules is off (the URL parser checks the forbidden code points
+// afterwards). ICU has no switch for CheckHyphens or VerifyDnsLength, so
+// their error bits are ignored below.
+const UIDNA* uts46() {
+  static const std::unique_ptr<UIDNA, UidnaCloser> idna = [] {
+    UErrorCode err = U_ZERO_ERROR;
+    UIDNA* p = uidna_openUTS46(
+        UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ | UIDNA_NONTRANSITIONAL_TO_ASCII | UIDNA_NONTRANSITIONAL_TO_UNICODE,
+        &err);
+    if (U_FAILURE(err)) p = nullptr;
+    return std::unique_ptr<UIDNA, UidnaCloser>(p);
+  }();
+  return idna.get();
+}
+
+// The UTS #46 mapping with NFC, the first step of the processing; the same
+// data ICU's UTS #46 maps with. Owned by ICU.
+const UNormalizer2* uts46_mapping() {
+  static const UNormalizer2* norm = [] {
+    UErrorCode err = U_ZERO_ERROR;
+    const UNormalizer2* n = unorm2_getInstance(nullptr, "uts46", UNORM2_COMPOSE, &err);
+    return U_SUCCESS(err) ? n : nullptr;
+  }();
+  return norm;
+}
+
+constexpr std::uint32_t kIgnoredIdnaErrors = UIDNA_ERROR_EMPTY_LABEL | UIDNA_ERROR_LABEL_TOO_LONG |
+                                             UIDNA_ERROR_DOMAIN_NAME_TOO_LONG | UIDNA_ERROR_LEADING_HYPHEN |
+                                             UIDNA_ERROR_TRAILING_HYPHEN | UIDNA_ERROR_HYPHEN_3_4;
+
+// An ICU call that fills a UTF-16 buffer, retried once with the size it
+// asks for.
+template <class Call>
+bool fill_utf16(std::u16string& out, Call call) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    UErrorCode err = U_ZERO_ERROR;
+    int32_t len = call(out.data(), static_cast<int32_t>(out.size()), &err);
+    if (err == U_BUFFER_OVERFLOW_ERROR && attempt == 0 && len > 0) {
+      out.assign(static_cast<std::size_t>(len), u'\0');
+      continue;
+    }
+    if (U_FAILURE(err) || len < 0) return false;
+    out.resize(static_cast<std::size_t>(len));
+    return true;
+  }
+  return false;
+}
+
+// ICU validates a whole name in one call, but rewrites each label in place
+// in one buffer, so a call costs time in proportion to the labels times the
+// name's length. Labels are therefore validated in groups of about this many
+// UTF-16 units, which bounds that cost per unit.
+constexpr std::size_t kGroupUnits = 256;
+
+// A label of right-to-left direction that passes the Bidi rule on its own.
+// Set after a group, it makes ICU apply the Bidi rule to every label of the
+// group, whatever the group's own labels are.
+constexpr std::u16string_view kRtlProbe = u".\u05D0";
+
+bool has_rtl(std::u16string_view s) {
+  for (std::size_t i = 0; i < s.size();) {
+    UChar32 c;
+    U16_NEXT(s.data(), i, s.size(), c);
+    auto dir = u_charDirection(c);
+    if (dir == U_RIGHT_TO_LEFT || dir == U_RIGHT_TO_LEFT_ARABIC || dir == U_ARABIC_NUMBER) return true;
+  }
+  return false;
+}
+
+// The Bidi rule binds every label of a name once any label holds a
+// right-to-left character (R, AL or AN), so validation yields two facts per
+// group besides its other faults: whether a label breaks the rule, and
+// whether one is right-to-left.
+class Validator {
+ public:
+  explicit Validator(const UIDNA* idna) : idna_(idna) {}
+
+  bool check(std::u16string_view group) {
+    input_.assign(group);
+    input_.append(kRtlProbe);
+    output_.assign(input_.size() * 2 + 16, u'\0');
+    UIDNAInfo info = UIDNA_INFO_INITIALIZER;
+    bool ok = fill_utf16(output_, [&](UChar* dest, int32_t cap, UErrorCode* err) {
+      return uidna_nameToUnicode(idna_, input_.data(), static_cast<int32_t>(input_.size()), dest, cap, &info, err);
+    });
+    if (!ok || (info.errors & ~(kIgnoredIdnaErrors | UIDNA_ERROR_BIDI)) != 0) return false;
+    breaks_bidi_ |= (info.errors & UIDNA_ERROR_BIDI) != 0;
+    // The labels as ICU read them, "xn--" ones decoded; the probe is last.
+    if (!rtl_ && output_.size() >= kRtlProbe.size()) {
+      rtl_ = has_rtl(std::u16string_view(output_).substr(0, output_.size() - kRtlProbe.size()));
+    }
+    return true;
+  }
+
+  bool bidi_ok() const { return !(breaks_bidi_ && rtl_); }
+
+ private:
+  const UIDNA* idna_;
+  std::u16string input_, output_;
+  bool breaks_bidi_ = false;
+  bool rtl_ = false;
+};
+
+// ---- Punycode (RFC 3492) ------------------------------------------------------
+
+constexpr std::uint32_t kBase = 36, kTmin = 1, kTmax = 26, kSkew = 38, kDamp = 700;
+constexpr std::uint32_t kInitialBias = 72;
+constexpr char32_t kInitialN = 0x80;
+// Deltas are 31-bit, as in the common decoders: an encoder that wrote larger
+// ones would name hosts that no one else can read.
+constexpr std::uint64_t kMaxDelta = 0x7FFFFFFF;
+
+std::uint32_t adapt(std::uint64_t delta, std::uint64_t points, bool first) {
+  delta = first ? delta / kDamp : delta / 2;
+  delta += delta / points;
+  std::uint32_t k = 0;
+  while (delta > ((kBase - kTmin) * kTmax) / 2) {
+    delta /= kBase - kTmin;
+    k += kBase;
+  }
+  return static_cast<std::uint32_t>(k + (kBase - kTmin + 1) * delta / (delta + kSkew));
+}
+
+char punycode_digit(std::uint64_t d) { return static_cast<char>(d < 26 ? 'a' + d : '0' + (d - 26)); }
+
+void append_delta(std::string& out, std::uint64_t q, std::uint32_t bias) {
+  for (std::uint32_t k = kBase;; k += kBase) {
+    std::uint32_t t = k <= bias ? kTmin : k >= bias + kTmax ? kTmax : k - bias;
+    if (q < t) break;
+    out += punycode_digit(t + (q - t) % (kBase - t));
+    q = (q - t) / (kBase - t);
+  }
+  out += punycode_digit(q);
+}
+
+// Counts of marked positions before a position.
+class PrefixCounts {
+ public:
+  explicit PrefixCounts(std::size_t n) : tree_(n + 1, 0) {}
+  void mark(std::size_t pos) {
+    for (std::size_t i = pos + 1; i < tree_.size(); i += i & (~i + 1)) ++tree_[i];
+  }
+  std::uint64_t before(std::size_t pos) const {
+    std::uint64_t sum = 0;
+    for (std::size_t i = pos; i > 0; i -= i & (~i + 1)) sum += tree_[i];
+    return sum;
+  }
+
+ private:
+  std::vector<std::uint32_t> tree_;
+};
+
+// The encoder as RFC 3492 gives it rescans the label once per distinct code
+// point, quadratic for a long label of many distinct ones. Here the code
+// points are visited in (value, position) order and the rescans' counts of
+// already-encoded code points before a position are prefix counts: the same
+// output in n log n.
+std::optional<std::string> punycode_encode(const std::vector<char32_t>& label) {
+  std::string out;
+  std::vector<std::pair<char32_t, std::uint32_t>> rest;
+  PrefixCounts done(label.size());
+  for (std::size_t i = 0; i < label.size(); ++i) {
+    if (label[i] < kInitialN) {
+      out += static_cast<char>(label[i]);
+      done.mark(i);
+    } else {
+      rest.emplace_back(label[i], static_cast<std::uint32_t>(i));
+    }
+  }
+  const std::uint64_t basic = out.size();
+  if (basic > 0) out += '-';
+  std::sort(rest.begin(), rest.end());
+
+  char32_t n = kInitialN;
+  std::uint64_t delta = 0, handled = basic;
+  std::uint32_t bias = kInitialBias;
+  for (std::size_t i = 0; i < rest.size();) {
+    const char32_t m = rest[i].first;
+    delta += std::uint64_t{m - n} * (handled + 1);
+    n = m;
+    const std::uint64_t handled_before_round = handled;
+    std::uint64_t counted = 0;  // encoded code points before the previous occurrence of m
+    std::size_t end = i;
+    for (; end < rest.size() && rest[end].first == m; ++end) {
+      std::uint64_t before = done.before(rest[end].second);
+      delta += before - counted;
+      counted = before;
+      if (delta > kMaxDelta) return std::nullopt;
+      append_delta(out, delta, bias);
+      bias = adapt(delta, handled + 1, handled == basic);
+      delta = 0;
+      ++handled;
+    }
+    delta += handled_before_round - counted;
+    for (; i < end; ++i) done.mark(rest[i].second);
+    ++delta;
+    ++n;
+  }
+  return out;
+}
+
+// One label of the mapped name in its ASCII form.
+bool append_label(std::string& out, std::u16string_view label, std::vector<char32_t>& scratch) {
+  if (std::all_of(label.begin(), label.end(), [](char16_t u) { return u < 0x80; })) {
+    for (char16_t u : label) out += static_cast<char>(u);
+    return true;
+  }
+  scratch.clear();
+  for (std::size_t i = 0; i < label.size();) {
+    UChar32 c;
+    U16_NEXT(label.data(), i, label.size(), c);
+    scratch.push_back(static_cast<char32_t>(c));
+  }
+  auto encoded = punycode_encode(scratch);
+  if (!encoded) return false;
+  out.append("xn--").append(*encoded);
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::string> domain_to_ascii(std::string_view domain) {
+  const UIDNA* idna = uts46();
+  const UNormalizer2* mapping = uts46_mapping();
+  if (idna == nullptr || mapping == nullptr || domain.size() > INT32_MAX / 4) return std::nullopt;
+
+  // UTF-8 to UTF-16, refusing ill-formed bytes (ICU would map them to
+  // U+FFFD, which is disallowed).
+  std::u16string utf16(domain.size(), u'\0');
+  if (!fill_utf16(utf16, [&](UChar* dest, int32_t cap, UErrorCode* err) {
+        int32_t len = 0;
+        u_strFromUTF8(dest, cap, &len, domain.data(), static_cast<int32_t>(domain.size()), err);
+        return len;
+      })) {
+    return std::nullopt;
+  }
+  // Unicode 15.1 changed the mapping of U+1E9E (capital sharp s) from "ss"
+  // to U+00DF. Older ICU data still gives "ss", a different host from the
+  // one a current client connects to, so the new mapping is applied first.
+  // Every other change since then only turns ICU's rejections into
+  // acceptances, which fails closed.
+  std::replace(utf16.begin(), utf16.end(), u'\u1E9E', u'\u00DF');
+
+  std::u16string mapped(utf16.size() * 2 + 16, u'\0');
+  if (!fill_utf16(mapped, [&](UChar* dest, int32_t cap, UErrorCode* err) {
+        return unorm2_normalize(mapping, utf16.data(), static_cast<int32_t>(utf16.size()), dest, cap, err);
+      })) {
+    return std::nullopt;
+  }
+  utf16 = std::u16string();
+
+  // Mapping turned every full stop into '.', so the labels are final here.
+  const std::u16string_view name(mapped);
+  Validator validator(idna);
+  std::string out;
+  out.reserve(name.size());
+  std::vector<char32_t> scratch;
+  std::size_t group = 0;  // start of the labels not yet validated
+  for (std::size_t start = 0;;) {
+    std::size_t dot = name.find(u'.', start);
+    std::size_t end = dot == std::u16string_view::npos ? name.size() : dot;
+    if (!append_label(out, name.substr(start, end - start), scratch)) return std::nullopt;
+    bool last = dot == std::u16string_view::npos;
+    if (last || end - group >= kGroupUnits) {
+      if (!validator.check(name.substr(group, end - group))) return std::nullopt;
+      group = end + 1;
+    }
+    if (last) break;
+    out += '.';
+    start = dot + 1;
+  }
+  if (!validator.bidi_ok() || out.empty()) return std::nullopt;
+  return out;
+}
+
+}  // namespace zelq::ssrf
