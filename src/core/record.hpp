@@ -423,6 +423,38 @@ constexpr Field<T> nested_field(const char* name) {
   return Field<T>{name, Presence::Required, &text_nested<T, U, M, R>, &value_nested<T, U, M, R>};
 }
 
+// The same, optional: JSON null or an absent member leaves it empty.
+template <class T, class U, std::optional<U> T::*M, const Record<U>& R>
+PResult<void> value_opt_nested(const Value& v, T& t) {
+  if (v.is_null()) {
+    (t.*M).reset();
+    return {};
+  }
+  auto x = read_record(v, R);
+  if (!x) return fail(std::move(x).error());
+  t.*M = std::move(*x);
+  return {};
+}
+
+template <class T, class U, std::optional<U> T::*M, const Record<U>& R>
+PResult<void> text_opt_nested(Reader& r, T& t) {
+  if (r.peek_ws() == 'n') {
+    auto v = r.parse_value();  // "null", or the reader's failure on a bad ident
+    if (!v) return fail(std::move(v).error());
+    (t.*M).reset();
+    return {};
+  }
+  auto x = read_record(r, R);
+  if (!x) return fail(std::move(x).error());
+  t.*M = std::move(*x);
+  return {};
+}
+
+template <class T, class U, std::optional<U> T::*M, const Record<U>& R>
+constexpr Field<T> opt_nested_field(const char* name) {
+  return Field<T>{name, Presence::Optional, &text_opt_nested<T, U, M, R>, &value_opt_nested<T, U, M, R>};
+}
+
 template <class T, std::string T::*M>
 constexpr Field<T> string_field(const char* name, Presence p = Presence::Required) {
   return Field<T>{name, p, &text_string<T, M>, &value_string<T, M>};

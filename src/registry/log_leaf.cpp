@@ -20,8 +20,6 @@ constexpr json::Field<LogLeaf> kFields[] = {
     json::string_field<LogLeaf, &LogLeaf::receipt_hash>("receipt_hash"),
 };
 
-const json::Record<LogLeaf> kLeafRecord{"LogLeaf", kFields, json::Unknown::Deny, true};
-
 ZelqError leaf_error(std::string text) { return ZelqError::text(ErrorKind::InvalidLogProof, std::move(text)); }
 
 // The members in declaration order with their texts.
@@ -39,12 +37,10 @@ void for_each_member(const LogLeaf& leaf, F&& f) {
 
 }  // namespace
 
-json::PResult<LogLeaf> read_leaf_record(json::Reader& r) { return json::read_record(r, kLeafRecord); }
-
-json::PResult<LogLeaf> leaf_record_from_value(const json::Value& v) { return json::read_record(v, kLeafRecord); }
+const json::Record<LogLeaf> kLogLeafRecord{"LogLeaf", kFields, json::Unknown::Deny, true};
 
 ZResult<LogLeaf> parse_log_leaf(const json::Value& v) {
-  auto leaf = json::read_record(v, kLeafRecord);
+  auto leaf = json::read_record(v, kLogLeafRecord);
   if (!leaf) return fail(leaf_error("log leaf does not parse: " + leaf.error().display()));
   if (leaf->leaf_version != kLeafVersion) {
     return fail(leaf_error("log leaf leaf_version '" + leaf->leaf_version + "' \u2260 '" + std::string(kLeafVersion) +

@@ -7,7 +7,7 @@
 
 #include "core/error.hpp"
 #include "core/json.hpp"
-#include "core/json_reader.hpp"
+#include "core/record.hpp"
 #include "core/sha256.hpp"
 #include "core/timestamp.hpp"
 #include "registry/artefact.hpp"
@@ -28,8 +28,7 @@ struct LogLeaf {
 };
 
 // The closed record alone, for artefacts that embed a leaf.
-json::PResult<LogLeaf> read_leaf_record(json::Reader& r);
-json::PResult<LogLeaf> leaf_record_from_value(const json::Value& v);
+extern const json::Record<LogLeaf> kLogLeafRecord;
 
 // Closed read, version tag, then the raw created_at in canonical form; every
 // failure InvalidLogProof.

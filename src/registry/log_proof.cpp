@@ -36,37 +36,13 @@ constexpr json::Field<T> checkpoint_field() {
   return json::nested_field<T, LogCheckpoint, &T::log_checkpoint, kLogCheckpointRecord>("log_checkpoint");
 }
 
-json::PResult<void> text_leaf(json::Reader& r, LogInclusion& t) {
-  if (r.peek_ws() == 'n') {
-    auto v = r.parse_value();
-    if (!v) return fail(std::move(v).error());
-    t.leaf.reset();
-    return {};
-  }
-  auto leaf = read_leaf_record(r);
-  if (!leaf) return fail(std::move(leaf).error());
-  t.leaf = std::move(*leaf);
-  return {};
-}
-
-json::PResult<void> value_leaf(const json::Value& v, LogInclusion& t) {
-  if (v.is_null()) {
-    t.leaf.reset();
-    return {};
-  }
-  auto leaf = leaf_record_from_value(v);
-  if (!leaf) return fail(std::move(leaf).error());
-  t.leaf = std::move(*leaf);
-  return {};
-}
-
 constexpr json::Field<LogInclusion> kInclusionFields[] = {
     json::string_field<LogInclusion, &LogInclusion::log_id>("log_id"),
     json::u64_field<LogInclusion, &LogInclusion::leaf_index>("leaf_index"),
     json::u64_field<LogInclusion, &LogInclusion::tree_size>("tree_size"),
     path_field<LogInclusion, &LogInclusion::inclusion_path>("inclusion_path"),
     checkpoint_field<LogInclusion>(),
-    json::Field<LogInclusion>{"leaf", json::Presence::Optional, &text_leaf, &value_leaf},
+    json::opt_nested_field<LogInclusion, LogLeaf, &LogInclusion::leaf, kLogLeafRecord>("leaf"),
 };
 const json::Record<LogInclusion> kInclusionRecord{"LogInclusion", kInclusionFields, json::Unknown::Deny, true};
 
