@@ -24,7 +24,7 @@ constexpr std::string_view kDoc =
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zelq::registry;
   std::string_view text(reinterpret_cast<const char*>(data), size);
-  if (auto list = read_string_array(text)) (void)root_hash_of(*list);
+  if (auto leaves = read_hash_array(text); leaves && *leaves) (void)merkle_tree_hash(**leaves);
   auto value = zelq::json::parse(text);
   if (!value) return 0;
   const zelq::json::Value& v = *value;

@@ -3,6 +3,7 @@ independent RFC 6962 tree, and leaf hashing of closed log leaves."""
 import json
 
 import pytest
+import rfc8785
 
 import zelq
 from log_oracle import leaves, mth, node, sha, wire
@@ -59,13 +60,12 @@ def test_root_hash_stops_at_the_first_malformed_leaf_hash():
         M.root_hash(json.dumps([H, "bad1", "bad2"]))
 
 
-def test_leaf_hash_covers_the_canonical_leaf_whatever_its_text_form():
-    canonical = json.dumps(LEAF, sort_keys=True, separators=(",", ":")).encode()
-    expected = wire(sha(b"\x00" + canonical))
-    assert M.leaf_hash(json.dumps(LEAF)) == expected
-    assert M.leaf_hash(leaf_json=json.dumps(dict(reversed(LEAF.items())), indent=2)) == expected
-    odd = dict(LEAF, ctx_id="not a ctx id", receipt_hash="anything")
-    assert M.leaf_hash(json.dumps(odd)).startswith("sha256:")
+@pytest.mark.parametrize("change", [{}, {"ctx_id": "not a ctx id \u00e9\u0001\u2028\"\\", "receipt_hash": "anything"}])
+def test_leaf_hash_covers_the_canonical_leaf_whatever_its_text_form(change):
+    leaf = dict(LEAF, **change)
+    expected = wire(sha(b"\x00" + rfc8785.dumps(leaf)))
+    assert M.leaf_hash(json.dumps(leaf)) == expected
+    assert M.leaf_hash(leaf_json=json.dumps(dict(reversed(leaf.items())), indent=2, ensure_ascii=False)) == expected
 
 
 P = "invalid transparency-log proof: "

@@ -25,11 +25,10 @@ PyObject* node_hash(PyObject*, const Args& a) {
 }
 
 PyObject* root_hash(PyObject*, const Args& a) {
-  auto list = registry::read_string_array(a.str(0));
-  if (!list) return raise_value_error("invalid leaf_hashes JSON (array of strings): " + list.error().display());
-  auto root = registry::root_hash_of(*list);
-  if (!root) return raise_zelq(root.error());
-  return to_str(*root);
+  auto leaves = registry::read_hash_array(a.str(0));
+  if (!leaves) return raise_value_error("invalid leaf_hashes JSON (array of strings): " + leaves.error().display());
+  if (!*leaves) return raise_zelq(leaves->error());
+  return to_str(registry::format_sha256_hash(registry::merkle_tree_hash(**leaves)));
 }
 
 constexpr Param kLeafParams[] = {{"leaf_json", PType::Str}};

@@ -30,7 +30,7 @@ PyObject* verify_log_inclusion(PyObject*, const Args& a) {
   if (!cp) return nullptr;
   auto leaf = parse_json_arg(a.str(2), "leaf");
   if (!leaf) return nullptr;
-  auto h = registry::verify_log_inclusion(*proof, *cp, *leaf);
+  auto h = registry::verify_log_inclusion(std::move(*proof), std::move(*cp), *leaf);
   return to_str(h ? registry::inclusion_success_json(*h) : failure_verdict_json(h.error()));
 }
 
@@ -39,7 +39,7 @@ PyObject* verify_log_consistency(PyObject*, const Args& a) {
   if (!proof) return nullptr;
   auto cp = parse_json_arg(a.str(1), "checkpoint");
   if (!cp) return nullptr;
-  auto ok = registry::verify_log_consistency(*proof, *cp, a.str(2));
+  auto ok = registry::verify_log_consistency(std::move(*proof), std::move(*cp), a.str(2));
   return to_str(ok ? std::string("{\"valid\":true}") : failure_verdict_json(ok.error()));
 }
 

@@ -96,21 +96,19 @@ bool json_equal(const json::Value& a, const json::Value& b) {
   }
 }
 
-ZResult<json::Value> check_embedded_checkpoint(const json::Value& proof, const json::Value& checkpoint,
-                                               std::string_view label) {
+ZResult<json::Value> check_embedded_checkpoint(json::Value proof, json::Value checkpoint, std::string_view label) {
   if (!proof.is_object()) return fail(proof_error(std::string(label) + " must be a JSON object"));
-  json::Value merged = proof;
   const json::Value* embedded = proof.get("log_checkpoint");
   if (!embedded) {
-    merged.as_object().insert("log_checkpoint", checkpoint);
-    return merged;
+    proof.as_object().insert("log_checkpoint", std::move(checkpoint));
+    return proof;
   }
   if (!json_equal(*embedded, checkpoint)) {
     return fail(proof_error(std::string(label) +
                             " embeds a log_checkpoint that differs from the supplied (verified) checkpoint "
                             "(RFC-ZELQ-0012 \u00a7" "9.1 step 3)"));
   }
-  return merged;
+  return proof;
 }
 
 // ---- inclusion ------------------------------------------------------------------------
@@ -123,8 +121,9 @@ ZResult<LogInclusion> parse_log_inclusion(const json::Value& merged) {
   return std::move(*p);
 }
 
-ZResult<void> verify_inclusion_core(const LogInclusion& proof, const LogLeaf& leaf) {
-  const Digest32 leaf_digest = log_leaf_digest(leaf);
+namespace {
+
+ZResult<void> verify_inclusion_digest(const LogInclusion& proof, const Digest32& leaf_digest) {
   const LogCheckpoint& cp = proof.log_checkpoint;
   if (proof.tree_size != cp.tree_size) {
     return fail(proof_error("log_inclusion tree_size " + std::to_string(proof.tree_size) +
@@ -151,16 +150,25 @@ ZResult<void> verify_inclusion_core(const LogInclusion& proof, const LogLeaf& le
   return {};
 }
 
-ZResult<std::string> verify_log_inclusion(const json::Value& proof, const json::Value& checkpoint,
+}  // namespace
+
+ZResult<void> verify_inclusion_core(const LogInclusion& proof, const LogLeaf& leaf) {
+  return verify_inclusion_digest(proof, log_leaf_digest(leaf));
+}
+
+ZResult<std::string> verify_log_inclusion(json::Value proof, json::Value checkpoint,
                                           const json::Value& reconstructed_leaf) {
-  auto merged = check_embedded_checkpoint(proof, checkpoint, "log_inclusion");
+  auto merged = check_embedded_checkpoint(std::move(proof), std::move(checkpoint), "log_inclusion");
   if (!merged) return fail(std::move(merged).error());
   auto p = parse_log_inclusion(*merged);
   if (!p) return fail(std::move(p).error());
   auto leaf = parse_log_leaf(reconstructed_leaf);
   if (!leaf) return fail(std::move(leaf).error());
-  ZELQ_TRY(verify_inclusion_core(*p, *leaf));
-  return log_leaf_hash(*leaf);
+  // The leaf is hashed once: the hash the proof is checked with is the one
+  // the host is told.
+  const Digest32 digest = log_leaf_digest(*leaf);
+  ZELQ_TRY(verify_inclusion_digest(*p, digest));
+  return format_sha256_hash(digest);
 }
 
 std::string inclusion_success_json(std::string_view leaf_hash) {
@@ -207,9 +215,8 @@ ZResult<void> check_consistency(const LogConsistencyProof& proof, std::string_vi
   return {};
 }
 
-ZResult<void> verify_log_consistency(const json::Value& proof, const json::Value& checkpoint,
-                                     std::string_view first_root_hash) {
-  auto merged = check_embedded_checkpoint(proof, checkpoint, "consistency proof");
+ZResult<void> verify_log_consistency(json::Value proof, json::Value checkpoint, std::string_view first_root_hash) {
+  auto merged = check_embedded_checkpoint(std::move(proof), std::move(checkpoint), "consistency proof");
   if (!merged) return fail(std::move(merged).error());
   auto p = parse_log_consistency_proof(*merged);
   if (!p) return fail(std::move(p).error());

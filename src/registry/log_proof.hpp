@@ -38,22 +38,20 @@ struct LogConsistencyProof {
 bool json_equal(const json::Value& a, const json::Value& b);
 
 // The proof with the supplied checkpoint inserted when it has none; a proof
-// that embeds a different one fails. Neither input is changed.
-ZResult<json::Value> check_embedded_checkpoint(const json::Value& proof, const json::Value& checkpoint,
-                                               std::string_view label);
+// that embeds a different one fails. Both values are taken over.
+ZResult<json::Value> check_embedded_checkpoint(json::Value proof, json::Value checkpoint, std::string_view label);
 
 ZResult<LogInclusion> parse_log_inclusion(const json::Value& merged);
 ZResult<void> verify_inclusion_core(const LogInclusion& proof, const LogLeaf& leaf);
 // The whole check of a proof against the supplied checkpoint and the leaf the
 // consumer rebuilt; the leaf's wire hash on success.
-ZResult<std::string> verify_log_inclusion(const json::Value& proof, const json::Value& checkpoint,
+ZResult<std::string> verify_log_inclusion(json::Value proof, json::Value checkpoint,
                                           const json::Value& reconstructed_leaf);
 // {"valid":true,"leaf_hash":..}
 std::string inclusion_success_json(std::string_view leaf_hash);
 
 ZResult<LogConsistencyProof> parse_log_consistency_proof(const json::Value& merged);
 ZResult<void> check_consistency(const LogConsistencyProof& proof, std::string_view first_root_hash);
-ZResult<void> verify_log_consistency(const json::Value& proof, const json::Value& checkpoint,
-                                     std::string_view first_root_hash);
+ZResult<void> verify_log_consistency(json::Value proof, json::Value checkpoint, std::string_view first_root_hash);
 
 }  // namespace zelq::registry

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <bit>
+#include <optional>
 
 #include "core/codec.hpp"
 #include "core/record.hpp"
@@ -15,11 +16,17 @@ constexpr std::size_t kHashTextSize = 71;
 
 ZelqError log_proof(std::string text) { return ZelqError::text(ErrorKind::InvalidLogProof, std::move(text)); }
 
-int lower_hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
+// Lowercase hex digit values, 0x10 for every other byte: a table lookup
+// keeps the decoding free of data-dependent branches.
+struct LowerHexTable {
+  std::uint8_t v[256];
+  constexpr LowerHexTable() : v() {
+    for (int c = 0; c < 256; ++c) v[c] = 0x10;
+    for (int c = '0'; c <= '9'; ++c) v[c] = static_cast<std::uint8_t>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c) v[c] = static_cast<std::uint8_t>(c - 'a' + 10);
+  }
+};
+constexpr LowerHexTable kLowerHex;
 
 }  // namespace
 
@@ -29,14 +36,17 @@ ZResult<Digest32> parse_sha256_hash(std::string_view text) {
                           "' is not of the form 'sha256:<hex>' (RFC-ZELQ-0012 \u00a7" "2)"));
   }
   Digest32 d{};
-  bool ok = text.size() == kHashTextSize;
-  for (std::size_t i = 0; ok && i < d.size(); ++i) {
-    const int hi = lower_hex_value(text[kHashPrefix.size() + 2 * i]);
-    const int lo = lower_hex_value(text[kHashPrefix.size() + 2 * i + 1]);
-    ok = hi >= 0 && lo >= 0;
-    d[i] = static_cast<std::uint8_t>(hi << 4 | lo);
+  unsigned bad = text.size() == kHashTextSize ? 0 : 0x10;
+  if (bad == 0) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + kHashPrefix.size();
+    for (std::size_t i = 0; i < d.size(); ++i) {
+      const std::uint8_t hi = kLowerHex.v[p[2 * i]];
+      const std::uint8_t lo = kLowerHex.v[p[2 * i + 1]];
+      bad |= hi | lo;
+      d[i] = static_cast<std::uint8_t>(hi << 4 | (lo & 0x0f));
+    }
   }
-  if (!ok) {
+  if (bad & 0x10) {
     return fail(log_proof("hash '" + std::string(text) +
                           "' is not 'sha256:' + 64 lowercase hex digits (RFC-ZELQ-0012 \u00a7" "2)"));
   }
@@ -148,18 +158,50 @@ bool verify_consistency_proof(std::uint64_t first_size, std::uint64_t second_siz
   return climbs && fr == first_root && sr == second_root;
 }
 
-json::PResult<std::vector<std::string>> read_string_array(std::string_view text) {
-  json::Reader r(text);
-  auto list = json::read_seq<std::string>(r, json::read_string);
-  if (!list) return list;
-  ZELQ_TRY(r.end());
-  return list;
+namespace {
+
+// One array element: its digest, or the text that failed to decode.
+struct HashEntry {
+  Digest32 digest;
+  std::optional<std::string> bad;
+};
+
+json::PResult<HashEntry> read_hash_entry(json::Reader& r) {
+  const int c = r.peek_ws();
+  if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
+  if (c != '"') return fail(json::peek_invalid_type(r, "a string"));
+  r.eat();
+  // Fast path: a well-formed hash and its closing quote hold no escape, so
+  // they are decoded in place and skipped.
+  const std::string_view rest = r.text().substr(r.index());
+  if (rest.size() > kHashTextSize && rest[kHashTextSize] == '"') {
+    if (auto d = parse_sha256_hash(rest.substr(0, kHashTextSize))) {
+      for (std::size_t i = 0; i <= kHashTextSize; ++i) r.eat();
+      return HashEntry{*d, std::nullopt};
+    }
+  }
+  bool escaped = false;
+  auto text = r.parse_string_view(escaped);
+  if (!text) return fail(std::move(text).error());
+  auto d = parse_sha256_hash(*text);
+  if (!d) return HashEntry{{}, std::string(*text)};
+  return HashEntry{*d, std::nullopt};
 }
 
-ZResult<std::string> root_hash_of(std::span<const std::string> leaf_hashes) {
-  auto leaves = parse_hash_path(leaf_hashes);
-  if (!leaves) return fail(std::move(leaves).error());
-  return format_sha256_hash(merkle_tree_hash(*leaves));
+}  // namespace
+
+json::PResult<ZResult<std::vector<Digest32>>> read_hash_array(std::string_view text) {
+  json::Reader r(text);
+  auto entries = json::read_seq<HashEntry>(r, read_hash_entry);
+  if (!entries) return fail(std::move(entries).error());
+  ZELQ_TRY(r.end());
+  std::vector<Digest32> digests;
+  digests.reserve(entries->size());
+  for (const HashEntry& e : *entries) {
+    if (e.bad) return ZResult<std::vector<Digest32>>(fail(parse_sha256_hash(*e.bad).error()));
+    digests.push_back(e.digest);
+  }
+  return ZResult<std::vector<Digest32>>(std::move(digests));
 }
 
 }  // namespace zelq::registry

@@ -42,11 +42,9 @@ bool verify_inclusion_path(std::uint64_t index, std::uint64_t size, const Digest
 bool verify_consistency_proof(std::uint64_t first_size, std::uint64_t second_size, std::span<const Digest32> path,
                               const Digest32& first_root, const Digest32& second_root);
 
-// A whole text that is one JSON array of strings.
-json::PResult<std::vector<std::string>> read_string_array(std::string_view text);
-
-// The wire-form tree hash over wire-form leaf hashes, in order; the first
-// malformed entry fails.
-ZResult<std::string> root_hash_of(std::span<const std::string> leaf_hashes);
+// A whole text that is one JSON array of strings, each decoded as a wire
+// hash on the way: the reader's failure when the text is not such an array,
+// else the decoded hashes or the first malformed entry's error.
+json::PResult<ZResult<std::vector<Digest32>>> read_hash_array(std::string_view text);
 
 }  // namespace zelq::registry
