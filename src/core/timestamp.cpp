@@ -392,4 +392,15 @@ json::Value truncate_timestamps_ms(const json::Value& v) {
   }
 }
 
+Result<UtcTime, ArgumentError> now_or_rfc3339_argument(std::optional<std::string_view> text) {
+  if (!text) return UtcTime::now();
+  auto t = parse_rfc3339(*text);
+  if (!t) {
+    std::string msg = "invalid now_rfc3339 '";
+    msg.append(*text).append("': ").append(time_parse_message(t.error()));
+    return fail(ArgumentError{std::move(msg)});
+  }
+  return *t;
+}
+
 }  // namespace zelq

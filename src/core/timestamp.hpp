@@ -9,7 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/json.hpp"
+#include "core/json/value.hpp"
+#include "core/error.hpp"
 #include "core/result.hpp"
 
 namespace zelq {
@@ -96,6 +97,11 @@ std::string_view time_parse_message(TimeParseError e);
 // "+HH:MM" / "-HH:MM" / U+2212 "HH:MM" below 24 hours; nothing after it.
 // Second 60 is a leap second. The result is the instant in UTC.
 Result<UtcTime, TimeParseError> parse_rfc3339(std::string_view text);
+
+// A method's optional "now" argument. Absent: the system clock at full
+// precision. Present: a strict RFC 3339 date-time at any offset, as the UTC
+// instant; "invalid now_rfc3339 '{text}': {reader message}" otherwise.
+Result<UtcTime, ArgumentError> now_or_rfc3339_argument(std::optional<std::string_view> text);
 
 // The canonical text "%Y-%m-%dT%H:%M:%S%.3fZ": milliseconds truncated, never
 // rounded; 60 in the seconds field during a leap second. A year outside

@@ -158,17 +158,34 @@ void append_delta(std::string& out, std::uint64_t q, std::uint32_t bias) {
   out += punycode_digit(q);
 }
 
-// Counts of marked positions before a position.
-class PrefixCounts {
+// Counts over positions 0..n-1 that answer "how many before p" and "where
+// is the k-th" in log n.
+class PositionCounts {
  public:
-  explicit PrefixCounts(std::size_t n) : tree_(n + 1, 0) {}
-  void mark(std::size_t pos) {
-    for (std::size_t i = pos + 1; i < tree_.size(); i += i & (~i + 1)) ++tree_[i];
+  explicit PositionCounts(std::size_t n, bool all_set = false) : tree_(n + 1, 0) {
+    if (!all_set) return;
+    for (std::size_t i = 1; i < tree_.size(); ++i) tree_[i] = static_cast<std::uint32_t>(i & (~i + 1));
+  }
+  void add(std::size_t pos, int delta) {
+    for (std::size_t i = pos + 1; i < tree_.size(); i += i & (~i + 1)) tree_[i] += static_cast<std::uint32_t>(delta);
   }
   std::uint64_t before(std::size_t pos) const {
     std::uint64_t sum = 0;
     for (std::size_t i = pos; i > 0; i -= i & (~i + 1)) sum += tree_[i];
     return sum;
+  }
+  // The position of the (k+1)-th counted one; k is less than the total.
+  std::size_t find(std::uint64_t k) const {
+    std::size_t pos = 0;
+    std::size_t step = 1;
+    while (step * 2 < tree_.size()) step *= 2;
+    for (; step > 0; step /= 2) {
+      if (pos + step < tree_.size() && tree_[pos + step] <= k) {
+        pos += step;
+        k -= tree_[pos];
+      }
+    }
+    return pos;
   }
 
  private:
@@ -183,11 +200,11 @@ class PrefixCounts {
 std::optional<std::string> punycode_encode(const std::vector<char32_t>& label) {
   std::string out;
   std::vector<std::pair<char32_t, std::uint32_t>> rest;
-  PrefixCounts done(label.size());
+  PositionCounts done(label.size());
   for (std::size_t i = 0; i < label.size(); ++i) {
     if (label[i] < kInitialN) {
       out += static_cast<char>(label[i]);
-      done.mark(i);
+      done.add(i, 1);
     } else {
       rest.emplace_back(label[i], static_cast<std::uint32_t>(i));
     }
@@ -217,11 +234,109 @@ std::optional<std::string> punycode_encode(const std::vector<char32_t>& label) {
       ++handled;
     }
     delta += handled_before_round - counted;
-    for (; i < end; ++i) done.mark(rest[i].second);
+    for (; i < end; ++i) done.add(rest[i].second, 1);
     ++delta;
     ++n;
   }
   return out;
+}
+
+int punycode_digit_value(char16_t c) {
+  if (c >= u'a' && c <= u'z') return c - u'a';
+  if (c >= u'A' && c <= u'Z') return c - u'A';
+  if (c >= u'0' && c <= u'9') return c - u'0' + 26;
+  return -1;
+}
+
+// Each decoding step inserts a code point at an index of the text decoded
+// so far, which done in place is quadratic in a long label. The steps are
+// recorded instead and replayed backwards: the last one inserted owns the
+// free slot its index names, and so on back to the first.
+std::optional<std::u32string> punycode_decode(std::u16string_view in) {
+  struct Insert {
+    std::uint64_t index;
+    char32_t cp;
+  };
+  std::vector<Insert> steps;
+  std::size_t pos = 0;
+  auto delimiter = in.rfind(u'-');
+  if (delimiter != std::u16string_view::npos) {
+    for (std::size_t j = 0; j < delimiter; ++j) {
+      if (in[j] >= kInitialN) return std::nullopt;
+      steps.push_back({j, in[j]});
+    }
+    if (delimiter > 0) pos = delimiter + 1;
+  }
+  std::uint64_t n = kInitialN, i = 0;
+  std::uint32_t bias = kInitialBias;
+  while (pos < in.size()) {
+    const std::uint64_t old_i = i;
+    std::uint64_t w = 1;
+    for (std::uint32_t k = kBase;; k += kBase) {
+      if (pos == in.size()) return std::nullopt;
+      int d = punycode_digit_value(in[pos++]);
+      if (d < 0) return std::nullopt;
+      i += static_cast<std::uint64_t>(d) * w;
+      if (i > kMaxDelta) return std::nullopt;
+      std::uint32_t t = k <= bias ? kTmin : k >= bias + kTmax ? kTmax : k - bias;
+      if (static_cast<std::uint32_t>(d) < t) break;
+      w *= kBase - t;
+      if (w > kMaxDelta) return std::nullopt;
+    }
+    const std::uint64_t length = steps.size() + 1;
+    bias = adapt(i - old_i, length, old_i == 0);
+    n += i / length;
+    i %= length;
+    if (n > 0x10FFFF || (n >= 0xD800 && n <= 0xDFFF)) return std::nullopt;
+    steps.push_back({i, static_cast<char32_t>(n)});
+    ++i;
+  }
+  std::u32string out(steps.size(), U'\0');
+  PositionCounts free_slots(steps.size(), true);
+  for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+    std::size_t slot = free_slots.find(step->index);
+    out[slot] = step->cp;
+    free_slots.add(slot, -1);
+  }
+  return out;
+}
+
+// ---- labels ---------------------------------------------------------------------
+
+bool is_punycode_label(std::u16string_view label) { return label.substr(0, 4) == u"xn--"; }
+
+// The label as ICU is to validate it, after the rules that only a Punycode
+// label has. ICU would decode such a label itself, but refuses long ones.
+bool append_for_validation(std::u16string& group, std::u16string_view label) {
+  if (!is_punycode_label(label)) {
+    group.append(label);
+    return true;
+  }
+  // "xn--" and "xn--<letters>-" are other spellings of ASCII labels.
+  if (label.size() == 4 || (label.size() > 5 && label.back() == u'-')) return false;
+  auto decoded = punycode_decode(label.substr(4));
+  if (!decoded) return false;
+  if (decoded->substr(0, 4) == U"xn--") {
+    // ICU reads the decoded label as Punycode once more; it accepts some
+    // such labels, short ones, and so do we.
+    group.append(label);
+    return true;
+  }
+  const std::size_t start = group.size();
+  for (char32_t c : *decoded) {
+    if (c == U'.') return false;  // it would read as two labels
+    if (c < 0x10000) {
+      group += static_cast<char16_t>(c);
+    } else {
+      group += static_cast<char16_t>(U16_LEAD(c));
+      group += static_cast<char16_t>(U16_TRAIL(c));
+    }
+  }
+  // Only what mapping leaves unchanged may be spelled in Punycode.
+  UErrorCode err = U_ZERO_ERROR;
+  UBool normalized = unorm2_isNormalized(uts46_mapping(), group.data() + start,
+                                         static_cast<int32_t>(group.size() - start), &err);
+  return U_SUCCESS(err) && normalized;
 }
 
 // One label of the mapped name in its ASCII form.
@@ -279,16 +394,19 @@ std::optional<std::string> domain_to_ascii(std::string_view domain) {
   Validator validator(idna);
   std::string out;
   out.reserve(name.size());
+  std::u16string group;  // labels not yet validated
   std::vector<char32_t> scratch;
-  std::size_t group = 0;  // start of the labels not yet validated
   for (std::size_t start = 0;;) {
     std::size_t dot = name.find(u'.', start);
     std::size_t end = dot == std::u16string_view::npos ? name.size() : dot;
-    if (!append_label(out, name.substr(start, end - start), scratch)) return std::nullopt;
+    auto label = name.substr(start, end - start);
+    if (!append_for_validation(group, label) || !append_label(out, label, scratch)) return std::nullopt;
     bool last = dot == std::u16string_view::npos;
-    if (last || end - group >= kGroupUnits) {
-      if (!validator.check(name.substr(group, end - group))) return std::nullopt;
-      group = end + 1;
+    if (last || group.size() >= kGroupUnits) {
+      if (!validator.check(group)) return std::nullopt;
+      group.clear();
+    } else {
+      group += u'.';
     }
     if (last) break;
     out += '.';

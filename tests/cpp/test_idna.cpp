@@ -49,13 +49,20 @@ const std::vector<std::string> kPieces = {
 
 std::string random_name(std::mt19937& rng) {
   auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng); };
+  // Random Punycode: mostly nonsense, sometimes a letter or a mark ICU
+  // accepts, a dot, or a text that mapping would change.
+  auto punycode = [&] {
+    std::string s = "xn--";
+    for (std::size_t i = 1 + pick(8); i > 0; --i) s += "abcdefghijklmnopqrstuvwxyz0123456789-"[pick(37)];
+    return s;
+  };
   std::string name;
   // Filler before and after, so that the interesting labels land in
   // different groups of the validation.
   const std::string fillers[] = {"ab.", "\xC3\xA4.", "\xD7\x90.", "."};
   const std::string& filler = fillers[pick(4)];
   for (std::size_t i = pick(200); i > 0; --i) name += filler;
-  for (std::size_t i = 1 + pick(12); i > 0; --i) name += kPieces[pick(kPieces.size())];
+  for (std::size_t i = 1 + pick(12); i > 0; --i) name += pick(8) ? kPieces[pick(kPieces.size())] : punycode();
   for (std::size_t i = pick(200); i > 0; --i) name += "." + filler.substr(0, filler.size() - 1);
   if (pick(4) == 0) name += '.';
   return name;
@@ -63,7 +70,7 @@ std::string random_name(std::mt19937& rng) {
 
 TEST(Idna, AgreesWithIcuOnWholeNames) {
   std::mt19937 rng(18);
-  int refused = 0;
+  int refused = 0, accepted = 0;
   for (int i = 0; i < 30000; ++i) {
     std::string name = random_name(rng);
     if (std::none_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; })) {
@@ -71,11 +78,12 @@ TEST(Idna, AgreesWithIcuOnWholeNames) {
     }
     auto want = icu_whole_name(name);
     refused += !want;
+    accepted += want.has_value();
     ASSERT_EQ(zelq::ssrf::domain_to_ascii(name), want) << name;
   }
   // Both outcomes must be well represented for the agreement to mean much.
   EXPECT_GT(refused, 3000);
-  EXPECT_LT(refused, 27000);
+  EXPECT_GT(accepted, 3000);
 }
 
 }  // namespace

@@ -3,9 +3,10 @@
 #include <cmath>
 #include <limits>
 
-#include "core/jcs.hpp"
-#include "core/json.hpp"
-#include "core/json_reader.hpp"
+#include "core/json/canonical.hpp"
+#include "core/json/value.hpp"
+#include "core/json/reader.hpp"
+#include "core/json/writer.hpp"
 
 using zelq::json::Array;
 using zelq::json::Object;

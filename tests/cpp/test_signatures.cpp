@@ -13,6 +13,7 @@
 #include "crypto/public_inverse.hpp"
 #include "crypto/producer_key.hpp"
 #include "test_helpers.hpp"
+#include "core/json/writer.hpp"
 
 namespace {
 
@@ -322,14 +323,14 @@ TEST(Fingerprint, HashesTheRawOrCompressedKey) {
   EXPECT_EQ(fingerprint_ed25519(unhex_array<32>(kNotAPoint)).size(), 71u);
   auto key = rfc6979_key();
   auto compressed = key.public_compressed();
-  auto fp = public_key_fingerprint(did::DidKeyPublicKey::p256(compressed));
+  auto fp = public_key_fingerprint(KeyAlgorithm::P256, compressed);
   ASSERT_TRUE(fp);
   EXPECT_EQ(*fp, sha256_prefixed(std::span<const std::uint8_t>(compressed)));
-  auto ed = public_key_fingerprint(did::DidKeyPublicKey::ed25519(std::array<std::uint8_t, 32>{}));
+  auto ed = public_key_fingerprint(KeyAlgorithm::Ed25519, std::array<std::uint8_t, 32>{});
   EXPECT_EQ(ed.value(), zero_fp);
   // x = 1 has no point on the curve.
   auto no_point = unhex_array<33>("020000000000000000000000000000000000000000000000000000000000000001");
-  EXPECT_EQ(outcome(public_key_fingerprint(did::DidKeyPublicKey::p256(no_point))),
+  EXPECT_EQ(outcome(public_key_fingerprint(KeyAlgorithm::P256, no_point)),
             "key resolution failed: p256 SEC1 parse: signature error");
 }
 

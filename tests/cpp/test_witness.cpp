@@ -7,9 +7,9 @@
 #include <limits>
 
 #include "core/codec.hpp"
-#include "core/json_reader.hpp"
+#include "core/json/reader.hpp"
 #include "core/timestamp.hpp"
-#include "core/record.hpp"
+#include "core/json/record.hpp"
 #include "registry/cosignature_record.hpp"
 #include "test_helpers.hpp"
 

@@ -1,4 +1,4 @@
-#include "core/record.hpp"
+#include "core/json/record.hpp"
 
 #include "core/error.hpp"
 

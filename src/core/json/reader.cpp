@@ -1,6 +1,7 @@
-#include "core/json_reader.hpp"
+#include "core/json/reader.hpp"
 
 #include "core/error.hpp"
+#include "core/json/writer.hpp"
 
 #include <charconv>
 #include <cmath>
@@ -476,6 +477,16 @@ PResult<Value> parse(std::string_view text) {
   auto e = r.end();
   if (!e) return fail(std::move(e).error());
   return v;
+}
+
+Result<Value, ArgumentError> parse_argument(std::string_view text, std::string_view role) {
+  auto v = parse(text);
+  if (!v) {
+    std::string msg = "invalid ";
+    msg.append(role).append(" JSON: ").append(v.error().display());
+    return fail(ArgumentError{std::move(msg)});
+  }
+  return std::move(*v);
 }
 
 std::string unexpected_desc(const Value& v) {

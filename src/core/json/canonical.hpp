@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 
 namespace zelq {
 
@@ -19,7 +19,7 @@ void write_canonical_float(double d, std::string& out);
 
 }  // namespace zelq
 
-#include "core/json_reader.hpp"
+#include "core/json/reader.hpp"
 
 namespace zelq {
 
@@ -28,5 +28,9 @@ namespace zelq {
 // reader's failures. The reader's nesting limit lies below the canonical
 // depth limit, so no canonicalization failure can arise here.
 json::PResult<std::string> canonicalize_text(std::string_view text);
+
+// The same for a method's JSON text argument: "invalid JSON: {reader
+// message}" when it does not read.
+Result<std::string, ArgumentError> canonicalize_argument(std::string_view text);
 
 }  // namespace zelq

@@ -1,4 +1,5 @@
-#include "core/jcs.hpp"
+#include "core/json/canonical.hpp"
+#include "core/json/writer.hpp"
 
 #include <algorithm>
 #include <charconv>

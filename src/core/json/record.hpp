@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/json.hpp"
-#include "core/json_reader.hpp"
+#include "core/json/value.hpp"
+#include "core/json/reader.hpp"
 #include "core/timestamp.hpp"
 
 namespace zelq::json {
