@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "core/json_reader.hpp"
+#include "core/json/reader.hpp"
 #include "registry/checkpoint.hpp"
 #include "registry/log_leaf.hpp"
 #include "registry/log_proof.hpp"
@@ -24,7 +24,7 @@ constexpr std::string_view kDoc =
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zelq::registry;
   std::string_view text(reinterpret_cast<const char*>(data), size);
-  if (auto leaves = read_hash_array(text); leaves && *leaves) (void)merkle_tree_hash(**leaves);
+  if (auto leaves = read_leaf_hashes_argument(text); leaves && *leaves) (void)merkle_tree_hash(**leaves);
   auto value = zelq::json::parse(text);
   if (!value) return 0;
   const zelq::json::Value& v = *value;
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   (void)log_leaf_from_receipt(v);
 
-  static const auto clock = *clock_window(*zelq::UtcTime::from_unix(1'750'000'000, 0), kDefaultSkewSecs);
+  static const auto clock = *consumer_clock(*zelq::UtcTime::from_unix(1'750'000'000, 0), std::nullopt, "skew");
   (void)verify_log_checkpoint(v, kDoc, std::nullopt, clock);
 
   // The value as a proof, with the value's own "log_checkpoint" (or the value

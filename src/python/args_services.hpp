@@ -9,7 +9,6 @@
 
 #include "core/json/value.hpp"
 #include "core/timestamp.hpp"
-#include "registry/artefact.hpp"
 
 namespace zelq::py {
 
@@ -20,12 +19,5 @@ std::optional<json::Value> parse_json_arg(std::string_view text, std::string_vie
 // date-time at any offset, as the UTC instant; "invalid now_rfc3339 '{text}':
 // {reader message}" otherwise.
 std::optional<UtcTime> now_or_parse_rfc3339(std::optional<std::string_view> text);
-
-// The consumer clock (now_or_parse_rfc3339) with its skew allowance in
-// seconds (absent: 120). An allowance beyond the representable time span
-// raises ValueError naming `skew_arg`.
-std::optional<registry::ConsumerClock> consumer_clock(std::optional<std::string_view> now_rfc3339,
-                                                    std::optional<std::int64_t> skew_secs,
-                                                    std::string_view skew_arg = "max_skew_secs");
 
 }  // namespace zelq::py

@@ -1,5 +1,5 @@
 // ZelqMerkle: transparency-log Merkle helpers.
-#include "python/args_services.hpp"
+#include "core/json/reader.hpp"
 #include "python/binding.hpp"
 #include "registry/log_leaf.hpp"
 #include "registry/merkle.hpp"
@@ -9,25 +9,25 @@ namespace zelq::py {
 namespace {
 
 PyObject* leaf_hash(PyObject*, const Args& a) {
-  auto v = parse_json_arg(a.str(0), "leaf");
-  if (!v) return nullptr;
+  auto v = json::parse_argument(a.str(0), "leaf");
+  if (!v) return a.fail(v.error());
   auto leaf = registry::parse_log_leaf(*v);
-  if (!leaf) return raise_zelq(leaf.error());
+  if (!leaf) return a.fail(leaf.error());
   return to_str(registry::log_leaf_hash(*leaf));
 }
 
 PyObject* node_hash(PyObject*, const Args& a) {
   auto left = registry::parse_sha256_hash(a.str(0));
-  if (!left) return raise_zelq(left.error());
+  if (!left) return a.fail(left.error());
   auto right = registry::parse_sha256_hash(a.str(1));
-  if (!right) return raise_zelq(right.error());
+  if (!right) return a.fail(right.error());
   return to_str(registry::format_sha256_hash(registry::merkle_node_hash(*left, *right)));
 }
 
 PyObject* root_hash(PyObject*, const Args& a) {
-  auto leaves = registry::read_hash_array(a.str(0));
-  if (!leaves) return raise_value_error("invalid leaf_hashes JSON (array of strings): " + leaves.error().display());
-  if (!*leaves) return raise_zelq(leaves->error());
+  auto leaves = registry::read_leaf_hashes_argument(a.str(0));
+  if (!leaves) return a.fail(leaves.error());
+  if (!*leaves) return a.fail(leaves->error());
   return to_str(registry::format_sha256_hash(registry::merkle_tree_hash(**leaves)));
 }
 

@@ -3,7 +3,8 @@
 #include <span>
 
 #include "core/verdict.hpp"
-#include "python/args_services.hpp"
+#include "core/json/reader.hpp"
+#include "core/timestamp.hpp"
 #include "python/binding.hpp"
 #include "python/verifier_methods.hpp"
 #include "registry/checkpoint.hpp"
@@ -15,39 +16,41 @@ namespace zelq::py {
 namespace {
 
 PyObject* verify_log_checkpoint(PyObject*, const Args& a) {
-  auto cp = parse_json_arg(a.str(0), "checkpoint");
-  if (!cp) return nullptr;
-  auto clock = consumer_clock(a.opt_str(3), a.opt_int(4));
-  if (!clock) return nullptr;
+  auto cp = json::parse_argument(a.str(0), "checkpoint");
+  if (!cp) return a.fail(cp.error());
+  auto now = now_or_rfc3339_argument(a.opt_str(3));
+  if (!now) return a.fail(now.error());
+  auto clock = registry::consumer_clock(*now, a.opt_int(4), "max_skew_secs");
+  if (!clock) return a.fail(clock.error());
   auto s = registry::verify_log_checkpoint(*cp, a.str(1), a.opt_str(2), *clock);
   return to_str(s ? registry::checkpoint_summary_json(*s) : failure_verdict_json(s.error()));
 }
 
 PyObject* verify_log_inclusion(PyObject*, const Args& a) {
-  auto proof = parse_json_arg(a.str(0), "inclusion");
-  if (!proof) return nullptr;
-  auto cp = parse_json_arg(a.str(1), "checkpoint");
-  if (!cp) return nullptr;
-  auto leaf = parse_json_arg(a.str(2), "leaf");
-  if (!leaf) return nullptr;
+  auto proof = json::parse_argument(a.str(0), "inclusion");
+  if (!proof) return a.fail(proof.error());
+  auto cp = json::parse_argument(a.str(1), "checkpoint");
+  if (!cp) return a.fail(cp.error());
+  auto leaf = json::parse_argument(a.str(2), "leaf");
+  if (!leaf) return a.fail(leaf.error());
   auto h = registry::verify_log_inclusion(std::move(*proof), std::move(*cp), *leaf);
   return to_str(h ? registry::inclusion_success_json(*h) : failure_verdict_json(h.error()));
 }
 
 PyObject* verify_log_consistency(PyObject*, const Args& a) {
-  auto proof = parse_json_arg(a.str(0), "consistency proof");
-  if (!proof) return nullptr;
-  auto cp = parse_json_arg(a.str(1), "checkpoint");
-  if (!cp) return nullptr;
+  auto proof = json::parse_argument(a.str(0), "consistency proof");
+  if (!proof) return a.fail(proof.error());
+  auto cp = json::parse_argument(a.str(1), "checkpoint");
+  if (!cp) return a.fail(cp.error());
   auto ok = registry::verify_log_consistency(std::move(*proof), std::move(*cp), a.str(2));
   return to_str(ok ? std::string("{\"valid\":true}") : failure_verdict_json(ok.error()));
 }
 
 PyObject* build_log_leaf(PyObject*, const Args& a) {
-  auto receipt = parse_json_arg(a.str(0), "receipt");
-  if (!receipt) return nullptr;
+  auto receipt = json::parse_argument(a.str(0), "receipt");
+  if (!receipt) return a.fail(receipt.error());
   auto leaf = registry::log_leaf_from_receipt(*receipt);
-  if (!leaf) return raise_zelq(leaf.error());
+  if (!leaf) return a.fail(leaf.error());
   return to_str(registry::write_log_leaf(*leaf));
 }
 

@@ -40,9 +40,15 @@ ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_
   return verify_artefact_signature(sig, digest, ed, p256, label, kind);
 }
 
-std::optional<ConsumerClock> consumer_clock(const UtcTime& now, std::int64_t skew_secs) {
-  if (skew_secs > kMaxDurationSecs || skew_secs < -kMaxDurationSecs) return std::nullopt;
-  return ConsumerClock{now, skew_secs};
+Result<ConsumerClock, ArgumentError> consumer_clock(const UtcTime& now, std::optional<std::int64_t> skew_secs,
+                                                    std::string_view skew_arg) {
+  const std::int64_t skew = skew_secs.value_or(kDefaultSkewSecs);
+  if (skew > kMaxDurationSecs || skew < -kMaxDurationSecs) {
+    return fail(ArgumentError{std::string(skew_arg) + " " + std::to_string(skew) +
+                              " is outside the representable time span of \u00b1" + std::to_string(kMaxDurationSecs) +
+                              " seconds"});
+  }
+  return ConsumerClock{now, skew};
 }
 
 bool beyond_skew(const UtcTime& t, const ConsumerClock& clock) {

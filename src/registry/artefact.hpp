@@ -11,8 +11,9 @@
 #include <string_view>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 #include "core/timestamp.hpp"
+#include "crypto/algorithm.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/p256.hpp"
 #include "did/key_select.hpp"
@@ -58,9 +59,11 @@ struct ConsumerClock {
   std::int64_t skew_secs;
 };
 
-// Nothing when |skew| exceeds kMaxDurationSecs; callers refuse such an
-// allowance as a bad argument.
-std::optional<ConsumerClock> consumer_clock(const UtcTime& now, std::int64_t skew_secs);
+// The clock with an allowance argument (absent: kDefaultSkewSecs). One beyond
+// kMaxDurationSecs either way is refused, naming `skew_arg`: no instant
+// arithmetic is done with it.
+Result<ConsumerClock, ArgumentError> consumer_clock(const UtcTime& now, std::optional<std::int64_t> skew_secs,
+                                                    std::string_view skew_arg);
 
 // Whether `t` lies beyond now + skew (a time exactly there still passes).
 // Exact and free of overflow for every instant and allowance.

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "core/json_reader.hpp"
+#include "core/json/writer.hpp"
+#include "core/json/reader.hpp"
 #include "registry/merkle.hpp"
 
 namespace zelq::registry {

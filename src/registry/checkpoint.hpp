@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
-#include "core/record.hpp"
+#include "core/json/value.hpp"
+#include "core/json/record.hpp"
 #include "core/timestamp.hpp"
 #include "did/key_select.hpp"
 #include "registry/artefact.hpp"

@@ -1,7 +1,8 @@
 #include "registry/log_leaf.hpp"
 
-#include "core/jcs.hpp"
-#include "core/record.hpp"
+#include "core/json/writer.hpp"
+#include "core/json/canonical.hpp"
+#include "core/json/record.hpp"
 #include "registry/merkle.hpp"
 #include "registry/receipt.hpp"
 

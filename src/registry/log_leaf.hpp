@@ -6,8 +6,8 @@
 #include <string>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
-#include "core/record.hpp"
+#include "core/json/value.hpp"
+#include "core/json/record.hpp"
 #include "core/sha256.hpp"
 #include "core/timestamp.hpp"
 #include "registry/artefact.hpp"

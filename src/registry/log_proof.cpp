@@ -1,6 +1,7 @@
 #include "registry/log_proof.hpp"
 
-#include "core/record.hpp"
+#include "core/json/writer.hpp"
+#include "core/json/record.hpp"
 #include "registry/merkle.hpp"
 
 namespace zelq::registry {

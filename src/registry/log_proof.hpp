@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 #include "registry/checkpoint.hpp"
 #include "registry/log_leaf.hpp"
 

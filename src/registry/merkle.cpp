@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "core/codec.hpp"
-#include "core/record.hpp"
+#include "core/json/record.hpp"
 
 namespace zelq::registry {
 
@@ -190,11 +190,14 @@ json::PResult<HashEntry> read_hash_entry(json::Reader& r) {
 
 }  // namespace
 
-json::PResult<ZResult<std::vector<Digest32>>> read_hash_array(std::string_view text) {
+Result<ZResult<std::vector<Digest32>>, ArgumentError> read_leaf_hashes_argument(std::string_view text) {
   json::Reader r(text);
   auto entries = json::read_seq<HashEntry>(r, read_hash_entry);
-  if (!entries) return fail(std::move(entries).error());
-  ZELQ_TRY(r.end());
+  auto ended = entries ? r.end() : json::PResult<void>{};
+  if (!entries || !ended) {
+    const json::ParseError& e = entries ? ended.error() : entries.error();
+    return fail(ArgumentError{"invalid leaf_hashes JSON (array of strings): " + e.display()});
+  }
   std::vector<Digest32> digests;
   digests.reserve(entries->size());
   for (const HashEntry& e : *entries) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/error.hpp"
-#include "core/json_reader.hpp"
+#include "core/json/reader.hpp"
 #include "core/sha256.hpp"
 
 namespace zelq::registry {
@@ -42,9 +42,10 @@ bool verify_inclusion_path(std::uint64_t index, std::uint64_t size, const Digest
 bool verify_consistency_proof(std::uint64_t first_size, std::uint64_t second_size, std::span<const Digest32> path,
                               const Digest32& first_root, const Digest32& second_root);
 
-// A whole text that is one JSON array of strings, each decoded as a wire
-// hash on the way: the reader's failure when the text is not such an array,
-// else the decoded hashes or the first malformed entry's error.
-json::PResult<ZResult<std::vector<Digest32>>> read_hash_array(std::string_view text);
+// root_hash's argument: a whole text that is one JSON array of strings, each
+// decoded as a wire hash on the way. "invalid leaf_hashes JSON (array of
+// strings): {reader message}" when the text is not such an array; else the
+// decoded hashes or the first malformed entry's error.
+Result<ZResult<std::vector<Digest32>>, ArgumentError> read_leaf_hashes_argument(std::string_view text);
 
 }  // namespace zelq::registry

@@ -1,6 +1,6 @@
 #include "registry/receipt.hpp"
 
-#include "core/record.hpp"
+#include "core/json/record.hpp"
 
 namespace zelq::registry {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 #include "core/timestamp.hpp"
 #include "registry/artefact.hpp"
 #include "wire/signature.hpp"
