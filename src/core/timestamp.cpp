@@ -392,15 +392,19 @@ json::Value truncate_timestamps_ms(const json::Value& v) {
   }
 }
 
-Result<UtcTime, ArgumentError> now_or_rfc3339_argument(std::optional<std::string_view> text) {
-  if (!text) return UtcTime::now();
-  auto t = parse_rfc3339(*text);
+Result<UtcTime, ArgumentError> rfc3339_argument(std::string_view text, std::string_view name) {
+  auto t = parse_rfc3339(text);
   if (!t) {
-    std::string msg = "invalid now_rfc3339 '";
-    msg.append(*text).append("': ").append(time_parse_message(t.error()));
+    std::string msg = "invalid ";
+    msg.append(name).append(" '").append(text).append("': ").append(time_parse_message(t.error()));
     return fail(ArgumentError{std::move(msg)});
   }
   return *t;
+}
+
+Result<UtcTime, ArgumentError> now_or_rfc3339_argument(std::optional<std::string_view> text) {
+  if (!text) return UtcTime::now();
+  return rfc3339_argument(*text, "now_rfc3339");
 }
 
 }  // namespace zelq

@@ -98,6 +98,11 @@ std::string_view time_parse_message(TimeParseError e);
 // Second 60 is a leap second. The result is the instant in UTC.
 Result<UtcTime, TimeParseError> parse_rfc3339(std::string_view text);
 
+// A method's date-time argument named `name`: a strict RFC 3339 date-time at
+// any offset, as the UTC instant; "invalid {name} '{text}': {reader message}"
+// otherwise.
+Result<UtcTime, ArgumentError> rfc3339_argument(std::string_view text, std::string_view name);
+
 // A method's optional "now" argument. Absent: the system clock at full
 // precision. Present: a strict RFC 3339 date-time at any offset, as the UTC
 // instant; "invalid now_rfc3339 '{text}': {reader message}" otherwise.

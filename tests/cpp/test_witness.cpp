@@ -1,6 +1,7 @@
 // What the Python surface cannot reach: time differences at the ends of the
 // kept year range and at the extremes of a 64-bit second count; the record
-// reading rules of the witnessed checkpoint on both roads.
+// reading rules of the witnessed checkpoint on both roads; a P-256 identity
+// minting (the method always mints with Ed25519).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "core/timestamp.hpp"
 #include "core/json/record.hpp"
 #include "registry/cosignature_record.hpp"
+#include "registry/witness_mint.hpp"
 #include "test_helpers.hpp"
 
 namespace zelq {
@@ -66,6 +68,21 @@ TEST(WitnessedCheckpointRecord, MemberRules) {
   auto text = json::parse_record(R"({"log_id":"l","tree_size":2.5,"root_hash":"h","timestamp":""})",
                                  registry::kWitnessedCheckpointRecord);
   EXPECT_EQ(text.error().display(), "invalid type: floating point `2.5`, expected u64 at line 1 column 29");
+}
+
+TEST(WitnessMint, AP256IdentitySignsTheDigestOfWhatItWrites) {
+  const crypto::ProducerIdentity id{
+      crypto::ProducerKey(*crypto::p256_signing_key_from_bytes(testing::unhex_array<32>(std::string(63, '1') + "2"))),
+      "did:web:w.example", "did:web:w.example#p"};
+  const registry::WitnessedCheckpoint cp{"did:web:r.example/log/a", 3, "sha256:" + std::string(64, 'e'),
+                                         at("2026-01-01T00:00:00.0009Z")};
+  const json::Value cosig = *json::parse(registry::build_witness_cosignature_core(id, cp, at("2026-01-01T00:00:01Z")));
+  const json::Value& sig = *cosig.get("signature");
+  EXPECT_EQ(sig.get("algorithm")->as_string(), "ecdsa-p256");
+  EXPECT_EQ(sig.get("key_id")->as_string(), "did:web:w.example#p");
+  EXPECT_EQ(cosig.get("witnessed_checkpoint")->get("timestamp")->as_string(), "2026-01-01T00:00:00.000Z");
+  const std::string digest = *registry::cosignature_signing_digest(cosig);
+  EXPECT_TRUE(crypto::verify_p256(id.key.p256()->public_uncompressed(), sig.get("value")->as_string(), digest).ok());
 }
 
 }  // namespace
