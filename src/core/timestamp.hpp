@@ -24,6 +24,9 @@ class UtcTime {
   static constexpr std::int64_t kMinYear = -262144;
   static constexpr std::int64_t kMaxYear = 262143;
 
+  // The epoch; records hold a time before they are read.
+  UtcTime() = default;
+
   // Civil fields; nullopt for a date that does not exist, a field out of
   // range, or a year outside the kept range. `second` may be 60 (leap second).
   static std::optional<UtcTime> from_civil(std::int64_t year, unsigned month, unsigned day, unsigned hour,
@@ -85,6 +88,18 @@ std::string_view time_parse_message(TimeParseError e);
 // "+HH:MM" / "-HH:MM" / U+2212 "HH:MM" below 24 hours; nothing after it.
 // Second 60 is a leap second. The result is the instant in UTC.
 Result<UtcTime, TimeParseError> parse_rfc3339(std::string_view text);
+
+// The relaxed reading of the date-times inside publish records. Beyond the
+// strict form it takes white space before every number, around the separators
+// and before the offset, one- and two-digit fields, a signed year of any
+// length, the offset "UTC" in any letter case, colons or white space between
+// the offset's hours and minutes, and white space after the text.
+Result<UtcTime, TimeParseError> parse_rfc3339_relaxed(std::string_view text);
+
+// "YYYY-MM-DDTHH:MM:SS", then no fraction, or 3, 6 or 9 digits (the fewest
+// that hold the nanoseconds exactly), then "Z"; 60 in the seconds field
+// during a leap second.
+std::string format_rfc3339(const UtcTime& t);
 
 // The canonical text "%Y-%m-%dT%H:%M:%S%.3fZ": milliseconds truncated, never
 // rounded; 60 in the seconds field during a leap second. A year outside
