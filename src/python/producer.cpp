@@ -5,6 +5,7 @@
 
 #include "core/codec.hpp"
 #include "producer/producer.hpp"
+#include "producer/request.hpp"
 #include "python/binding.hpp"
 
 namespace zelq::py {
@@ -74,10 +75,13 @@ PyObject* seed_bytes(PyObject* self) {
   return to_bytes(std::string_view(reinterpret_cast<const char*>(s.data()), s.size()));
 }
 
+PyObject* text_or_failure(const producer::PResult<std::string>& r) {
+  if (!r) return raise_failure(r.error());
+  return to_str(*r);
+}
+
 PyObject* sign_challenge(PyObject* self, const Args& a) {
-  auto sig = self_of(self).sign_challenge(a.str(0));
-  if (!sig) return raise_failure(sig.error());
-  return to_str(*sig);
+  return text_or_failure(self_of(self).sign_challenge(a.str(0)));
 }
 
 PyObject* public_key_b64(PyObject* self) { return to_str(self_of(self).public_key_b64()); }
@@ -88,6 +92,22 @@ PyObject* did_verification_method(PyObject* self, const Args& a) {
   return str_or_runtime(self_of(self).did_verification_method(a.str(0), a.str(1)));
 }
 
+PyObject* build_publish_request(PyObject* self, const Args& a) {
+  producer::PublishArgs args{a.str(0),          a.str(1),          a.opt_str(2),       a.opt_str(3),
+                             a.opt_str(4),      a.opt_str_list(5), a.opt_str(6),       a.opt_str(7),
+                             a.opt_str_list(8), a.opt_str_list(9), a.opt_str(10),      a.opt_str_list(11),
+                             a.opt_str(12),     a.opt_str(13),     a.opt_str(14),      a.opt_str(15),
+                             a.opt_str(16),     a.opt_str(17),     a.opt_bool(18)};
+  return text_or_failure(producer::build_publish_request(self_of(self), args));
+}
+
+PyObject* build_supersede_request(PyObject* self, const Args& a) {
+  producer::SupersedeArgs args{a.str(0),     a.opt_str(1),  a.opt_str(2),  a.opt_str(3),      a.opt_str_list(4),
+                               a.opt_str(5), a.opt_str(6),  a.opt_str(7),  a.opt_str(8),      a.opt_bool(9),
+                               a.opt_str(10), a.opt_str(11), a.opt_str(12), a.opt_str(13), a.opt_bool(14)};
+  return text_or_failure(producer::build_supersede_request(self_of(self), args));
+}
+
 // ---- rows ------------------------------------------------------------------
 
 constexpr Param kGenerateParams[] = {{"agent_did", PType::Str}, {"key_id", PType::Str}};
@@ -95,6 +115,57 @@ constexpr Param kFromSeedParams[] = {{"seed", PType::Bytes}, {"agent_did", PType
 constexpr Param kSeedParams[] = {{"seed", PType::Bytes}};
 constexpr Param kChallengeParams[] = {{"signing_input", PType::Str}};
 constexpr Param kVerificationMethodParams[] = {{"method_id", PType::Str}, {"controller", PType::Str}};
+constexpr Need kOpt = Need::Optional;
+constexpr Param kPublishParams[] = {
+    {"title", PType::Str},
+    {"context_type", PType::Str},
+    {"visibility", PType::Str, kOpt},
+    {"description", PType::Str, kOpt},
+    {"summary", PType::Str, kOpt},
+    {"tags", PType::StrList, kOpt},
+    {"domain", PType::Str, kOpt},
+    {"metadata", PType::Str, kOpt},
+    {"derived_from", PType::StrList, kOpt},
+    {"audience", PType::StrList, kOpt},
+    {"schema_uri", PType::Str, kOpt},
+    {"contributors", PType::StrList, kOpt},
+    {"data_refs", PType::Str, kOpt},
+    {"anchors", PType::Str, kOpt},
+    {"expires_at", PType::Str, kOpt},
+    {"data_period", PType::Str, kOpt},
+    {"expected_lineage_id", PType::Str, kOpt},
+    {"zelq_version", PType::Str, kOpt},
+    {"omit_zelq_version", PType::Bool, kOpt},
+};
+constexpr Param kSupersedeParams[] = {
+    {"previous_body_json", PType::Str},
+    {"title", PType::Str, kOpt},
+    {"summary", PType::Str, kOpt},
+    {"description", PType::Str, kOpt},
+    {"tags", PType::StrList, kOpt},
+    {"domain", PType::Str, kOpt},
+    {"metadata", PType::Str, kOpt},
+    {"data_refs", PType::Str, kOpt},
+    {"anchors", PType::Str, kOpt},
+    {"clear_anchors", PType::Bool, kOpt},
+    {"expires_at", PType::Str, kOpt},
+    {"data_period", PType::Str, kOpt},
+    {"expected_lineage_id", PType::Str, kOpt},
+    {"zelq_version", PType::Str, kOpt},
+    {"omit_zelq_version", PType::Bool, kOpt},
+};
+
+#define PUBLISH_SIGNATURE                                                                                     \
+  "build_publish_request($self, title, context_type, visibility=None, description=None, summary=None, "      \
+  "tags=None, domain=None, metadata=None, derived_from=None, audience=None, schema_uri=None, "               \
+  "contributors=None, data_refs=None, anchors=None, expires_at=None, data_period=None, "                     \
+  "expected_lineage_id=None, zelq_version=None, omit_zelq_version=None)\n--\n\n"
+
+#define SUPERSEDE_SIGNATURE                                                                                   \
+  "build_supersede_request($self, previous_body_json, title=None, summary=None, description=None, "          \
+  "tags=None, domain=None, metadata=None, data_refs=None, anchors=None, clear_anchors=None, "                \
+  "expires_at=None, data_period=None, expected_lineage_id=None, zelq_version=None, "                         \
+  "omit_zelq_version=None)\n--\n\n"
 
 #define GENERATE_DOC                                                                      \
   "generate(agent_did, key_id)\n--\n\n"                                                   \
@@ -153,6 +224,31 @@ constexpr MethodSpec kEdSignChallenge{
     "`ValueError`: publish signatures sign exactly such texts, so a challenge of that\n"
     "form would obtain a publish signature for content this producer never saw."};
 
+constexpr MethodSpec kEdBuildPublish{
+    kEdCls, "build_publish_request", Kind::Instance, kPublishParams, build_publish_request,
+    PUBLISH_SIGNATURE
+    "Build and sign a first-version publish request; returns its wire JSON string.\n\n"
+    "Only `title` and `context_type` are required. `metadata` must be JSON text of an\n"
+    "object, `data_refs` JSON text of an array of data-reference objects, `data_period`\n"
+    "a JSON object with \"start\" and \"end\", `expires_at` an RFC 3339 timestamp.\n"
+    "`expected_lineage_id` is a lineage identifier, accepted for later versions only\n"
+    "and refused on a first version.\n\n"
+    "By default the request carries `zelq_version` explicitly, set to the current\n"
+    "protocol version \"0.4.0\". The explicit and the omitted form are different\n"
+    "canonical pre-images and so yield different content hashes: a lineage picks one\n"
+    "form and never switches. `zelq_version` overrides the string;\n"
+    "`omit_zelq_version=True` restores the omitted form and takes precedence."};
+constexpr MethodSpec kEdBuildSupersede{
+    kEdCls, "build_supersede_request", Kind::Instance, kSupersedeParams, build_supersede_request,
+    SUPERSEDE_SIGNATURE
+    "Build and sign a supersession request from the previous version's body JSON (the\n"
+    "body of a retrieved context); returns its wire JSON string.\n\n"
+    "The version is the previous version plus one and the lineage identifier is\n"
+    "carried forward. Every given argument overrides the corresponding field of the\n"
+    "previous body; every omitted one is retained. `zelq_version` and\n"
+    "`omit_zelq_version` behave as in `build_publish_request`: a lineage stays on the\n"
+    "form it started with."};
+
 constexpr MethodSpec kPGenerate{kP256Cls, "generate", Kind::Static, kGenerateParams, generate<KeyKind::P256>,
                                 GENERATE_DOC};
 constexpr MethodSpec kPFromSeed{kP256Cls, "from_seed", Kind::Static, kFromSeedParams, from_seed<KeyKind::P256>,
@@ -187,6 +283,18 @@ constexpr MethodSpec kPDidVerificationMethod{
     "a P-256 signature from being rejected on algorithm-downgrade grounds\n"
     "(RFC-ZELQ-0008 \xc2\xa7" "3.9)."};
 
+constexpr MethodSpec kPBuildPublish{
+    kP256Cls, "build_publish_request", Kind::Instance, kPublishParams, build_publish_request,
+    PUBLISH_SIGNATURE
+    "The same surface and semantics as `ZelqProducer.build_publish_request`, the\n"
+    "`zelq_version` rule included; only the signature algorithm differs\n"
+    "(\"ecdsa-p256\")."};
+constexpr MethodSpec kPBuildSupersede{
+    kP256Cls, "build_supersede_request", Kind::Instance, kSupersedeParams, build_supersede_request,
+    SUPERSEDE_SIGNATURE
+    "The same surface and semantics as `ZelqProducer.build_supersede_request`, the\n"
+    "`zelq_version` rule included."};
+
 constexpr GetterSpec kAgentDid{"agent_did", agent_did, "The producer's DID (`did:web:\xe2\x80\xa6` or `did:key:\xe2\x80\xa6`)."};
 constexpr GetterSpec kKeyId{"key_id", key_id,
                             "The DID URL of the signing key: `did:web:\xe2\x80\xa6#key-1`, or the\n"
@@ -211,11 +319,13 @@ constexpr PyGetSetDef kGetSetEnd = {nullptr, nullptr, nullptr, nullptr, nullptr}
 PyMethodDef g_ed25519_methods[] = {method_def<kEdGenerate>(),     method_def<kEdFromSeed>(),
                                    method_def<kEdGenerateDidKey>(), method_def<kEdFromSeedDidKey>(),
                                    method_def<kEdSeedBytes>(),     method_def<kEdSignChallenge>(),
+                                   method_def<kEdBuildPublish>(),  method_def<kEdBuildSupersede>(),
                                    kMethodsEnd};
 PyMethodDef g_p256_methods[] = {method_def<kPGenerate>(),        method_def<kPFromSeed>(),
                                 method_def<kPGenerateDidKey>(),  method_def<kPFromSeedDidKey>(),
                                 method_def<kPSeedBytes>(),       method_def<kPSignChallenge>(),
-                                method_def<kPDidVerificationMethod>(), kMethodsEnd};
+                                method_def<kPDidVerificationMethod>(), method_def<kPBuildPublish>(),
+                                method_def<kPBuildSupersede>(),  kMethodsEnd};
 PyGetSetDef g_ed25519_getset[] = {getter_def<kAgentDid>(), getter_def<kKeyId>(), getter_def<kPublicKeyB64>(),
                                   kGetSetEnd};
 PyGetSetDef g_p256_getset[] = {getter_def<kAgentDid>(), getter_def<kKeyId>(), getter_def<kPublicKeySec1B64>(),
