@@ -1,5 +1,6 @@
 """A short tour of zelq from the consumer's side."""
 import base64
+import json
 
 from cryptography.hazmat.primitives.asymmetric import ed25519
 
@@ -30,3 +31,34 @@ for address in ("93.184.216.34", "169.254.169.254", "::ffff:127.0.0.1"):
         print(f"fetch {address}: allowed")
     except zelq.SsrfRejected as rejected:
         print(f"fetch {address}: refused ({rejected.reason}): {rejected}")
+
+# 5. A did:key producer's stored body, verified offline: field rules, the
+#    content_hash over the body, the key binding and the signature.
+B58 = "123456789ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz"
+raw = key.public_key().public_bytes_raw()
+n = int.from_bytes(b"\xed\x01" + raw, "big")
+ident = ""
+while n:
+    n, r = divmod(n, 58)
+    ident = B58[r] + ident
+did = "did:key:z" + ident
+body = {
+    "version": 1, "supersedes": None, "agent_id": did, "contributors": [],
+    "title": "Quarterly report", "type": "analysis", "derived_from": [], "visibility": "public",
+    "data_refs": [{"type": "primary_result", "location": "https://data.example.com/q3.csv"}],
+    "tags": ["finance", "q3"],
+}
+body["content_hash"] = zelq.ZelqCanonicalizer.content_hash(json.dumps(body))
+body["signature"] = {"algorithm": "ed25519", "key_id": f"{did}#z{ident}",
+                     "value": base64.b64encode(key.sign(body["content_hash"].encode())).decode()}
+# What the registry adds when it stores the body lies outside the hash.
+body.update(ctx_id="zelq://registry.example.com/6f1c2a4e-5b7d-4c3e-9a1f-2b3c4d5e6f70",
+            lineage_id="lin:sha256:" + "0" * 64, origin_registry="registry.example.com",
+            created_at="2030-01-01T00:00:00.000Z")
+print("body verified offline:", zelq.ZelqVerifier.verify_body_offline(json.dumps(body)))
+print("served as requested:  ", zelq.ZelqVerifier.verify_ctx_id_binding(json.dumps(body), body["ctx_id"]))
+body["title"] = "Quarterly report (edited)"
+try:
+    zelq.ZelqVerifier.verify_body_offline(json.dumps(body))
+except RuntimeError as failure:
+    print("edited body refused:  ", str(failure).splitlines()[0])

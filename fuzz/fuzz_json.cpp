@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "core/jcs.hpp"
-#include "core/json_reader.hpp"
+#include "core/json/canonical.hpp"
+#include "core/json/reader.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);

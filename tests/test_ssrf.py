@@ -1,5 +1,7 @@
 """ZelqSsrfPolicy: presets, the verdicts of check_url, check_ip and
 check_redirect_authority, their reason codes and message texts."""
+import time
+
 import pytest
 
 import zelq
@@ -247,3 +249,71 @@ def test_every_reason_code_is_reachable():
     }
     assert seen == {"non_https", "ip_literal", "invalid_url", "loopback", "private", "imds",
                     "multicast_or_reserved", "cross_authority"}
+
+
+# ---- hostile host names ---------------------------------------------------------
+
+def ace(label):
+    """The ASCII form of one international label (Python's own Punycode)."""
+    return "xn--" + label.encode("punycode").decode("ascii")
+
+
+def ascii_of(host):
+    return ".".join(label if label.isascii() else ace(label) for label in host.split("."))
+
+
+CJK = "".join(chr(0x4E00 + (i * 7919) % 20000) for i in range(3000))  # distinct letters, in no order
+
+
+# No label length limit, either way: a long label has its ASCII form, which
+# is then too long a host name; two equal ones are one host.
+@pytest.mark.parametrize("host", [
+    "\u00e4" * 1000, "\u00e4" * 1001, "\u00e4" * 100_000,
+    "ab-" + CJK + "\u00e4" * 50,
+    "\u00e4." + ace(CJK),
+], ids=["1000", "1001", "100000", "distinct", "long-punycode"])
+def test_long_labels_have_their_ascii_form(host):
+    url = "https://" + host + "/"
+    assert verdict(PROD.check_url, url) == ("invalid_url", "SSRF policy: invalid hostname length: " + ascii_of(host))
+    assert verdict(PROD.check_redirect_authority, url, url + "x") is None
+    other = "https://b" + host + "/"
+    assert verdict(PROD.check_redirect_authority, url, other) == (
+        "cross_authority", f"SSRF policy: cross-authority redirect rejected: https://{ascii_of(host)}/ \u2192 "
+                           f"https://{ascii_of('b' + host)}/")
+
+
+# Punycode deltas stop at 2**31 - 1, where the common decoders stop.
+@pytest.mark.parametrize("basic, ok", [(10660, True), (10661, False)])
+def test_punycode_deltas_have_31_bits(basic, ok):
+    host = "a" * basic + "\U0003134a"
+    assert verdict(PROD.check_url, "https://" + host + "/") == (
+        ("invalid_url", "SSRF policy: invalid hostname length: " + ascii_of(host)) if ok else
+        ("invalid_url", "invalid URL: invalid international domain name"))
+
+
+# Each shape once cost time in proportion to the square of its length.
+@pytest.mark.parametrize("check, unit", [
+    ("url", "\u00e4."),
+    ("url", "."),
+    ("url", "xn--4ca."),
+    ("url", "\u0301\u0316"),  # combining marks whose classes alternate
+    ("redirect", "\u00e4."),
+])
+def test_time_grows_linearly_with_host_length(check, unit):
+    def cpu_time(size):
+        host = "\u00e4." + unit * (size // len(unit.encode()))
+        url = "https://" + host + "/"
+        call = (lambda: PROD.check_url(url)) if check == "url" else (
+            lambda: PROD.check_redirect_authority(url, url + "x"))
+        start = time.process_time()
+        try:
+            call()
+        except zelq.SsrfRejected:
+            pass
+        return time.process_time() - start
+
+    small = large = float("inf")
+    for _ in range(5):
+        small = min(small, cpu_time(256 * 1024))
+        large = min(large, cpu_time(512 * 1024))
+    assert large / small < 3

@@ -173,6 +173,16 @@ std::string base64_encode(std::span<const std::uint8_t> bytes) { return b64_enco
 
 DecodeResult base64_decode(std::string_view text) { return b64_decode(text, kStdTable, true); }
 
+Result<Bytes, ArgumentError> base64_argument(std::string_view text, std::string_view role) {
+  auto raw = base64_decode(text);
+  if (!raw) {
+    std::string msg = "invalid ";
+    msg.append(role).append(": ").append(raw.error());
+    return fail(ArgumentError{std::move(msg)});
+  }
+  return std::move(*raw);
+}
+
 Result<SecretBytes, std::string> base64_decode_secret(std::string_view text) {
   SecretBytes out(b64_max_decoded(text.size()));
   auto r = b64_decode_into(text, kStdTable, true, out.data());

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/error.hpp"
 #include "core/result.hpp"
 #include "core/secret.hpp"
 
@@ -31,6 +32,8 @@ inline std::span<const std::uint8_t> as_bytes(std::string_view s) {
 // of the last symbol zero, nothing skipped.
 std::string base64_encode(std::span<const std::uint8_t> bytes);
 DecodeResult base64_decode(std::string_view text);
+// The same for a method's argument `role`: "invalid {role}: {decoder message}".
+Result<Bytes, ArgumentError> base64_argument(std::string_view text, std::string_view role);
 Result<SecretBytes, std::string> base64_decode_secret(std::string_view text);
 
 // ---- base64url, URL-safe alphabet, no padding -----------------------------

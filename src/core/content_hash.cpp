@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "core/jcs.hpp"
+#include "core/ascii.hpp"
+#include "core/json/canonical.hpp"
 #include "core/sha256.hpp"
 
 namespace zelq {
@@ -15,6 +16,34 @@ bool is_excluded(std::string_view key) {
 
 }  // namespace
 
+ZResult<void> check_prefixed_hex64(std::string_view s, std::string_view field, std::string_view prefix) {
+  if (!s.starts_with(prefix)) {
+    std::string m(field);
+    m.append(" must start with '").append(prefix).append("', got: ").append(s);
+    return fail(ZelqError::schema(std::move(m)));
+  }
+  std::string_view digest = s.substr(prefix.size());
+  if (digest.size() != 64 || !ascii::all_of(digest, ascii::is_lower_hex)) {
+    std::string m(field);
+    m.append(" digest must be 64 lowercase hex chars, got: ").append(digest);
+    return fail(ZelqError::schema(std::move(m)));
+  }
+  return {};
+}
+
+ZResult<ContentHash> ContentHash::parse(std::string_view text) {
+  ZELQ_TRY(check_prefixed_hex64(text, "content_hash", "sha256:"));
+  return ContentHash(std::string(text));
+}
+
+ContentHash ContentHash::of(std::string_view bytes) { return ContentHash(sha256_prefixed(bytes)); }
+
+Result<ContentHash, ArgumentError> content_hash_argument(std::string_view text) {
+  auto h = ContentHash::parse(text);
+  if (!h) return fail(ArgumentError{"invalid content_hash: " + h.error().display()});
+  return std::move(*h);
+}
+
 ZResult<BodyHash> body_content_hash(const json::Value& body) {
   if (!body.is_object()) return fail(ZelqError::text(ErrorKind::InvalidBody, "expected a JSON object"));
   // Copy only what is hashed; member order is irrelevant to the canonical form.
@@ -25,14 +54,14 @@ ZResult<BodyHash> body_content_hash(const json::Value& body) {
   }
   auto canonical = jcs_canonicalize(json::Value(std::move(kept)));
   if (!canonical) return fail(std::move(canonical).error());
-  std::string hash = sha256_prefixed(*canonical);
+  ContentHash hash = ContentHash::of(*canonical);
   return BodyHash{std::move(*canonical), std::move(hash)};
 }
 
-ZResult<void> verify_body_content_hash(const json::Value& body, std::string_view stored) {
+ZResult<void> verify_body_content_hash(const json::Value& body, const ContentHash& stored) {
   auto h = body_content_hash(body);
   if (!h) return fail(std::move(h).error());
-  if (h->hash != stored) return fail(ZelqError::hash_mismatch(std::string(stored), std::move(h->hash)));
+  if (h->hash != stored) return fail(ZelqError::hash_mismatch(stored.text(), h->hash.text()));
   return {};
 }
 

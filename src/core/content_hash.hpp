@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 
 namespace zelq {
 
@@ -20,9 +20,37 @@ namespace zelq {
 inline constexpr std::array<std::string_view, 6> kContentHashExcluded = {
     "content_hash", "signature", "ctx_id", "lineage_id", "origin_registry", "created_at"};
 
+// "sha256:" and 64 lowercase hex digits. Only parse() and the hashing
+// functions make one, so a ContentHash that exists has that form.
+class ContentHash {
+ public:
+  // SchemaViolation naming the field content_hash otherwise.
+  static ZResult<ContentHash> parse(std::string_view text);
+  // SHA-256 over `bytes`.
+  static ContentHash of(std::string_view bytes);
+
+  const std::string& text() const { return text_; }
+  // Reads as its text wherever a text is expected.
+  operator std::string_view() const { return text_; }
+
+  friend bool operator==(const ContentHash&, const ContentHash&) = default;
+
+ private:
+  explicit ContentHash(std::string text) : text_(std::move(text)) {}
+  std::string text_;
+};
+
+// A method's expected-hash argument: "invalid content_hash: {schema
+// violation}" when it lacks the form.
+Result<ContentHash, ArgumentError> content_hash_argument(std::string_view text);
+
+// The shape content_hash shares with other digests: `prefix`, then 64
+// lowercase hex digits; the SchemaViolation names `field` and the prefix.
+ZResult<void> check_prefixed_hex64(std::string_view s, std::string_view field, std::string_view prefix);
+
 struct BodyHash {
   std::string canonical;  // the exact bytes that were hashed (the preimage)
-  std::string hash;       // "sha256:" + 64 lowercase hex digits
+  ContentHash hash;
 };
 
 // InvalidBody "expected a JSON object" for a non-object; the canonicaliser's
@@ -31,7 +59,7 @@ ZResult<BodyHash> body_content_hash(const json::Value& body);
 
 // Recomputes and compares byte for byte with `stored` (no case folding, no
 // trimming); HashMismatch carries both texts.
-ZResult<void> verify_body_content_hash(const json::Value& body, std::string_view stored);
+ZResult<void> verify_body_content_hash(const json::Value& body, const ContentHash& stored);
 
 // Hash of a signed object's members without its top-level "signature".
 ZResult<std::string> signing_digest(json::Object members);

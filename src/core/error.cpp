@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/json.hpp"
+#include "core/json/value.hpp"
+#include "core/json/writer.hpp"
 
 namespace zelq {
 

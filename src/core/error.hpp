@@ -116,6 +116,19 @@ class ZelqError {
 template <class T>
 using ZResult = Result<T, ZelqError>;
 
+// A caller's argument that lacks its form, found before any protocol check
+// runs. The message is complete and names the argument; the binding raises
+// it as its method's row says (ValueError unless the row says otherwise).
+struct ArgumentError {
+  std::string message;
+};
+
+// A failed check whose message is complete as it stands (not a ZelqError
+// display); raised as its method's row says for failed checks.
+struct CheckFailure {
+  std::string message;
+};
+
 // The variant name, as the debug form writes it.
 std::string_view error_kind_name(ErrorKind k);
 

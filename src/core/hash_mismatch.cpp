@@ -98,13 +98,13 @@ std::vector<Pattern> patterns_for(const json::Value& body) {
 
 }  // namespace
 
-ZResult<std::string> explain_hash_mismatch(const json::Value& body, std::string_view expected_hash) {
+ZResult<std::string> explain_hash_mismatch(const json::Value& body, const ContentHash& expected_hash) {
   auto recomputed = body_content_hash(body);
   if (!recomputed) return fail(std::move(recomputed).error());
   if (recomputed->hash == expected_hash) return std::string(kHashMatchesReport);
 
   std::string report = "content_hash mismatch:\n  expected:   ";
-  report.append(expected_hash).append("\n  recomputed: ").append(recomputed->hash).append("\n");
+  report.append(expected_hash.text()).append("\n  recomputed: ").append(recomputed->hash.text()).append("\n");
 
   for (const auto& p : patterns_for(body)) {
     auto h = body_content_hash(p.body);

@@ -8,14 +8,15 @@
 #include <string_view>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
+#include "core/content_hash.hpp"
+#include "core/json/value.hpp"
 
 namespace zelq {
 
 inline constexpr std::string_view kHashMatchesReport = "content_hash matches the canonical preimage; no divergence";
 
-// `expected_hash` must already have the content-hash form. Fails only when
+// Fails only when
 // the body (or a rewrite of it) cannot be hashed, with that error.
-ZResult<std::string> explain_hash_mismatch(const json::Value& body, std::string_view expected_hash);
+ZResult<std::string> explain_hash_mismatch(const json::Value& body, const ContentHash& expected_hash);
 
 }  // namespace zelq

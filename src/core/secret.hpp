@@ -1,10 +1,8 @@
 // Owning holders for secret bytes (Ed25519 seeds, P-256 scalars, nonces).
-// They wipe their memory with OPENSSL_cleanse, which the optimiser cannot
-// drop, when destroyed and when moved from; copying has to be asked for by
+// They wipe their memory with secure_wipe, which the optimiser cannot drop,
+// when destroyed and when moved from; copying has to be asked for by
 // name (clone), so a secret never multiplies by accident.
 #pragma once
-
-#include <openssl/crypto.h>
 
 #include <array>
 #include <cstddef>
@@ -13,6 +11,10 @@
 #include <span>
 
 namespace zelq {
+
+// Zeroes `n` bytes in a way no optimiser removes (OPENSSL_cleanse); kept out
+// of line so that this header pulls in no OpenSSL header.
+void secure_wipe(void* p, std::size_t n);
 
 template <std::size_t N>
 class SecretArray {
@@ -42,7 +44,7 @@ class SecretArray {
   std::span<std::uint8_t, N> span() { return std::span<std::uint8_t, N>(data_); }
   std::span<const std::uint8_t, N> span() const { return std::span<const std::uint8_t, N>(data_); }
 
-  void wipe() { OPENSSL_cleanse(data_.data(), N); }
+  void wipe() { secure_wipe(data_.data(), N); }
 
  private:
   std::array<std::uint8_t, N> data_;
@@ -80,13 +82,13 @@ class SecretBytes {
   // Keeps the first `size` bytes (never more than held) and wipes the rest.
   void truncate(std::size_t size) {
     if (size >= n_) return;
-    OPENSSL_cleanse(p_.get() + size, n_ - size);
+    secure_wipe(p_.get() + size, n_ - size);
     n_ = size;
   }
 
  private:
   void wipe() {
-    if (p_) OPENSSL_cleanse(p_.get(), n_);
+    if (p_) secure_wipe(p_.get(), n_);
   }
   std::unique_ptr<std::uint8_t[]> p_;
   std::size_t n_ = 0;

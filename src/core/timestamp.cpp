@@ -96,6 +96,41 @@ UtcTime UtcTime::now() {
   return *from_unix(floor_div(ns, kNanosPerSec), static_cast<std::uint32_t>(floor_mod(ns, kNanosPerSec)));
 }
 
+namespace {
+
+// a - b as whole seconds (floored) and a fraction in 0..999,999,999 ns; a
+// leap second's extra second counts into the next second.
+struct Difference {
+  std::int64_t secs;
+  std::int64_t nanos;
+};
+
+Difference difference(const UtcTime& a, const UtcTime& b) {
+  auto split = [](const UtcTime& t) {
+    return Difference{t.unix_seconds() + t.nanos() / kNanosPerSec, t.nanos() % kNanosPerSec};
+  };
+  const Difference x = split(a), y = split(b);
+  Difference d{x.secs - y.secs, x.nanos - y.nanos};
+  if (d.nanos < 0) {
+    d.secs -= 1;
+    d.nanos += kNanosPerSec;
+  }
+  return d;
+}
+
+}  // namespace
+
+std::int64_t whole_seconds_between(const UtcTime& a, const UtcTime& b) {
+  const Difference d = difference(a, b);
+  return d.secs < 0 && d.nanos > 0 ? d.secs + 1 : d.secs;
+}
+
+bool later_by_more_than(const UtcTime& a, const UtcTime& b, std::int64_t secs) {
+  // The kept year range bounds |a - b| far below 2^63 seconds.
+  const Difference d = difference(a, b);
+  return d.secs > secs || (d.secs == secs && d.nanos > 0);
+}
+
 std::int64_t UtcTime::year() const { return civil_from_days(days_).year; }
 unsigned UtcTime::month() const { return civil_from_days(days_).month; }
 unsigned UtcTime::day() const { return civil_from_days(days_).day; }
@@ -539,6 +574,21 @@ json::Value truncate_timestamps_ms(const json::Value& v) {
     default:
       return v;
   }
+}
+
+Result<UtcTime, ArgumentError> rfc3339_argument(std::string_view text, std::string_view name) {
+  auto t = parse_rfc3339(text);
+  if (!t) {
+    std::string msg = "invalid ";
+    msg.append(name).append(" '").append(text).append("': ").append(time_parse_message(t.error()));
+    return fail(ArgumentError{std::move(msg)});
+  }
+  return *t;
+}
+
+Result<UtcTime, ArgumentError> now_or_rfc3339_argument(std::optional<std::string_view> text) {
+  if (!text) return UtcTime::now();
+  return rfc3339_argument(*text, "now_rfc3339");
 }
 
 }  // namespace zelq

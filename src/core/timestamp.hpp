@@ -9,7 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/json.hpp"
+#include "core/json/value.hpp"
+#include "core/error.hpp"
 #include "core/result.hpp"
 
 namespace zelq {
@@ -21,11 +22,11 @@ namespace zelq {
 // no arithmetic on an instant can overflow.
 class UtcTime {
  public:
+  // The epoch, 1970-01-01T00:00:00Z; records start from it before they are read.
+  UtcTime() = default;
+
   static constexpr std::int64_t kMinYear = -262144;
   static constexpr std::int64_t kMaxYear = 262143;
-
-  // The epoch; records hold a time before they are read.
-  UtcTime() = default;
 
   // Civil fields; nullopt for a date that does not exist, a field out of
   // range, or a year outside the kept range. `second` may be 60 (leap second).
@@ -70,6 +71,14 @@ class UtcTime {
   std::uint32_t nanos_ = 0;
 };
 
+// Time differences of artefact checks, exact to the nanosecond and free of
+// overflow for every pair of instants and every 64-bit second count.
+// a - b in whole seconds, truncated toward zero (-0.5 s gives 0).
+std::int64_t whole_seconds_between(const UtcTime& a, const UtcTime& b);
+// Whether a lies strictly more than `secs` seconds after b; a negative count
+// asks whether a lies less than |secs| seconds before b.
+bool later_by_more_than(const UtcTime& a, const UtcTime& b, std::int64_t secs);
+
 // Why a date-time text was refused; the texts are the ones hosts see.
 enum class TimeParseError : std::uint8_t {
   OutOfRange,
@@ -100,6 +109,16 @@ Result<UtcTime, TimeParseError> parse_rfc3339_relaxed(std::string_view text);
 // that hold the nanoseconds exactly), then "Z"; 60 in the seconds field
 // during a leap second.
 std::string format_rfc3339(const UtcTime& t);
+
+// A method's date-time argument named `name`: a strict RFC 3339 date-time at
+// any offset, as the UTC instant; "invalid {name} '{text}': {reader message}"
+// otherwise.
+Result<UtcTime, ArgumentError> rfc3339_argument(std::string_view text, std::string_view name);
+
+// A method's optional "now" argument. Absent: the system clock at full
+// precision. Present: a strict RFC 3339 date-time at any offset, as the UTC
+// instant; "invalid now_rfc3339 '{text}': {reader message}" otherwise.
+Result<UtcTime, ArgumentError> now_or_rfc3339_argument(std::optional<std::string_view> text);
 
 // The canonical text "%Y-%m-%dT%H:%M:%S%.3fZ": milliseconds truncated, never
 // rounded; 60 in the seconds field during a leap second. A year outside

@@ -1,4 +1,5 @@
 #include "core/verdict.hpp"
+#include "core/json/writer.hpp"
 
 namespace zelq {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 
 namespace zelq {
 

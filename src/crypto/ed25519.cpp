@@ -1,5 +1,7 @@
 #include "crypto/ed25519.hpp"
 
+#include <algorithm>
+
 #include <openssl/err.h>
 
 #include "core/codec.hpp"
@@ -93,6 +95,15 @@ Ed25519Signature Ed25519SigningKey::sign(std::string_view message) const {
                  len == sig.size(),
              kSignFailed);
   return sig;
+}
+
+Result<Ed25519PublicKey, ArgumentError> decode_public_key_b64(std::string_view text, std::string_view role) {
+  auto raw = base64_argument(text, role);
+  if (!raw) return fail(std::move(raw).error());
+  if (raw->size() != 32) return fail(ArgumentError{"public key must decode to 32 bytes"});
+  Ed25519PublicKey key{};
+  std::copy(raw->begin(), raw->end(), key.begin());
+  return key;
 }
 
 }  // namespace zelq::crypto

@@ -6,16 +6,16 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "core/error.hpp"
 #include "core/secret.hpp"
+#include "crypto/algorithm.hpp"
 
 struct evp_pkey_st;
 
 namespace zelq::crypto {
-
-inline constexpr std::string_view kAlgEd25519 = "ed25519";
 
 using Ed25519PublicKey = std::array<std::uint8_t, 32>;
 using Ed25519Signature = std::array<std::uint8_t, 64>;
@@ -28,6 +28,11 @@ bool ed25519_key_is_point(std::span<const std::uint8_t, 32> key);
 // equation [S]B - [k]A == R, compared as bytes; k hashes the key bytes as
 // given. Every failure is InvalidSignature with the text of the refusing step.
 ZResult<void> verify_ed25519(std::span<const std::uint8_t, 32> key, std::string_view sig_b64, std::string_view message);
+
+// A standard-base64 (padded) 32-byte public key given as the argument
+// `role`. The bytes are not checked to be a curve point.
+Result<Ed25519PublicKey, ArgumentError> decode_public_key_b64(std::string_view text,
+                                                             std::string_view role = "public_key_b64");
 
 // The seed lives only inside OpenSSL's key object, which derives the public
 // key once when it is made and wipes the seed when it is freed.

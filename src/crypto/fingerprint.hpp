@@ -7,14 +7,15 @@
 #include <string>
 
 #include "core/error.hpp"
-#include "did/did_key.hpp"
+#include "crypto/algorithm.hpp"
 
 namespace zelq::crypto {
 
 // The bytes are not checked to be a curve point.
 std::string fingerprint_ed25519(std::span<const std::uint8_t, 32> key);
 
-// A P-256 key must be a point on the curve (KeyResolution otherwise).
-ZResult<std::string> public_key_fingerprint(const did::DidKeyPublicKey& key);
+// An Ed25519 key must be 32 bytes, a P-256 key any SEC1 form of a point on
+// the curve; KeyResolution otherwise.
+ZResult<std::string> public_key_fingerprint(KeyAlgorithm algorithm, std::span<const std::uint8_t> key);
 
 }  // namespace zelq::crypto

@@ -1,7 +1,7 @@
 // The public half of a P-256 key as a JSON Web Key.
 #pragma once
 
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 #include "crypto/p256.hpp"
 
 namespace zelq::crypto {

@@ -10,10 +10,9 @@
 
 #include "core/error.hpp"
 #include "core/secret.hpp"
+#include "crypto/algorithm.hpp"
 
 namespace zelq::crypto {
-
-inline constexpr std::string_view kAlgP256 = "ecdsa-p256";
 
 using P256Uncompressed = std::array<std::uint8_t, 65>;
 using P256Compressed = std::array<std::uint8_t, 33>;

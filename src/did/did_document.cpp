@@ -1,6 +1,6 @@
 #include "did/did_document.hpp"
 
-#include "core/record.hpp"
+#include "core/json/record.hpp"
 
 namespace zelq::did {
 

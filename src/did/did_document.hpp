@@ -11,8 +11,8 @@
 #include <variant>
 #include <vector>
 
-#include "core/json.hpp"
-#include "core/json_reader.hpp"
+#include "core/json/value.hpp"
+#include "core/json/reader.hpp"
 #include "did/did_error.hpp"
 
 namespace zelq::did {

@@ -58,7 +58,7 @@ DidKeyPublicKey DidKeyPublicKey::ed25519(std::span<const std::uint8_t, 32> key) 
 DidKeyPublicKey DidKeyPublicKey::p256(std::span<const std::uint8_t, 33> key) { return {Kind::P256, key}; }
 
 std::string_view DidKeyPublicKey::algorithm() const {
-  return kind_ == Kind::Ed25519 ? std::string_view("ed25519") : std::string_view("ecdsa-p256");
+  return crypto::algorithm_name(kind_);
 }
 
 ZResult<DidKeyPublicKey> decode_did_key(std::string_view id) {

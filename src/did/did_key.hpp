@@ -19,7 +19,7 @@ namespace zelq::did {
 // where it is used.
 class DidKeyPublicKey {
  public:
-  enum class Kind : std::uint8_t { Ed25519, P256 };
+  using Kind = crypto::KeyAlgorithm;
 
   static DidKeyPublicKey ed25519(std::span<const std::uint8_t, 32> key);
   // The first byte must be 0x02 or 0x03 (the decoder checks it).

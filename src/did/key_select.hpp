@@ -18,8 +18,8 @@
 
 namespace zelq::did {
 
-inline constexpr std::string_view kEd25519 = "ed25519";
-inline constexpr std::string_view kEcdsaP256 = "ecdsa-p256";
+inline constexpr std::string_view kEd25519 = crypto::kAlgEd25519;
+inline constexpr std::string_view kEcdsaP256 = crypto::kAlgP256;
 
 // The first method whose id, after its last "#", equals `fragment`; methods
 // whose id has no "#" never match.

@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "core/codec.hpp"
-#include "core/json.hpp"
+#include "core/json/writer.hpp"
 #include "crypto/jwk.hpp"
 #include "did/did_key.hpp"
 #include "wire/validators.hpp"

@@ -1,30 +1,23 @@
 #include "python/args_services.hpp"
 
-#include <string>
-
-#include "core/json_reader.hpp"
+#include "core/json/reader.hpp"
 #include "python/binding.hpp"
 
 namespace zelq::py {
 
 std::optional<json::Value> parse_json_arg(std::string_view text, std::string_view role) {
-  auto v = json::parse(text);
+  auto v = json::parse_argument(text, role);
   if (!v) {
-    std::string msg = "invalid ";
-    msg.append(role).append(" JSON: ").append(v.error().display());
-    raise_value_error(msg);
+    raise_failure(ErrorMap{}, v.error());
     return std::nullopt;
   }
   return std::move(*v);
 }
 
 std::optional<UtcTime> now_or_parse_rfc3339(std::optional<std::string_view> text) {
-  if (!text) return UtcTime::now();
-  auto t = parse_rfc3339(*text);
+  auto t = now_or_rfc3339_argument(text);
   if (!t) {
-    std::string msg = "invalid now_rfc3339 '";
-    msg.append(*text).append("': ").append(time_parse_message(t.error()));
-    raise_value_error(msg);
+    raise_failure(ErrorMap{}, t.error());
     return std::nullopt;
   }
   return *t;

@@ -1,11 +1,13 @@
 // Argument services shared by the methods that take JSON text or an optional
-// "now" time. Each returns nullopt with ValueError set on bad input.
+// "now" time. Each returns nullopt with the argument's ValueError set on bad
+// input; a method whose row raises argument failures otherwise calls the
+// core readers (json::parse_argument, now_or_rfc3339_argument) and a.fail.
 #pragma once
 
 #include <optional>
 #include <string_view>
 
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 #include "core/timestamp.hpp"
 
 namespace zelq::py {

@@ -84,6 +84,7 @@ bool extract_str(PyObject* o, std::string_view& out) {
 struct ArgsBuilder {
   static bool build(const MethodSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                     Args& out) {
+    out.errors_ = &spec.errors;
     const std::size_t nparams = spec.params.size();
     std::size_t required = 0;
     for (const Param& p : spec.params)
@@ -333,12 +334,18 @@ PyObject* raise(PyObject* type, std::string_view msg) {
   return nullptr;
 }
 
-PyObject* raise_value_error(std::string_view msg) { return raise(PyExc_ValueError, msg); }
-PyObject* raise_runtime_error(std::string_view msg) { return raise(PyExc_RuntimeError, msg); }
 
-PyObject* raise_zelq(const ZelqError& e) {
+namespace {
+
+PyObject* raise_as(Raise r, const std::string& msg, const ZelqError* e) {
+  switch (r) {
+    case Raise::ValueError: return raise(PyExc_ValueError, msg);
+    case Raise::RuntimeError: return raise(PyExc_RuntimeError, msg);
+    case Raise::ByKind: break;
+  }
   PyObject* type = PyExc_RuntimeError;
-  switch (e.kind()) {
+  if (!e) return raise(type, msg);
+  switch (e->kind()) {
     case ErrorKind::SchemaViolation: type = PyExc_ValueError; break;
     case ErrorKind::InvalidLogProof: type = exception_type(Exc::InvalidLogProof); break;
     case ErrorKind::InvalidWitnessCosignature: type = exception_type(Exc::InvalidWitnessCosignature); break;
@@ -346,8 +353,20 @@ PyObject* raise_zelq(const ZelqError& e) {
     case ErrorKind::InvalidLifecycleTransition: type = exception_type(Exc::InvalidLifecycleTransition); break;
     default: break;
   }
-  return raise(type, e.display());
+  return raise(type, msg);
 }
+
+}  // namespace
+
+// Failures without a kind to go by fall back under ByKind: an argument's to
+// ValueError, a complete check message to RuntimeError.
+PyObject* raise_failure(const ErrorMap& m, const ArgumentError& e) {
+  return raise_as(m.argument == Raise::ByKind ? Raise::ValueError : m.argument, e.message, nullptr);
+}
+
+PyObject* raise_failure(const ErrorMap& m, const ZelqError& e) { return raise_as(m.check, m.prefix + e.display(), &e); }
+
+PyObject* raise_failure(const ErrorMap& m, const CheckFailure& e) { return raise_as(m.check, e.message, nullptr); }
 
 static PyObject* raise_reasoned(Exc which, std::string_view msg, std::string_view reason) {
   PyObject* type = exception_type(which);

@@ -7,8 +7,12 @@
 //   PyObject* content_hash(PyObject*, const Args& a) { ... a.str(0) ... }
 //   constexpr MethodSpec kContentHash{"ZelqCanonicalizer", "content_hash",
 //       Kind::Static, kHashParams, content_hash,
-//       "content_hash(json_str)\n--\n\nSHA-256 over ..."};
+//       "content_hash(json_str)\n--\n\nSHA-256 over ...",
+//       ErrorMap{Raise::ValueError, Raise::RuntimeError, "content_hash mismatch: "}};
 //   ... method_def<kContentHash>() in the class's PyMethodDef table.
+//
+// A method body hands every core failure to `a.fail(error)`, which raises it
+// as the row's Failure entry says; it never picks an exception class itself.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -68,6 +72,30 @@ struct Param {
 // The most parameters a method has.
 inline constexpr std::size_t kMaxParams = 20;
 
+// How a method's failures leave it. The core fails with an ArgumentError (an
+// argument lacks its form; its message is complete), a ZelqError (a check
+// failed) or a CheckFailure (a check failed; its message is complete).
+enum class Raise : std::uint8_t {
+  ValueError,
+  RuntimeError,
+  // By the ZelqError's kind: SchemaViolation is a ValueError, the four
+  // registry artefact kinds raise the module's own exceptions, and every
+  // other kind is a RuntimeError.
+  ByKind,
+};
+
+struct ErrorMap {
+  Raise argument = Raise::ValueError;
+  Raise check = Raise::ByKind;
+  const char* prefix = "";  // put before a ZelqError's display text
+};
+
+// The one mapping of core errors to exceptions; returns nullptr. Getters and
+// no-argument methods, which have no Args, call it with their own ErrorMap.
+PyObject* raise_failure(const ErrorMap& m, const ArgumentError& e);
+PyObject* raise_failure(const ErrorMap& m, const ZelqError& e);
+PyObject* raise_failure(const ErrorMap& m, const CheckFailure& e);
+
 // Converted arguments in parameter order. Text views point into the
 // argument objects, which the caller keeps alive for the call.
 class Args {
@@ -82,8 +110,14 @@ class Args {
   }
   const std::optional<std::vector<std::string_view>>& opt_str_list(std::size_t i) const { return lists_[i]; }
 
+  // Raise a core failure as the method's row says; returns nullptr.
+  PyObject* fail(const ArgumentError& e) const { return raise_failure(*errors_, e); }
+  PyObject* fail(const ZelqError& e) const { return raise_failure(*errors_, e); }
+  PyObject* fail(const CheckFailure& e) const { return raise_failure(*errors_, e); }
+
  private:
   friend struct ArgsBuilder;
+  const ErrorMap* errors_ = nullptr;
   std::array<std::optional<std::string_view>, kMaxParams> strs_{};
   std::array<std::optional<std::int64_t>, kMaxParams> ints_{};
   std::array<std::optional<std::vector<std::string_view>>, kMaxParams> lists_{};
@@ -102,6 +136,14 @@ struct MethodSpec {
   Impl impl;
   const char* doc;
   NoArgsImpl noargs = nullptr;  // for the *NoArgs kinds
+  ErrorMap errors = {};
+
+  constexpr MethodSpec(const char* c, const char* n, Kind k, std::span<const Param> p, Impl i, const char* d,
+                       ErrorMap e = {})
+      : cls(c), name(n), kind(k), params(p), impl(i), doc(d), errors(e) {}
+  constexpr MethodSpec(const char* c, const char* n, Kind k, std::span<const Param> p, Impl i, const char* d,
+                       NoArgsImpl na, ErrorMap e = {})
+      : cls(c), name(n), kind(k), params(p), impl(i), doc(d), noargs(na), errors(e) {}
 };
 
 struct GetterSpec {
@@ -192,12 +234,9 @@ inline constexpr int kExcCount = 6;
 // The module's exception type (borrowed; created once per process).
 PyObject* exception_type(Exc e);
 
-// Raise `type` with `msg`; returns nullptr for `return raise(...)`.
+// Raise `type` with `msg`; returns nullptr for `return raise(...)`. Method
+// bodies raise core failures through Args::fail instead.
 PyObject* raise(PyObject* type, std::string_view msg);
-PyObject* raise_value_error(std::string_view msg);
-PyObject* raise_runtime_error(std::string_view msg);
-// The general mapping of a ZelqError to an exception.
-PyObject* raise_zelq(const ZelqError& e);
 // DidResolutionError / SsrfRejected carrying a `reason` attribute.
 PyObject* raise_with_reason(std::string_view msg, std::string_view reason);
 PyObject* raise_ssrf(std::string_view msg, std::string_view reason);

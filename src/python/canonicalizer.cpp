@@ -1,34 +1,24 @@
 // ZelqCanonicalizer: the canonical JSON text of a document and its hash.
-#include "core/jcs.hpp"
-#include "core/sha256.hpp"
+#include "core/json/canonical.hpp"
+#include "core/content_hash.hpp"
 #include "python/binding.hpp"
 
 namespace zelq::py {
 
 namespace {
 
-// Reads and canonicalizes, raising the class's own messages.
-std::optional<std::string> canonical_of(std::string_view text) {
-  // The reader's nesting limit keeps every text inside the canonical depth
-  // limit, so reading is the only step that can fail.
-  auto bytes = canonicalize_text(text);
-  if (!bytes) {
-    raise_value_error("invalid JSON: " + bytes.error().display());
-    return std::nullopt;
-  }
-  return std::move(*bytes);
-}
-
+// The reader's nesting limit keeps every text inside the canonical depth
+// limit, so reading is the only step that can fail.
 PyObject* canonicalize(PyObject*, const Args& a) {
-  auto c = canonical_of(a.str(0));
-  if (!c) return nullptr;
+  auto c = canonicalize_argument(a.str(0));
+  if (!c) return a.fail(c.error());
   return to_str(*c);
 }
 
 PyObject* content_hash(PyObject*, const Args& a) {
-  auto c = canonical_of(a.str(0));
-  if (!c) return nullptr;
-  return to_str(sha256_prefixed(*c));
+  auto c = canonicalize_argument(a.str(0));
+  if (!c) return a.fail(c.error());
+  return to_str(ContentHash::of(*c).text());
 }
 
 constexpr Param kJsonStr[] = {{"json_str", PType::Str}};

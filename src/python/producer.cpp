@@ -19,8 +19,13 @@ using producer::Producer;
 constexpr const char* kEdCls = "ZelqProducer";
 constexpr const char* kP256Cls = "ZelqP256Producer";
 
+// The producer core decides the class of each failure: an argument that
+// lacks its form, or a failed step with its complete message.
+constexpr ErrorMap kProducerErrors{Raise::ValueError, Raise::RuntimeError};
+
 PyObject* raise_failure(const Failure& f) {
-  return f.type == Failure::Type::Value ? raise_value_error(f.message) : raise_runtime_error(f.message);
+  if (f.type == Failure::Type::Value) return py::raise_failure(kProducerErrors, ArgumentError{f.message});
+  return py::raise_failure(kProducerErrors, CheckFailure{f.message});
 }
 
 template <KeyKind K>
@@ -37,7 +42,7 @@ PyObject* wrap(producer::PResult<Producer> p) {
 
 template <class T>
 PyObject* str_or_runtime(const ZResult<T>& r) {
-  if (!r) return raise_runtime_error(r.error().display());
+  if (!r) return py::raise_failure(kProducerErrors, r.error());
   return to_str(*r);
 }
 

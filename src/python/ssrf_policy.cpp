@@ -32,7 +32,7 @@ PyObject* check_url(PyObject* self, const Args& a) { return verdict(payload_of<S
 PyObject* check_ip(PyObject* self, const Args& a) {
   auto r = payload_of<SsrfPolicy>(self).check_ip(a.str(0));
   if (r) return none();
-  if (const auto* bad = std::get_if<ssrf::InvalidAddress>(&r.error())) return raise_value_error(bad->message);
+  if (const auto* bad = std::get_if<ssrf::InvalidAddress>(&r.error())) return a.fail(ArgumentError{bad->message});
   return raise_rejection(std::get<ssrf::SsrfRejection>(r.error()));
 }
 

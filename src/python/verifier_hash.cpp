@@ -4,48 +4,41 @@
 
 #include "core/content_hash.hpp"
 #include "core/hash_mismatch.hpp"
-#include "core/utf8.hpp"
-#include "python/args_services.hpp"
+#include "core/json/reader.hpp"
 #include "python/binding.hpp"
 #include "python/verifier_methods.hpp"
-#include "wire/validators.hpp"
 
 namespace zelq::py {
 
 namespace {
 
-// The caller's expected hash must have the content-hash form before any hashing.
-bool check_expected_hash(std::string_view expected) {
-  auto v = wire::validate_content_hash(expected);
-  if (v) return true;
-  raise_value_error("invalid content_hash: " + v.error().display());
-  return false;
-}
-
 PyObject* verify_content_hash(PyObject*, const Args& a) {
-  auto body = parse_json_arg(a.str(0), "body");
-  if (!body || !check_expected_hash(a.str(1))) return nullptr;
-  auto r = verify_body_content_hash(*body, a.str(1));
-  if (!r) return raise_runtime_error("content_hash mismatch: " + r.error().display());
+  auto body = json::parse_argument(a.str(0), "body");
+  if (!body) return a.fail(body.error());
+  auto expected = content_hash_argument(a.str(1));
+  if (!expected) return a.fail(expected.error());
+  auto r = verify_body_content_hash(*body, *expected);
+  if (!r) return a.fail(r.error());
   return true_();
 }
 
+// The preimage of a value read from text is valid UTF-8: the reader refuses
+// lone surrogate escapes and the argument arrives as valid UTF-8.
 PyObject* canonical_preimage(PyObject*, const Args& a) {
-  auto body = parse_json_arg(a.str(0), "body");
-  if (!body) return nullptr;
+  auto body = json::parse_argument(a.str(0), "body");
+  if (!body) return a.fail(body.error());
   auto h = body_content_hash(*body);
-  if (!h) return raise_runtime_error(h.error().display());
-  if (auto n = utf8_valid_up_to(h->canonical); n != h->canonical.size()) {
-    return raise_runtime_error("canonical bytes not UTF-8: invalid utf-8 sequence from index " + std::to_string(n));
-  }
+  if (!h) return a.fail(h.error());
   return to_str(h->canonical);
 }
 
 PyObject* explain(PyObject*, const Args& a) {
-  auto body = parse_json_arg(a.str(0), "body");
-  if (!body || !check_expected_hash(a.str(1))) return nullptr;
-  auto report = explain_hash_mismatch(*body, a.str(1));
-  if (!report) return raise_runtime_error(report.error().display());
+  auto body = json::parse_argument(a.str(0), "body");
+  if (!body) return a.fail(body.error());
+  auto expected = content_hash_argument(a.str(1));
+  if (!expected) return a.fail(expected.error());
+  auto report = explain_hash_mismatch(*body, *expected);
+  if (!report) return a.fail(report.error());
   return to_str(*report);
 }
 
@@ -61,7 +54,8 @@ constexpr MethodSpec kVerifyContentHash{
     "left out before the RFC 8785 canonical form is hashed. `expected_hash` is\n"
     "\"sha256:<64-lowercase-hex>\".\n\n"
     "Returns `True` on success. Raises `RuntimeError` on a mismatch and `ValueError`\n"
-    "on malformed JSON or a malformed `expected_hash`."};
+    "on malformed JSON or a malformed `expected_hash`.",
+    ErrorMap{Raise::ValueError, Raise::RuntimeError, "content_hash mismatch: "}};
 
 constexpr MethodSpec kExplainHashMismatch{
     "ZelqVerifier", "explain_hash_mismatch", Kind::Static, kBodyAndHash, explain,
@@ -73,7 +67,8 @@ constexpr MethodSpec kExplainHashMismatch{
     "omitted, millisecond-truncated timestamps, or a combination) that reproduces\n"
     "the expected hash, or the canonical preimage to diff against the other side's\n"
     "`canonical_preimage()` output. A mismatch is reported, never raised.\n\n"
-    "Raises `ValueError` on malformed JSON or a malformed `expected_hash`."};
+    "Raises `ValueError` on malformed JSON or a malformed `expected_hash`.",
+    ErrorMap{Raise::ValueError, Raise::RuntimeError}};
 
 constexpr MethodSpec kCanonicalPreimage{
     "ZelqVerifier", "canonical_preimage", Kind::Static, kBody, canonical_preimage,
@@ -84,7 +79,8 @@ constexpr MethodSpec kCanonicalPreimage{
     "created_at, in RFC 8785 form. Diff it against another implementation's\n"
     "preimage to find where two hashes part.\n\n"
     "Raises `ValueError` on malformed JSON and `RuntimeError` when the body is not a\n"
-    "JSON object."};
+    "JSON object.",
+    ErrorMap{Raise::ValueError, Raise::RuntimeError}};
 
 const PyMethodDef g_methods[] = {
     method_def<kVerifyContentHash>(),

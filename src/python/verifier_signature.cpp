@@ -5,7 +5,6 @@
 #include "crypto/ed25519.hpp"
 #include "crypto/fingerprint.hpp"
 #include "crypto/p256.hpp"
-#include "crypto/signature_verify.hpp"
 #include "python/binding.hpp"
 #include "python/verifier_methods.hpp"
 
@@ -14,27 +13,29 @@ namespace zelq::py {
 namespace {
 
 PyObject* verify_signature(PyObject*, const Args& a) {
-  auto key = base64_decode(a.str(0));
-  if (!key) return raise_value_error("invalid pub_key_b64: " + key.error());
-  if (key->size() != 32) return raise_value_error("public key must decode to 32 bytes");
-  auto ok = crypto::verify_ed25519(std::span<const std::uint8_t, 32>(key->data(), 32), a.str(1), a.str(2));
-  if (!ok) return raise_runtime_error("signature invalid: " + ok.error().display());
+  auto key = crypto::decode_public_key_b64(a.str(0), "pub_key_b64");
+  if (!key) return a.fail(key.error());
+  auto ok = crypto::verify_ed25519(*key, a.str(1), a.str(2));
+  if (!ok) return a.fail(ok.error());
   return true_();
 }
 
 PyObject* verify_signature_p256(PyObject*, const Args& a) {
-  auto key = base64_decode(a.str(0));
-  if (!key) return raise_value_error("invalid pub_key_sec1_b64: " + key.error());
+  auto key = base64_argument(a.str(0), "pub_key_sec1_b64");
+  if (!key) return a.fail(key.error());
   auto ok = crypto::verify_p256(*key, a.str(1), a.str(2));
-  if (!ok) return raise_runtime_error("signature invalid: " + ok.error().display());
+  if (!ok) return a.fail(ok.error());
   return true_();
 }
 
 PyObject* fingerprint_ed25519_b64(PyObject*, const Args& a) {
   auto key = crypto::decode_public_key_b64(a.str(0));
-  if (!key) return raise_value_error(key.error());
+  if (!key) return a.fail(key.error());
   return to_str(crypto::fingerprint_ed25519(*key));
 }
+
+// A signature that does not verify is a RuntimeError, whatever its kind.
+constexpr ErrorMap kSignatureFailure{Raise::ValueError, Raise::RuntimeError, "signature invalid: "};
 
 constexpr Param kVerifyParams[] = {{"pub_key_b64", PType::Str}, {"sig_b64", PType::Str}, {"content_hash", PType::Str}};
 constexpr Param kVerifyP256Params[] = {
@@ -54,7 +55,8 @@ constexpr MethodSpec kVerifySignature{
     "  base64 of the 64-byte signature).\n"
     "- `content_hash`: the `body.content_hash` string.\n\n"
     "Returns `True` on success. Raises `ValueError` on malformed base64 input and\n"
-    "`RuntimeError` on a verification failure."};
+    "`RuntimeError` on a verification failure.",
+    kSignatureFailure};
 
 constexpr MethodSpec kVerifySignatureP256{
     "ZelqVerifier", "verify_signature_p256", Kind::Static, kVerifyP256Params, verify_signature_p256,
@@ -70,7 +72,8 @@ constexpr MethodSpec kVerifySignatureP256{
     "- `content_hash`: the `body.content_hash` string.\n\n"
     "Returns `True` on success. Raises `ValueError` on malformed base64 input and\n"
     "`RuntimeError` on a verification failure.\n\n"
-    "[`ZelqP256Producer`]: zelq.ZelqP256Producer"};
+    "[`ZelqP256Producer`]: zelq.ZelqP256Producer",
+    kSignatureFailure};
 
 constexpr MethodSpec kFingerprintEd25519B64{
     "ZelqVerifier", "fingerprint_ed25519_b64", Kind::Static, kFingerprintParams, fingerprint_ed25519_b64,

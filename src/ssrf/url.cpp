@@ -1,12 +1,10 @@
 #include "ssrf/url.hpp"
 
-#include <unicode/uidna.h>
-
 #include <array>
-#include <climits>
 #include <cstddef>
-#include <memory>
 #include <vector>
+
+#include "ssrf/idna.hpp"
 
 namespace zelq::ssrf {
 
@@ -108,31 +106,7 @@ bool forbidden_host(unsigned char c) { return kForbiddenHost.find(static_cast<ch
 
 bool forbidden_domain(unsigned char c) { return forbidden_host(c) || c < 0x20 || c == '%' || c == 0x7F; }
 
-// ---- IDNA ------------------------------------------------------------------
-
-struct UidnaCloser {
-  void operator()(UIDNA* p) const { uidna_close(p); }
-};
-
-// UTS #46 as the URL standard asks: non-transitional, CheckBidi and
-// CheckJoiners on; UseSTD3ASCIIRules off (the forbidden code points are
-// checked afterwards instead). CheckHyphens and VerifyDnsLength are off,
-// and ICU has no switch for them, so their error bits are ignored below.
-const UIDNA* uts46() {
-  static const std::unique_ptr<UIDNA, UidnaCloser> idna = [] {
-    UErrorCode err = U_ZERO_ERROR;
-    UIDNA* p = uidna_openUTS46(
-        UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ | UIDNA_NONTRANSITIONAL_TO_ASCII | UIDNA_NONTRANSITIONAL_TO_UNICODE,
-        &err);
-    if (U_FAILURE(err)) p = nullptr;
-    return std::unique_ptr<UIDNA, UidnaCloser>(p);
-  }();
-  return idna.get();
-}
-
-constexpr std::uint32_t kIgnoredIdnaErrors = UIDNA_ERROR_EMPTY_LABEL | UIDNA_ERROR_LABEL_TOO_LONG |
-                                             UIDNA_ERROR_DOMAIN_NAME_TOO_LONG | UIDNA_ERROR_LEADING_HYPHEN |
-                                             UIDNA_ERROR_TRAILING_HYPHEN | UIDNA_ERROR_HYPHEN_3_4;
+// ---- domains ----------------------------------------------------------------
 
 bool is_ascii(std::string_view s) {
   for (char ch : s) {
@@ -141,27 +115,7 @@ bool is_ascii(std::string_view s) {
   return true;
 }
 
-// Unicode 15.1 changed the IDNA mapping of U+1E9E (capital sharp s) from
-// "ss" to U+00DF. Older ICU data still gives "ss", a different host from the
-// one a current browser or client connects to, so the new mapping is applied
-// first. Every other change since then only turns ICU's rejections into
-// acceptances, which fails closed.
-std::string map_capital_sharp_s(std::string_view s) {
-  constexpr std::string_view kCapital = "\xE1\xBA\x9E", kSmall = "\xC3\x9F";
-  std::string out;
-  out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size();) {
-    if (s.compare(i, kCapital.size(), kCapital) == 0) {
-      out += kSmall;
-      i += kCapital.size();
-    } else {
-      out += s[i++];
-    }
-  }
-  return out;
-}
-
-Result<std::string, UrlError> domain_to_ascii(std::string_view domain) {
+Result<std::string, UrlError> host_name_to_ascii(std::string_view domain) {
   // An ASCII name is only lowercased: labels are not validated, not even
   // "xn--" ones, exactly as browsers treat them.
   if (is_ascii(domain)) {
@@ -169,26 +123,9 @@ Result<std::string, UrlError> domain_to_ascii(std::string_view domain) {
     for (auto& ch : out) ch = to_lower(static_cast<unsigned char>(ch));
     return out;
   }
-  const UIDNA* idna = uts46();
-  if (idna == nullptr || domain.size() > INT32_MAX / 4) return fail(UrlError::IdnaError);
-  std::string mapped = map_capital_sharp_s(domain);
-  domain = mapped;
-  std::string out(domain.size() * 2 + 16, '\0');
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    UIDNAInfo info{};
-    info.size = sizeof(UIDNAInfo);
-    UErrorCode err = U_ZERO_ERROR;
-    int32_t len = uidna_nameToASCII_UTF8(idna, domain.data(), static_cast<int32_t>(domain.size()), out.data(),
-                                         static_cast<int32_t>(out.size()), &info, &err);
-    if (err == U_BUFFER_OVERFLOW_ERROR && attempt == 0 && len > 0) {
-      out.assign(static_cast<std::size_t>(len), '\0');
-      continue;
-    }
-    if (U_FAILURE(err) || (info.errors & ~kIgnoredIdnaErrors) != 0 || len <= 0) return fail(UrlError::IdnaError);
-    out.resize(static_cast<std::size_t>(len));
-    return out;
-  }
-  return fail(UrlError::IdnaError);
+  auto out = domain_to_ascii(domain);
+  if (!out) return fail(UrlError::IdnaError);
+  return std::move(*out);
 }
 
 // ---- IPv4 in the URL's lenient forms -----------------------------------------
@@ -758,7 +695,7 @@ Result<Host, UrlError> parse_host(std::string_view input, bool opaque) {
     if (text.empty()) return empty_host();
     return Host{HostKind::Opaque, std::move(text), {}, {}};
   }
-  auto ascii = domain_to_ascii(percent_decode(input));
+  auto ascii = host_name_to_ascii(percent_decode(input));
   if (!ascii) return fail(ascii.error());
   for (char ch : *ascii) {
     if (forbidden_domain(static_cast<unsigned char>(ch))) return fail(UrlError::InvalidDomainCharacter);

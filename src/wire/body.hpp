@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/json.hpp"
-#include "core/record.hpp"
+#include "core/json/value.hpp"
+#include "core/json/record.hpp"
 #include "core/timestamp.hpp"
 #include "wire/data_ref.hpp"
 #include "wire/enums.hpp"

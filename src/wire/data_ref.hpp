@@ -9,8 +9,9 @@
 #include <variant>
 #include <vector>
 
-#include "core/json.hpp"
-#include "core/record.hpp"
+#include "core/json/value.hpp"
+#include "core/json/writer.hpp"
+#include "core/json/record.hpp"
 #include "core/timestamp.hpp"
 #include "wire/enums.hpp"
 
@@ -79,6 +80,11 @@ json::Value date_time_value(const UtcTime& t);
 json::Value data_period_value(const DataPeriod& p);
 json::Value data_refs_value(const std::vector<DataRef>& refs);
 json::Value anchors_value(const std::vector<AnchorEntry>& anchors);
+
+// Puts "content_hash" into a data-reference or embedded-content object being
+// built (null when absent); a member of that name keeps its place and takes
+// the new value.
+void serialize_content_hash_field(json::Object& out, const std::optional<std::string>& hash);
 
 // Diagnostic form: AnchorEntry { scheme: "s", content_hash: ContentHash("h"), uri: None, extensions: {} }
 std::string anchor_debug(const AnchorEntry& a);

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/json.hpp"
-#include "core/record.hpp"
+#include "core/json/value.hpp"
+#include "core/json/record.hpp"
 
 namespace zelq::wire {
 

@@ -4,7 +4,7 @@
 #include <unordered_map>
 
 #include "core/codec.hpp"
-#include "core/jcs.hpp"
+#include "core/json/canonical.hpp"
 #include "core/sha256.hpp"
 #include "wire/validators.hpp"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 #include "wire/data_ref.hpp"
 #include "wire/enums.hpp"
 

@@ -1,7 +1,7 @@
 #include "wire/offline.hpp"
 
 #include "core/content_hash.hpp"
-#include "crypto/signature_verify.hpp"
+#include "wire/did_key_verify.hpp"
 #include "wire/field_rules.hpp"
 #include "wire/validators.hpp"
 
@@ -66,22 +66,40 @@ ZResult<void> verify_body(const Body& b) {
     return fail(ZelqError::text(ErrorKind::KeyResolution,
                                 "verify_body_offline supports did:key producers only; '" + b.agent_id +
                                     "' requires the resolver-backed Verifier (client feature)"));
-  ZELQ_TRY(verify_body_content_hash(body_to_value(b), b.content_hash));
+  auto stored = ContentHash::parse(b.content_hash);  // its form was checked above
+  if (!stored) return fail(std::move(stored).error());
+  ZELQ_TRY(verify_body_content_hash(body_to_value(b), *stored));
   ZELQ_TRY(check_key_binding(b.signature, b.agent_id));
-  return crypto::verify_signature_by_did_key(b.signature, b.content_hash);
+  return verify_signature_by_did_key(b.signature, b.content_hash);
 }
 
-Result<void, RequestFailure> verify_request(const PublishRequest& r, const json::Value& request_value) {
-  if (auto h = verify_body_content_hash(request_value, r.content_hash); !h)
-    return fail(RequestFailure{true, std::move(h).error()});
+Result<Body, ArgumentError> body_argument(std::string_view text) {
+  auto body = parse_body(text);
+  if (!body) return fail(ArgumentError{"invalid body JSON: " + body.error().display()});
+  return std::move(*body);
+}
+
+Result<PublishRequest, ArgumentError> request_argument(std::string_view text) {
+  auto request = parse_publish_request(text);
+  if (!request) return fail(ArgumentError{"invalid request JSON: " + request.error().display()});
+  return std::move(*request);
+}
+
+Result<void, CheckFailure> verify_request(const PublishRequest& r, const json::Value& request_value) {
+  // The stored text is compared as sent: a malformed one is a difference.
+  auto h = body_content_hash(request_value);
+  if (!h) return fail(CheckFailure{"content_hash mismatch: " + h.error().display()});
+  if (h->hash.text() != r.content_hash)
+    return fail(CheckFailure{"content_hash mismatch: " +
+                             ZelqError::hash_mismatch(r.content_hash, h->hash.text()).display()});
   auto rest = [&]() -> ZResult<void> {
     ZELQ_TRY(check_key_binding(r.signature, r.agent_id));
     if (!r.agent_id.starts_with(kDidKeyPrefix))
       return fail(ZelqError::text(ErrorKind::KeyResolution,
                                   "offline verification supports did:key only; got '" + r.agent_id + "'"));
-    return crypto::verify_signature_by_did_key(r.signature, r.content_hash);
+    return verify_signature_by_did_key(r.signature, r.content_hash);
   }();
-  if (!rest) return fail(RequestFailure{false, std::move(rest).error()});
+  if (!rest) return fail(CheckFailure{rest.error().display()});
   return {};
 }
 

@@ -17,14 +17,15 @@ namespace zelq::wire {
 // The checks of a parsed body, in their fixed order; the first failure.
 ZResult<void> verify_body(const Body& body);
 
-// The checks of a parsed request against the JSON value of the same text.
-// The hash step's failure comes back as its own kind so that the caller can
-// word it ("content_hash mismatch: ...").
-struct RequestFailure {
-  bool at_hash;  // the recomputed hash did not match, or could not be taken
-  ZelqError error;
-};
-Result<void, RequestFailure> verify_request(const PublishRequest& request, const json::Value& request_value);
+// The body and request arguments of the verifiers: "invalid body JSON: ..."
+// and "invalid request JSON: ..." around the reader's message.
+Result<Body, ArgumentError> body_argument(std::string_view text);
+Result<PublishRequest, ArgumentError> request_argument(std::string_view text);
+
+// The checks of a parsed request against the JSON value of the same text;
+// the hash is taken over that value and compared with the text as sent.
+// Messages are complete: the hash step's reads "content_hash mismatch: ...".
+Result<void, CheckFailure> verify_request(const PublishRequest& request, const json::Value& request_value);
 
 // Both identifiers well formed (the served one first), then equal.
 ZResult<void> verify_ctx_id_binding(const Body& body, std::string_view expected_ctx_id);

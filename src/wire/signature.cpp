@@ -1,4 +1,5 @@
 #include "wire/signature.hpp"
+#include "core/json/writer.hpp"
 
 namespace zelq::wire {
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "core/content_hash.hpp"
+
 namespace zelq::wire {
 
 namespace {
@@ -34,20 +36,6 @@ ZelqError schema(std::string_view a, std::string_view b = {}, std::string_view c
 bool is_label(std::string_view l) {
   return !l.empty() && l.size() <= 63 && lower_alnum(l.front()) && lower_alnum(l.back()) &&
          all_of(l, [](char c) { return lower_alnum(c) || c == '-'; });
-}
-
-// Shared shape of content_hash and lineage_id: a fixed prefix, then 64
-// lowercase hex digits. Messages name the field and the prefix.
-ZResult<std::string> validate_prefixed_hex64(std::string_view s, std::string_view field,
-                                             std::string_view prefix) {
-  if (!starts_with(s, prefix)) {
-    return fail(schema(std::string(field) + " must start with '" + std::string(prefix) + "', got: ", s));
-  }
-  std::string_view digest = s.substr(prefix.size());
-  if (!is_lowercase_hex64(digest)) {
-    return fail(schema(field, " digest must be 64 lowercase hex chars, got: ", digest));
-  }
-  return std::string(s);
 }
 
 constexpr std::string_view kCtxPrefix = "zelq://";
@@ -137,6 +125,18 @@ std::string_view split_ctx_id(std::string_view s) {
 
 // ---- validators ------------------------------------------------------------
 
+ZResult<CtxId> CtxId::parse(std::string_view text) {
+  ZELQ_TRY(check_ctx_id(text));
+  return CtxId(std::string(text));
+}
+
+ZResult<CtxId> CtxId::parse(std::string&& text) {
+  ZELQ_TRY(check_ctx_id(text));
+  return CtxId(std::move(text));
+}
+
+std::string_view CtxId::authority() const { return split_ctx_id(text_); }
+
 ZResult<std::string> validate_ctx_id(std::string_view s) {
   ZELQ_TRY(check_ctx_id(s));
   return std::string(s);
@@ -148,11 +148,13 @@ ZResult<std::string> validate_ctx_id(std::string&& s) {
 }
 
 ZResult<std::string> validate_content_hash(std::string_view s) {
-  return validate_prefixed_hex64(s, "content_hash", "sha256:");
+  ZELQ_TRY(check_prefixed_hex64(s, "content_hash", "sha256:"));
+  return std::string(s);
 }
 
 ZResult<std::string> validate_lineage_id(std::string_view s) {
-  return validate_prefixed_hex64(s, "lineage_id", "lin:sha256:");
+  ZELQ_TRY(check_prefixed_hex64(s, "lineage_id", "lin:sha256:"));
+  return std::string(s);
 }
 
 ZResult<std::string> validate_did(std::string_view s) {

@@ -34,6 +34,28 @@ bool is_dotted_scheme(std::string_view s);
 // first "/" (or the end); empty when the prefix is missing. No other check.
 std::string_view split_ctx_id(std::string_view s);
 
+// ---- checked identifiers -----------------------------------------------------
+
+// "zelq://" lowercase-host "/" lowercase-uuid-v4. Only parse() makes one, so
+// a CtxId that exists has that form.
+class CtxId {
+ public:
+  // SchemaViolation quoting the text otherwise.
+  static ZResult<CtxId> parse(std::string_view text);
+  static ZResult<CtxId> parse(std::string&& text);
+
+  const std::string& text() const { return text_; }
+  operator std::string_view() const { return text_; }
+  // The host between "zelq://" and the "/".
+  std::string_view authority() const;
+
+  friend bool operator==(const CtxId&, const CtxId&) = default;
+
+ private:
+  explicit CtxId(std::string text) : text_(std::move(text)) {}
+  std::string text_;
+};
+
 // ---- validators ------------------------------------------------------------
 
 // "zelq://" lowercase-host "/" lowercase-uuid-v4.

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/content_hash.hpp"
-#include "core/json_reader.hpp"
+#include "core/json/reader.hpp"
 #include "core/sha256.hpp"
 #include "core/utf8.hpp"
 

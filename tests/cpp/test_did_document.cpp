@@ -5,13 +5,14 @@
 #include <string>
 
 #include "core/codec.hpp"
-#include "core/json_reader.hpp"
+#include "core/json/reader.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/p256.hpp"
 #include "did/did_document.hpp"
 #include "did/did_key.hpp"
 #include "did/did_web.hpp"
 #include "did/key_select.hpp"
+#include "core/json/writer.hpp"
 
 using namespace zelq;
 using namespace zelq::did;

@@ -6,7 +6,8 @@
 #include "crypto/ed25519.hpp"
 #include "crypto/p256.hpp"
 #include "crypto/producer_key.hpp"
-#include "crypto/signature_verify.hpp"
+#include "crypto/ed25519.hpp"
+#include "wire/did_key_verify.hpp"
 #include "did/did_key.hpp"
 #include "test_helpers.hpp"
 
@@ -187,18 +188,18 @@ TEST(VerifyByDidKey, BothAlgorithmsAndTheirFailures) {
       {{"ecdsa-p256", p_id.key_id, "x"}, kMsg, is + "base64: Invalid input length: 1"},
   };
   for (const auto& r : rows) {
-    EXPECT_EQ(outcome(crypto::verify_signature_by_did_key(r.sig, r.msg)), r.expected) << r.sig.key_id;
+    EXPECT_EQ(outcome(wire::verify_signature_by_did_key(r.sig, r.msg)), r.expected) << r.sig.key_id;
   }
   // A compressed x with no curve point fails at the key step of P-256.
   const std::string id = mb(std::string("8024") + "02" + std::string(63, '0') + "1");
   const Signature off{"ecdsa-p256", "did:key:" + id + "#" + id, p_sig};
-  EXPECT_EQ(outcome(crypto::verify_signature_by_did_key(off, kMsg)), is + "ecdsa-p256 key parse: signature error");
+  EXPECT_EQ(outcome(wire::verify_signature_by_did_key(off, kMsg)), is + "ecdsa-p256 key parse: signature error");
 }
 
 TEST(DecodePublicKeyB64, LengthAndBase64Messages) {
   EXPECT_EQ(hex_encode(crypto::decode_public_key_b64(base64_encode(unhex(kEdPub))).value()), kEdPub);
-  EXPECT_EQ(crypto::decode_public_key_b64(base64_encode(Bytes(33, 1))).error(), "public key must decode to 32 bytes");
-  EXPECT_EQ(crypto::decode_public_key_b64("abc").error(), "invalid public_key_b64: Invalid padding");
+  EXPECT_EQ(crypto::decode_public_key_b64(base64_encode(Bytes(33, 1))).error().message, "public key must decode to 32 bytes");
+  EXPECT_EQ(crypto::decode_public_key_b64("abc").error().message, "invalid public_key_b64: Invalid padding");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 #include "core/verdict.hpp"
 
 using zelq::ErrorKind;

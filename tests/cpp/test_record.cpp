@@ -1,7 +1,8 @@
 // The record toolkit on both roads, on a small record of each kind.
 #include <gtest/gtest.h>
 
-#include "core/record.hpp"
+#include "core/json/record.hpp"
+#include "core/json/writer.hpp"
 
 using namespace zelq::json;
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/json_reader.hpp"
+#include "core/json/reader.hpp"
 #include "wire/signature.hpp"
 
 namespace {

@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "core/codec.hpp"
 #include "core/sha256.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/fingerprint.hpp"
 #include "crypto/jwk.hpp"
+#include "crypto/ossl.hpp"
 #include "crypto/p256.hpp"
+#include "crypto/public_inverse.hpp"
 #include "crypto/producer_key.hpp"
 #include "test_helpers.hpp"
+#include "core/json/writer.hpp"
 
 namespace {
 
@@ -258,6 +262,35 @@ TEST(P256, ScalarRange) {
   EXPECT_NE(top->public_uncompressed(), one->public_uncompressed());
 }
 
+// a * inverse(a) = 1 against OpenSSL's arithmetic, at the limbs' edges and
+// next to the modulus, for the group order and the field prime.
+TEST(P256, PublicInverseMod) {
+  const std::string field = "ffffffff00000001000000000000000000000000ffffffffffffffffffffffff";
+  BnCtxPtr ctx = new_bn_ctx();
+  auto bn = [](std::span<const std::uint8_t> be) { return BnPtr(BN_bin2bn(be.data(), static_cast<int>(be.size()), nullptr)); };
+  for (const std::string& m_hex : {std::string(kP256Order), field}) {
+    const auto m = unhex_array<32>(m_hex);
+    std::vector<std::array<std::uint8_t, 32>> values;
+    for (const char* a : {"01", "02", "03", "8000000000000000000000000000000000000000000000000000000000000000",
+                          "0000000000000001000000000000000000000000000000000000000000000000",
+                          "ffffffffffffffff", "6b17d1f2e12c4247f8bce6e563a440f277037d812deb33a0f4a13945d898c296"}) {
+      values.push_back(unhex_array<32>(std::string(64 - std::string_view(a).size(), '0') + a));
+    }
+    for (BN_ULONG k : {1, 2}) {
+      BnPtr below = bn(m);
+      ASSERT_EQ(BN_sub_word(below.get(), k), 1);
+      ASSERT_EQ(BN_bn2binpad(below.get(), values.emplace_back().data(), 32), 32);
+    }
+    for (const auto& a : values) {
+      const auto inv = public_inverse_mod(a, m);
+      BnPtr product = new_bn(), bn_a = bn(a), bn_m = bn(m), bn_inv = bn(inv);
+      ASSERT_EQ(BN_mod_mul(product.get(), bn_a.get(), bn_inv.get(), bn_m.get(), ctx.get()), 1);
+      EXPECT_TRUE(BN_is_one(product.get())) << hex_encode(a) << " mod " << m_hex;
+      EXPECT_LT(BN_cmp(bn_inv.get(), bn_m.get()), 0) << hex_encode(a) << " mod " << m_hex;
+    }
+  }
+}
+
 TEST(P256, PublicKeyJwk) {
   const auto jwk = p256_public_key_jwk(rfc6979_key());
   EXPECT_EQ(json::to_string(jwk),
@@ -290,14 +323,14 @@ TEST(Fingerprint, HashesTheRawOrCompressedKey) {
   EXPECT_EQ(fingerprint_ed25519(unhex_array<32>(kNotAPoint)).size(), 71u);
   auto key = rfc6979_key();
   auto compressed = key.public_compressed();
-  auto fp = public_key_fingerprint(did::DidKeyPublicKey::p256(compressed));
+  auto fp = public_key_fingerprint(KeyAlgorithm::P256, compressed);
   ASSERT_TRUE(fp);
   EXPECT_EQ(*fp, sha256_prefixed(std::span<const std::uint8_t>(compressed)));
-  auto ed = public_key_fingerprint(did::DidKeyPublicKey::ed25519(std::array<std::uint8_t, 32>{}));
+  auto ed = public_key_fingerprint(KeyAlgorithm::Ed25519, std::array<std::uint8_t, 32>{});
   EXPECT_EQ(ed.value(), zero_fp);
   // x = 1 has no point on the curve.
   auto no_point = unhex_array<33>("020000000000000000000000000000000000000000000000000000000000000001");
-  EXPECT_EQ(outcome(public_key_fingerprint(did::DidKeyPublicKey::p256(no_point))),
+  EXPECT_EQ(outcome(public_key_fingerprint(KeyAlgorithm::P256, no_point)),
             "key resolution failed: p256 SEC1 parse: signature error");
 }
 

@@ -14,7 +14,7 @@
 
 #include <unicode/uversion.h>
 
-#include "core/json_reader.hpp"
+#include "core/json/reader.hpp"
 #include "ssrf/url.hpp"
 
 namespace {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/content_hash.hpp"
 #include "did/did_key.hpp"
 #include "wire/validators.hpp"
 
@@ -89,7 +90,9 @@ TEST(CtxId, Messages) {
   for (const auto& c : cases) {
     EXPECT_EQ(msg(validate_ctx_id(c.in)), c.want) << c.in;
     EXPECT_EQ(msg(validate_ctx_id(std::string(c.in))), c.want) << c.in;
+    EXPECT_EQ(msg(CtxId::parse(c.in)), c.want) << c.in;
   }
+  EXPECT_EQ(CtxId::parse("zelq://reg.example/" + kUuid)->authority(), "reg.example");
   auto e = validate_ctx_id(std::string_view(""));
   EXPECT_EQ(e.error().display(), "schema violation: ctx_id must start with 'zelq://', got: ");
 }
@@ -123,7 +126,10 @@ TEST(ContentHash, Messages) {
       {"sha256:" + std::string(64, 'g'),
        "content_hash digest must be 64 lowercase hex chars, got: " + std::string(64, 'g')},
   };
-  for (const auto& c : cases) EXPECT_EQ(msg(validate_content_hash(c.in)), c.want) << c.in;
+  for (const auto& c : cases) {
+    EXPECT_EQ(msg(validate_content_hash(c.in)), c.want) << c.in;
+    EXPECT_EQ(msg(ContentHash::parse(c.in)), c.want) << c.in;
+  }
 }
 
 TEST(LineageId, Messages) {

@@ -23,8 +23,8 @@ class Object {
  public:
   Object() = default;
 
-  std::size_t size() const { return members_.size(); }
-  bool empty() const { return members_.empty(); }
+  std::size_t size() const;
+  bool empty() const;
   const std::vector<Member>& members() const { return members_; }
   std::vector<Member>::const_iterator begin() const;
   std::vector<Member>::const_iterator end() const;
@@ -59,7 +59,7 @@ class Value {
   explicit Value(std::string s) : v_(std::move(s)) {}
   explicit Value(const char* s) : v_(std::string(s)) {}
   explicit Value(Array a) : v_(std::move(a)) {}
-  explicit Value(Object o) : v_(std::move(o)) {}
+  explicit Value(Object o);
   static Value from_u64(std::uint64_t u) { Value v; v.v_ = u; return v; }
   // Non-negative values are held as unsigned, as the reader does.
   static Value from_i64(std::int64_t i) {
@@ -106,19 +106,12 @@ struct Member {
   Value value;
 };
 
+// Defined here, where Member is complete: a vector's members may only be
+// used once its element type is.
+inline std::size_t Object::size() const { return members_.size(); }
+inline bool Object::empty() const { return members_.empty(); }
+inline Value::Value(Object o) : v_(std::move(o)) {}
+
 bool operator==(const Object& a, const Object& b);
-
-// Compact text, escaped the way the reference writer escapes.
-std::string to_string(const Value& v);
-void write_compact(const Value& v, std::string& out);
-void write_string(std::string_view s, std::string& out);
-// The escaping shared with canonical JSON, which has no two-character forms
-// for backspace and form feed (short_bf false).
-void write_escaped_string(std::string_view s, std::string& out, bool short_bf);
-// Shortest round-trip float text as the reference writer forms it ("1.0", "1e100").
-void write_float(double d, std::string& out);
-
-// Structured debug form: Null, Bool(true), Number(1), String("a"), Array [..], Object {..}.
-std::string debug_string(const Value& v);
 
 }  // namespace zelq::json

@@ -14,8 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "core/json.hpp"
-#include "core/json_reader.hpp"
+#include "core/json/value.hpp"
+#include "core/json/reader.hpp"
+#include "core/timestamp.hpp"
 
 namespace zelq::json {
 
@@ -56,8 +57,8 @@ ParseError duplicate_field(std::string_view name);
 ParseError unknown_field(std::string_view name, std::span<const char* const> expected);
 ParseError unknown_variant(std::string_view name, std::span<const char* const> expected);
 ParseError invalid_type(const Value& found, std::string_view expected);
-ParseError invalid_length(std::size_t n, std::string_view expected);
 ParseError invalid_value(const Value& found, std::string_view expected);
+ParseError invalid_length(std::size_t n, std::string_view expected);
 ParseError untagged_mismatch(std::string_view enum_name);
 // "one of `a`, `b`", "`a` or `b`", "`a`", "there are no fields"
 std::string one_of(std::span<const char* const> names, bool variants);
@@ -100,6 +101,12 @@ class SeqAccess {
 // ---- value-road primitives --------------------------------------------------
 PResult<std::string> string_of(const Value& v);
 PResult<std::optional<std::string>> opt_string_of(const Value& v);
+// A JSON integer 0..2^64-1 ("u64"); a negative integer is an invalid value,
+// 1.0 and every other kind an invalid type.
+PResult<std::uint64_t> u64_of(const Value& v);
+// A JSON string holding an RFC 3339 date-time, as the UTC instant; the
+// date-time reader's message when it does not read.
+PResult<UtcTime> utc_time_of(const Value& v);
 
 // ---- lists ------------------------------------------------------------------
 template <class E>
@@ -380,6 +387,59 @@ PResult<void> value_opt_value(const Value& v, T& t) {
   if (v.is_null()) t.*M = std::nullopt;
   else t.*M = v;
   return {};
+}
+
+// Scalars read through their value-road rule on both roads: the value is
+// taken whole at the cursor, then judged.
+template <class T, class M, PResult<M> (*Of)(const Value&), M T::*P>
+PResult<void> value_scalar(const Value& v, T& t) {
+  auto x = Of(v);
+  if (!x) return fail(std::move(x).error());
+  t.*P = std::move(*x);
+  return {};
+}
+
+template <class T, class M, PResult<M> (*Of)(const Value&), M T::*P>
+PResult<void> text_scalar(Reader& r, T& t) {
+  auto v = r.parse_value();
+  if (!v) return fail(std::move(v).error());
+  auto done = value_scalar<T, M, Of, P>(*v, t);
+  if (!done) return fail(r.fix(std::move(done).error()));
+  return {};
+}
+
+template <class T, std::uint64_t T::*M>
+constexpr Field<T> u64_field(const char* name) {
+  return Field<T>{name, Presence::Required, &text_scalar<T, std::uint64_t, &u64_of, M>,
+                  &value_scalar<T, std::uint64_t, &u64_of, M>};
+}
+
+template <class T, UtcTime T::*M>
+constexpr Field<T> utc_time_field(const char* name) {
+  return Field<T>{name, Presence::Required, &text_scalar<T, UtcTime, &utc_time_of, M>,
+                  &value_scalar<T, UtcTime, &utc_time_of, M>};
+}
+
+// A record nested as a member, read by its own table on either road.
+template <class T, class U, U T::*M, const Record<U>& R>
+PResult<void> value_nested(const Value& v, T& t) {
+  auto x = read_record(v, R);
+  if (!x) return fail(std::move(x).error());
+  t.*M = std::move(*x);
+  return {};
+}
+
+template <class T, class U, U T::*M, const Record<U>& R>
+PResult<void> text_nested(Reader& r, T& t) {
+  auto x = read_record(r, R);
+  if (!x) return fail(std::move(x).error());
+  t.*M = std::move(*x);
+  return {};
+}
+
+template <class T, class U, U T::*M, const Record<U>& R>
+constexpr Field<T> nested_field(const char* name) {
+  return Field<T>{name, Presence::Required, &text_nested<T, U, M, R>, &value_nested<T, U, M, R>};
 }
 
 template <class T, std::string T::*M>

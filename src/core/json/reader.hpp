@@ -8,7 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/json.hpp"
+#include "core/error.hpp"
+#include "core/json/value.hpp"
 #include "core/result.hpp"
 
 namespace zelq::json {
@@ -90,6 +91,10 @@ class Reader {
 
 // The whole text as exactly one value.
 PResult<Value> parse(std::string_view text);
+
+// One JSON value given as a method argument: "invalid {role} JSON: {reader
+// message}" otherwise.
+Result<Value, ArgumentError> parse_argument(std::string_view text, std::string_view role);
 
 // Description of a value for "invalid type" messages ("string \"a\"",
 // "integer `5`", "map", ...).

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/jcs.hpp"
+#include "core/json/canonical.hpp"
 
 namespace zelq {
 
@@ -155,12 +155,20 @@ class CanonicalWriter {
 }  // namespace
 
 json::PResult<std::string> canonicalize_text(std::string_view text) {
+  std::string fast;
+  if (canonicalize_fast(text, fast)) return fast;
   json::Reader r(text);
   CanonicalWriter w;
   w.out.reserve(text.size());
   ZELQ_TRY(r.parse_events(w));
   ZELQ_TRY(r.end());
   return std::move(w.out);
+}
+
+Result<std::string, ArgumentError> canonicalize_argument(std::string_view text) {
+  auto bytes = canonicalize_text(text);
+  if (!bytes) return fail(ArgumentError{"invalid JSON: " + bytes.error().display()});
+  return std::move(*bytes);
 }
 
 }  // namespace zelq

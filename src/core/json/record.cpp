@@ -1,4 +1,4 @@
-#include "core/record.hpp"
+#include "core/json/record.hpp"
 
 #include "core/error.hpp"
 
@@ -33,12 +33,12 @@ ParseError invalid_type(const Value& found, std::string_view expected) {
   return {"invalid type: " + unexpected_desc(found) + ", expected " + std::string(expected)};
 }
 
-ParseError invalid_length(std::size_t n, std::string_view expected) {
-  return {"invalid length " + std::to_string(n) + ", expected " + std::string(expected)};
-}
-
 ParseError invalid_value(const Value& found, std::string_view expected) {
   return {"invalid value: " + unexpected_desc(found) + ", expected " + std::string(expected)};
+}
+
+ParseError invalid_length(std::size_t n, std::string_view expected) {
+  return {"invalid length " + std::to_string(n) + ", expected " + std::string(expected)};
 }
 
 ParseError untagged_mismatch(std::string_view enum_name) {
@@ -156,6 +156,19 @@ PResult<std::optional<std::string>> opt_string_of(const Value& v) {
   if (v.is_null()) return std::optional<std::string>();
   if (!v.is_string()) return fail(invalid_type(v, "a string"));
   return std::optional<std::string>(v.as_string());
+}
+
+PResult<std::uint64_t> u64_of(const Value& v) {
+  if (v.type() == Type::UInt) return v.as_u64();
+  if (v.type() == Type::Int) return fail(invalid_value(v, "u64"));
+  return fail(invalid_type(v, "u64"));
+}
+
+PResult<UtcTime> utc_time_of(const Value& v) {
+  if (!v.is_string()) return fail(invalid_type(v, "a string"));
+  auto t = parse_rfc3339(v.as_string());
+  if (!t) return fail(ParseError{std::string(time_parse_message(t.error()))});
+  return *t;
 }
 
 }  // namespace zelq::json
