@@ -1,7 +1,7 @@
 #include "producer/builder.hpp"
 
 #include "core/content_hash.hpp"
-#include "core/record.hpp"
+#include "core/json/record.hpp"
 #include "wire/publish_checks.hpp"
 #include "wire/validators.hpp"
 

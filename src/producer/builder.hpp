@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/error.hpp"
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 #include "core/timestamp.hpp"
 #include "crypto/producer_key.hpp"
 #include "wire/body.hpp"

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/json.hpp"
+#include "core/json/value.hpp"
 #include "core/timestamp.hpp"
 #include "producer/failure.hpp"
 #include "wire/data_ref.hpp"

@@ -1,6 +1,7 @@
 #include "producer/request.hpp"
 
 #include "producer/kwargs.hpp"
+#include "wire/offline.hpp"
 
 namespace zelq::producer {
 
@@ -74,7 +75,7 @@ PResult<std::string> build_with(const Producer& p, Start start) {
   auto builder = start(*identity);
   if (!builder) return fail(std::move(builder).error());
   auto request = std::move(*builder).build();
-  if (!request) return fail(Failure::runtime(request.error().display()));
+  if (!request) return fail(std::move(request).error());
   return wire::write_publish_request(*request);
 }
 
@@ -126,8 +127,8 @@ PResult<std::string> build_publish_request(const Producer& p, const PublishArgs&
 
 PResult<std::string> build_supersede_request(const Producer& p, const SupersedeArgs& a) {
   return build_with(p, [&](const crypto::ProducerIdentity& id) -> PResult<PublishRequestBuilder> {
-    auto previous = wire::parse_body(a.previous_body_json);
-    if (!previous) return fail(Failure::value("invalid body JSON: " + previous.error().display()));
+    auto previous = wire::body_argument(a.previous_body_json);
+    if (!previous) return fail(std::move(previous).error());
     auto b = PublishRequestBuilder::new_version_from(*previous, id);
     ZELQ_TRY(apply_supersede_kwargs(b, a));
     return b;

@@ -2,6 +2,7 @@
 // Both carry one payload, the core's Producer, whose secret is wiped when the
 // instance is freed; each method is one row per class over one implementation.
 #include <memory>
+#include <variant>
 
 #include "core/codec.hpp"
 #include "producer/producer.hpp"
@@ -19,13 +20,13 @@ using producer::Producer;
 constexpr const char* kEdCls = "ZelqProducer";
 constexpr const char* kP256Cls = "ZelqP256Producer";
 
-// The producer core decides the class of each failure: an argument that
-// lacks its form, or a failed step with its complete message.
+// Every producer member: an argument that lacks its form is a ValueError, a
+// failed step a RuntimeError with the error's display text, whatever its kind.
 constexpr ErrorMap kProducerErrors{Raise::ValueError, Raise::RuntimeError};
 
-PyObject* raise_failure(const Failure& f) {
-  if (f.type == Failure::Type::Value) return py::raise_failure(kProducerErrors, ArgumentError{f.message});
-  return py::raise_failure(kProducerErrors, CheckFailure{f.message});
+// Raises through the method row's error map.
+PyObject* fail(const Args& a, const Failure& f) {
+  return std::visit([&](const auto& e) { return a.fail(e); }, f);
 }
 
 template <KeyKind K>
@@ -35,14 +36,20 @@ PyObject* wrap(Producer p) {
 }
 
 template <KeyKind K>
-PyObject* wrap(producer::PResult<Producer> p) {
-  if (!p) return raise_failure(p.error());
+PyObject* wrap(const Args& a, producer::PResult<Producer> p) {
+  if (!p) return fail(a, p.error());
   return wrap<K>(std::move(*p));
 }
 
-template <class T>
-PyObject* str_or_runtime(const ZResult<T>& r) {
-  if (!r) return py::raise_failure(kProducerErrors, r.error());
+template <class R>
+PyObject* text_or_raise(const Args& a, const R& r) {
+  if (!r) return fail(a, r.error());
+  return to_str(*r);
+}
+
+// The attributes have no row: they raise through the members' map.
+PyObject* text_or_raise(const ZResult<std::string>& r) {
+  if (!r) return raise_failure(kProducerErrors, r.error());
   return to_str(*r);
 }
 
@@ -57,7 +64,7 @@ PyObject* generate(PyObject*, const Args& a) {
 
 template <KeyKind K>
 PyObject* from_seed(PyObject*, const Args& a) {
-  return wrap<K>(Producer::from_seed(K, as_bytes(a.bytes(0)), std::string(a.str(1)), std::string(a.str(2))));
+  return wrap<K>(a, Producer::from_seed(K, as_bytes(a.bytes(0)), std::string(a.str(1)), std::string(a.str(2))));
 }
 
 template <KeyKind K>
@@ -67,7 +74,7 @@ PyObject* generate_did_key(PyObject*) {
 
 template <KeyKind K>
 PyObject* from_seed_did_key(PyObject*, const Args& a) {
-  return wrap<K>(Producer::from_seed_did_key(K, as_bytes(a.bytes(0))));
+  return wrap<K>(a, Producer::from_seed_did_key(K, as_bytes(a.bytes(0))));
 }
 
 // ---- members ---------------------------------------------------------------
@@ -80,21 +87,16 @@ PyObject* seed_bytes(PyObject* self) {
   return to_bytes(std::string_view(reinterpret_cast<const char*>(s.data()), s.size()));
 }
 
-PyObject* text_or_failure(const producer::PResult<std::string>& r) {
-  if (!r) return raise_failure(r.error());
-  return to_str(*r);
-}
-
 PyObject* sign_challenge(PyObject* self, const Args& a) {
-  return text_or_failure(self_of(self).sign_challenge(a.str(0)));
+  return text_or_raise(a, self_of(self).sign_challenge(a.str(0)));
 }
 
 PyObject* public_key_b64(PyObject* self) { return to_str(self_of(self).public_key_b64()); }
-PyObject* public_key_sec1_b64(PyObject* self) { return str_or_runtime(self_of(self).public_key_sec1_b64()); }
-PyObject* public_key_jwk(PyObject* self) { return str_or_runtime(self_of(self).public_key_jwk()); }
+PyObject* public_key_sec1_b64(PyObject* self) { return text_or_raise(self_of(self).public_key_sec1_b64()); }
+PyObject* public_key_jwk(PyObject* self) { return text_or_raise(self_of(self).public_key_jwk()); }
 
 PyObject* did_verification_method(PyObject* self, const Args& a) {
-  return str_or_runtime(self_of(self).did_verification_method(a.str(0), a.str(1)));
+  return text_or_raise(a, self_of(self).did_verification_method(a.str(0), a.str(1)));
 }
 
 PyObject* build_publish_request(PyObject* self, const Args& a) {
@@ -103,14 +105,14 @@ PyObject* build_publish_request(PyObject* self, const Args& a) {
                              a.opt_str_list(8), a.opt_str_list(9), a.opt_str(10),      a.opt_str_list(11),
                              a.opt_str(12),     a.opt_str(13),     a.opt_str(14),      a.opt_str(15),
                              a.opt_str(16),     a.opt_str(17),     a.opt_bool(18)};
-  return text_or_failure(producer::build_publish_request(self_of(self), args));
+  return text_or_raise(a, producer::build_publish_request(self_of(self), args));
 }
 
 PyObject* build_supersede_request(PyObject* self, const Args& a) {
   producer::SupersedeArgs args{a.str(0),     a.opt_str(1),  a.opt_str(2),  a.opt_str(3),      a.opt_str_list(4),
                                a.opt_str(5), a.opt_str(6),  a.opt_str(7),  a.opt_str(8),      a.opt_bool(9),
                                a.opt_str(10), a.opt_str(11), a.opt_str(12), a.opt_str(13), a.opt_bool(14)};
-  return text_or_failure(producer::build_supersede_request(self_of(self), args));
+  return text_or_raise(a, producer::build_supersede_request(self_of(self), args));
 }
 
 // ---- rows ------------------------------------------------------------------
@@ -205,17 +207,22 @@ constexpr Param kSupersedeParams[] = {
   "key vault. Each call returns a fresh `bytes` copy, owned by the caller."
 
 constexpr MethodSpec kEdGenerate{kEdCls, "generate", Kind::Static, kGenerateParams, generate<KeyKind::Ed25519>,
-                                 GENERATE_DOC};
+                                 GENERATE_DOC,
+    kProducerErrors};
 constexpr MethodSpec kEdFromSeed{kEdCls, "from_seed", Kind::Static, kFromSeedParams, from_seed<KeyKind::Ed25519>,
                                  FROM_SEED_DOC_HEAD
                                  "Construct a producer from a 32-byte Ed25519 seed (RFC 8032 private key).\n\n"
-                                 FROM_SEED_DOC_TAIL};
+                                 FROM_SEED_DOC_TAIL,
+    kProducerErrors};
 constexpr MethodSpec kEdGenerateDidKey{kEdCls, "generate_did_key", Kind::StaticNoArgs, {}, nullptr,
-                                       GENERATE_DID_KEY_DOC, generate_did_key<KeyKind::Ed25519>};
+                                       GENERATE_DID_KEY_DOC, generate_did_key<KeyKind::Ed25519>,
+    kProducerErrors};
 constexpr MethodSpec kEdFromSeedDidKey{kEdCls, "from_seed_did_key", Kind::Static, kSeedParams,
-                                       from_seed_did_key<KeyKind::Ed25519>, FROM_SEED_DID_KEY_DOC};
+                                       from_seed_did_key<KeyKind::Ed25519>, FROM_SEED_DID_KEY_DOC,
+    kProducerErrors};
 constexpr MethodSpec kEdSeedBytes{kEdCls, "seed_bytes", Kind::InstanceNoArgs, {}, nullptr, SEED_BYTES_DOC,
-                                  seed_bytes};
+                                  seed_bytes,
+    kProducerErrors};
 constexpr MethodSpec kEdSignChallenge{
     kEdCls, "sign_challenge", Kind::Instance, kChallengeParams, sign_challenge,
     "sign_challenge($self, signing_input)\n--\n\n"
@@ -227,7 +234,8 @@ constexpr MethodSpec kEdSignChallenge{
     "against the public key at `key_id`.\n\n"
     "A `content_hash` text (\"sha256:\" and 64 lowercase hex digits) is refused with\n"
     "`ValueError`: publish signatures sign exactly such texts, so a challenge of that\n"
-    "form would obtain a publish signature for content this producer never saw."};
+    "form would obtain a publish signature for content this producer never saw.",
+    kProducerErrors};
 
 constexpr MethodSpec kEdBuildPublish{
     kEdCls, "build_publish_request", Kind::Instance, kPublishParams, build_publish_request,
@@ -242,7 +250,8 @@ constexpr MethodSpec kEdBuildPublish{
     "protocol version \"0.4.0\". The explicit and the omitted form are different\n"
     "canonical pre-images and so yield different content hashes: a lineage picks one\n"
     "form and never switches. `zelq_version` overrides the string;\n"
-    "`omit_zelq_version=True` restores the omitted form and takes precedence."};
+    "`omit_zelq_version=True` restores the omitted form and takes precedence.",
+    kProducerErrors};
 constexpr MethodSpec kEdBuildSupersede{
     kEdCls, "build_supersede_request", Kind::Instance, kSupersedeParams, build_supersede_request,
     SUPERSEDE_SIGNATURE
@@ -252,22 +261,28 @@ constexpr MethodSpec kEdBuildSupersede{
     "carried forward. Every given argument overrides the corresponding field of the\n"
     "previous body; every omitted one is retained. `zelq_version` and\n"
     "`omit_zelq_version` behave as in `build_publish_request`: a lineage stays on the\n"
-    "form it started with."};
+    "form it started with.",
+    kProducerErrors};
 
 constexpr MethodSpec kPGenerate{kP256Cls, "generate", Kind::Static, kGenerateParams, generate<KeyKind::P256>,
-                                GENERATE_DOC};
+                                GENERATE_DOC,
+    kProducerErrors};
 constexpr MethodSpec kPFromSeed{kP256Cls, "from_seed", Kind::Static, kFromSeedParams, from_seed<KeyKind::P256>,
                                 FROM_SEED_DOC_HEAD
                                 "Construct a producer from a 32-byte big-endian P-256 private scalar.\n\n"
                                 FROM_SEED_DOC_TAIL
                                 "\n\nRaises `ValueError` if the bytes are not exactly 32 or are not a valid\n"
-                                "scalar (zero, or not below the curve order)."};
+                                "scalar (zero, or not below the curve order).",
+    kProducerErrors};
 constexpr MethodSpec kPGenerateDidKey{kP256Cls, "generate_did_key", Kind::StaticNoArgs, {}, nullptr,
-                                      GENERATE_DID_KEY_DOC, generate_did_key<KeyKind::P256>};
+                                      GENERATE_DID_KEY_DOC, generate_did_key<KeyKind::P256>,
+    kProducerErrors};
 constexpr MethodSpec kPFromSeedDidKey{kP256Cls, "from_seed_did_key", Kind::Static, kSeedParams,
-                                      from_seed_did_key<KeyKind::P256>, FROM_SEED_DID_KEY_DOC};
+                                      from_seed_did_key<KeyKind::P256>, FROM_SEED_DID_KEY_DOC,
+    kProducerErrors};
 constexpr MethodSpec kPSeedBytes{kP256Cls, "seed_bytes", Kind::InstanceNoArgs, {}, nullptr, SEED_BYTES_DOC,
-                                 seed_bytes};
+                                 seed_bytes,
+    kProducerErrors};
 constexpr MethodSpec kPSignChallenge{
     kP256Cls, "sign_challenge", Kind::Instance, kChallengeParams, sign_challenge,
     "sign_challenge($self, signing_input)\n--\n\n"
@@ -276,7 +291,8 @@ constexpr MethodSpec kPSignChallenge{
     "1363 r\xe2\x80\x96s signature.\n\n"
     "A `content_hash` text (\"sha256:\" and 64 lowercase hex digits) is refused with\n"
     "`ValueError`: publish signatures sign exactly such texts, so a challenge of that\n"
-    "form would obtain a publish signature for content this producer never saw."};
+    "form would obtain a publish signature for content this producer never saw.",
+    kProducerErrors};
 constexpr MethodSpec kPDidVerificationMethod{
     kP256Cls, "did_verification_method", Kind::Instance, kVerificationMethodParams, did_verification_method,
     "did_verification_method($self, method_id, controller)\n--\n\n"
@@ -286,19 +302,22 @@ constexpr MethodSpec kPDidVerificationMethod{
     "that owns the key (no fragment).\n\n"
     "Consumers resolve the signature algorithm from this entry, so publishing it keeps\n"
     "a P-256 signature from being rejected on algorithm-downgrade grounds\n"
-    "(RFC-ZELQ-0008 \xc2\xa7" "3.9)."};
+    "(RFC-ZELQ-0008 \xc2\xa7" "3.9).",
+    kProducerErrors};
 
 constexpr MethodSpec kPBuildPublish{
     kP256Cls, "build_publish_request", Kind::Instance, kPublishParams, build_publish_request,
     PUBLISH_SIGNATURE
     "The same surface and semantics as `ZelqProducer.build_publish_request`, the\n"
     "`zelq_version` rule included; only the signature algorithm differs\n"
-    "(\"ecdsa-p256\")."};
+    "(\"ecdsa-p256\").",
+    kProducerErrors};
 constexpr MethodSpec kPBuildSupersede{
     kP256Cls, "build_supersede_request", Kind::Instance, kSupersedeParams, build_supersede_request,
     SUPERSEDE_SIGNATURE
     "The same surface and semantics as `ZelqProducer.build_supersede_request`, the\n"
-    "`zelq_version` rule included."};
+    "`zelq_version` rule included.",
+    kProducerErrors};
 
 constexpr GetterSpec kAgentDid{"agent_did", agent_did, "The producer's DID (`did:web:\xe2\x80\xa6` or `did:key:\xe2\x80\xa6`)."};
 constexpr GetterSpec kKeyId{"key_id", key_id,

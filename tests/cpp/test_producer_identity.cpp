@@ -30,9 +30,10 @@ TEST_P(Identity, DidKeyIsProvenAndItsKeyIdDerived) {
   ASSERT_TRUE(wrong);
   auto refused = wrong->identity();
   ASSERT_FALSE(refused);
-  EXPECT_EQ(refused.error().type, Failure::Type::Value);
+  const auto* mismatch = std::get_if<ArgumentError>(&refused.error());
+  ASSERT_NE(mismatch, nullptr);
   auto derived = Producer::from_seed_did_key(kind, other_seed)->agent_did();
-  EXPECT_EQ(refused.error().message, "did:key identity mismatch: this seed derives '" + derived +
+  EXPECT_EQ(mismatch->message, "did:key identity mismatch: this seed derives '" + derived +
                                          "', not the stored agent_did '" + own->agent_did() +
                                          "' \xe2\x80\x94 the seed does not correspond to the stored did:key (use "
                                          "from_seed_did_key, or pass the seed that owns this DID)");
