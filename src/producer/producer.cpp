@@ -93,9 +93,10 @@ ZResult<crypto::ProducerKey> Producer::key() const {
 
 PResult<std::string> Producer::sign_challenge(std::string_view signing_input) const {
   if (ContentHash::parse(signing_input)) return fail(ArgumentError{"signing_input must not be a content hash"});
-  auto key = this->key();
-  if (!key) return fail(std::move(key).error());
-  return std::move(key->sign(signing_input).value);
+  if (kind_ == KeyKind::Ed25519) return std::move(ed25519_key(secret_).sign(signing_input).value);
+  auto sig = crypto::p256_sign(secret_.span(), signing_input);
+  if (!sig) return fail(std::move(sig).error());
+  return base64_encode(*sig);
 }
 
 std::string Producer::public_key_b64() const {
