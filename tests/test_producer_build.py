@@ -224,14 +224,19 @@ def test_argument_precedence(producer, kwargs, starts):
     assert str(e.value).startswith(starts)
 
 
-def test_did_web_identity_is_taken_as_stored(producer):
-    p = type(producer).from_seed(SEED, "did:web:a.example", "did:web:a.example#key-1")
+def test_identity_of_a_build(producer):
+    cls = type(producer)
+    # A did:key is proven against the secret and its key id derived; a stored key id is not used.
+    req = json.loads(cls.from_seed(SEED, producer.agent_did, "did:web:elsewhere#k").build_publish_request("T", "alert"))
+    assert (req["agent_id"], req["signature"]["key_id"]) == (producer.agent_did, producer.key_id)
+    p = cls.from_seed(SEED, "did:web:a.example", "did:web:a.example#key-1")
     req = json.loads(p.build_publish_request("T", "alert"))
     assert req["agent_id"] == "did:web:a.example" and req["signature"]["key_id"] == "did:web:a.example#key-1"
     verify(p, req["signature"]["value"], req["content_hash"])
-    # Only the build's own rules judge a stored DID.
-    with pytest.raises(RuntimeError, match="^schema violation: "):
-        type(producer).from_seed(SEED, "not-a-did", "k").build_publish_request("T", "alert")
+    # Any other stored DID, "DID:KEY:" in capitals included, is judged by the build's own rules only.
+    for did in ("not-a-did", "DID:KEY:" + producer.agent_did[8:]):
+        with pytest.raises(RuntimeError, match="^schema violation: "):
+            cls.from_seed(SEED, did, "k").build_publish_request("T", "alert")
 
 
 def test_secret_stays_out_of_build_errors(producer):
