@@ -21,7 +21,8 @@ import zelq
 from bench_canonical import rate
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
-from publish_fixtures import B58, ED, EXCLUDED, HASH, P256, base_body, signed  # noqa: E402
+from artefacts import B58  # noqa: E402
+from publish_fixtures import ED, EXCLUDED, HASH, P256, base_body, signed  # noqa: E402
 
 CTX_ID = re.compile(r"^zelq://[a-z0-9.-]{1,253}/[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$")
 HEX_HASH = re.compile(r"^sha256:[0-9a-f]{64}$")

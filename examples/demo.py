@@ -88,3 +88,41 @@ print("supersede:     ", {k: json.loads(second)[k] for k in ("version", "superse
 print("supersede ok:  ", zelq.ZelqVerifier.verify_publish_request_offline(second))
 body_v2 = stored(second, "zelq://registry.example/8a0c5c02-3b59-4c53-9d3c-6d4f2a1b0e02", lineage)
 print("body v2 ok:    ", zelq.ZelqVerifier.verify_body_offline(body_v2))
+
+# 7. Key revocation. The demo's producer key is declared compromised since
+#    2030-03-01. A key cannot attest its own compromise, so the revocation is
+#    published under a new key, naming the old key's controller.
+V = zelq.ZelqVerifier
+fingerprint = V.fingerprint_ed25519_b64(public_b64)
+new_seed = bytes([9]) * 32
+successor = zelq.ZelqProducer.from_seed_did_key(new_seed)
+
+
+def revocation_body(signing_key, signer_did, signer_key_id):
+    revocation = {
+        "version": 1, "supersedes": None, "agent_id": signer_did, "contributors": [],
+        "title": "Key compromise", "type": "key-revocation", "derived_from": [], "visibility": "public",
+        "data_refs": [], "metadata": {"revoked_key_fingerprint": fingerprint, "revoked_key_controller": did,
+                                      "compromised_since": "2030-03-01T00:00:00.000Z", "reason": "laptop stolen"},
+    }
+    revocation["content_hash"] = zelq.ZelqCanonicalizer.content_hash(json.dumps(revocation))
+    revocation["signature"] = {"algorithm": "ed25519", "key_id": signer_key_id,
+                               "value": base64.b64encode(signing_key.sign(revocation["content_hash"].encode())).decode()}
+    revocation.update(ctx_id="zelq://registry.example.com/0d9e8f7a-6b5c-4d3e-8f1a-2b3c4d5e6f70",
+                      lineage_id="lin:sha256:" + "1" * 64, origin_registry="registry.example.com",
+                      created_at="2030-03-02T00:00:00.000Z")
+    return json.dumps(revocation)
+
+
+try:
+    V.parse_key_revocation(revocation_body(key, did, f"{did}#z{ident}"))
+except RuntimeError as refused:
+    print("self-revocation:      ", str(refused)[:72] + "...")
+published = revocation_body(ed25519.Ed25519PrivateKey.from_private_bytes(new_seed), successor.agent_did,
+                            successor.key_id)
+print("revocation verified:  ", V.verify_body_offline(published))
+record = V.parse_key_revocation(published)
+print("revocation record:    ", record)
+for receipt_time in ("2030-01-01T00:00:00.000Z", "2030-03-05T00:00:00.000Z"):
+    verdict = json.loads(V.classify_under_revocation(f"[{record}]", fingerprint, receipt_time))
+    print(f"signed {receipt_time[:10]}:    ", verdict["authorization"], verdict.get("error", "")[:60])

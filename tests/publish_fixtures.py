@@ -1,7 +1,6 @@
 """Signed publish bodies and requests made with keys of the `cryptography`
 package and hashed with ZelqCanonicalizer, for the tests of every verifier
 that reads them."""
-import base64
 import copy
 import json
 
@@ -11,18 +10,9 @@ from cryptography.hazmat.primitives.asymmetric.utils import decode_dss_signature
 from cryptography.hazmat.primitives.serialization import Encoding, PublicFormat
 
 import zelq
+from artefacts import b58, b64
 
-B58 = "123456789ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz"
 EXCLUDED = ("content_hash", "signature", "ctx_id", "lineage_id", "origin_registry", "created_at")
-
-
-def b58(data: bytes) -> str:
-    n = int.from_bytes(data, "big")
-    out = ""
-    while n:
-        n, r = divmod(n, 58)
-        out = B58[r] + out
-    return "1" * (len(data) - len(data.lstrip(b"\0"))) + out
 
 
 class DidKey:
@@ -47,7 +37,7 @@ class DidKey:
         else:
             r, s = decode_dss_signature(self.key.sign(text.encode(), ec.ECDSA(hashes.SHA256())))
             sig = r.to_bytes(32, "big") + s.to_bytes(32, "big")
-        return base64.b64encode(sig).decode()
+        return b64(sig)
 
 
 ED = DidKey("ed25519")

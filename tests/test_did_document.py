@@ -10,18 +10,10 @@ from cryptography.hazmat.primitives import serialization
 from cryptography.hazmat.primitives.asymmetric import ec, ed25519
 
 import zelq
-from publish_fixtures import b58
+from artefacts import b58, b64, b64url
 
 Doc = zelq.ZelqDidDocument
 DID = "did:web:registry.example"
-
-def b64url(data: bytes) -> str:
-    return base64.urlsafe_b64encode(data).rstrip(b"=").decode()
-
-
-def b64(data: bytes) -> str:
-    return base64.b64encode(data).decode()
-
 
 class Ed:
     def __init__(self):

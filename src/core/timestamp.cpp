@@ -462,14 +462,18 @@ void put_digits(std::string& out, std::uint64_t v, int width) {
   while (n > 0) out += buf[--n];
 }
 
-}  // namespace
+// No fraction for whole seconds, else the fewest of 3, 6 or 9 digits that
+// hold the nanoseconds exactly.
+void put_fraction(std::string& out, std::uint32_t n) {
+  if (n == 0) return;
+  out += '.';
+  if (n % 1'000'000u == 0) put_digits(out, n / 1'000'000u, 3);
+  else if (n % 1'000u == 0) put_digits(out, n / 1'000u, 6);
+  else put_digits(out, n, 9);
+}
 
-namespace {
-
-// "YYYY-MM-DDTHH:MM:SS" of the instant; a year outside 0000..9999 (reachable
-// only through an offset or the relaxed reader) with its sign and at least
-// four digits.
-void put_date_time(std::string& out, const UtcTime& t) {
+// "YYYY-MM-DD", `sep`, "HH:MM:SS"; a leap second shows as second 60.
+void put_date_time(std::string& out, const UtcTime& t, char sep) {
   const Civil c = civil_from_days(floor_div(t.unix_seconds(), 86400));
   if (c.year >= 0 && c.year <= 9999) {
     put_digits(out, static_cast<std::uint64_t>(c.year), 4);
@@ -481,7 +485,7 @@ void put_date_time(std::string& out, const UtcTime& t) {
   put_digits(out, c.month, 2);
   out += '-';
   put_digits(out, c.day, 2);
-  out += 'T';
+  out += sep;
   put_digits(out, t.hour(), 2);
   out += ':';
   put_digits(out, t.minute(), 2);
@@ -494,7 +498,7 @@ void put_date_time(std::string& out, const UtcTime& t) {
 std::string format_rfc3339_millis(const UtcTime& t) {
   std::string out;
   out.reserve(24);
-  put_date_time(out, t);
+  put_date_time(out, t, 'T');
   out += '.';
   put_digits(out, t.nanos() % kNanosPerSec / 1'000'000u, 3);
   out += 'Z';
@@ -504,15 +508,17 @@ std::string format_rfc3339_millis(const UtcTime& t) {
 std::string format_rfc3339(const UtcTime& t) {
   std::string out;
   out.reserve(30);
-  put_date_time(out, t);
-  const std::uint32_t n = t.nanos() % kNanosPerSec;
-  if (n != 0) {
-    out += '.';
-    if (n % 1'000'000u == 0) put_digits(out, n / 1'000'000u, 3);
-    else if (n % 1'000u == 0) put_digits(out, n / 1'000u, 6);
-    else put_digits(out, n, 9);
-  }
+  put_date_time(out, t, 'T');
+  put_fraction(out, t.nanos() % kNanosPerSec);
   out += 'Z';
+  return out;
+}
+
+std::string format_utc_display(const UtcTime& t) {
+  std::string out;
+  put_date_time(out, t, ' ');
+  put_fraction(out, t.nanos() % kNanosPerSec);
+  out += " UTC";
   return out;
 }
 

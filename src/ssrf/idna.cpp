@@ -7,7 +7,6 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <memory>
 #include <utility>
@@ -111,6 +110,7 @@ class Validator {
  public:
   explicit Validator(const UIDNA* idna) : idna_(idna) {}
 
+  // False once the name is known to be refused.
   bool check(std::u16string_view group) {
     input_.assign(group);
     input_.append(kRtlProbe);
@@ -125,7 +125,7 @@ class Validator {
     if (!rtl_ && output_.size() >= kRtlProbe.size()) {
       rtl_ = has_rtl(std::u16string_view(output_).substr(0, output_.size() - kRtlProbe.size()));
     }
-    return true;
+    return bidi_ok();
   }
 
   bool bidi_ok() const { return !(breaks_bidi_ && rtl_); }
@@ -281,6 +281,11 @@ std::optional<std::string> punycode_encode(const std::vector<char32_t>& label) {
   }
   const std::uint64_t basic = out.size();
   if (basic > 0) out += '-';
+  if (rest.empty()) return out;
+  // The first delta alone often overflows (many ASCII characters before a
+  // high code point); that needs no sorting to see.
+  auto lowest = std::min_element(rest.begin(), rest.end())->first;
+  if (std::uint64_t{lowest - kInitialN} * (basic + 1) > kMaxDelta) return std::nullopt;
   std::sort(rest.begin(), rest.end());
 
   char32_t n = kInitialN;
@@ -422,6 +427,19 @@ bool append_label(std::string& out, std::u16string_view label, std::vector<char3
   return true;
 }
 
+// Labels of the mapped name, with the dots between them, in ASCII form.
+bool append_labels(std::string& out, std::u16string_view labels, std::vector<char32_t>& scratch) {
+  for (std::size_t start = 0;;) {
+    std::size_t dot = labels.find(u'.', start);
+    if (!append_label(out, labels.substr(start, dot == std::u16string_view::npos ? dot : dot - start), scratch)) {
+      return false;
+    }
+    if (dot == std::u16string_view::npos) return true;
+    out += '.';
+    start = dot + 1;
+  }
+}
+
 }  // namespace
 
 std::optional<std::string> domain_to_ascii(std::string_view domain) {
@@ -461,22 +479,26 @@ std::optional<std::string> domain_to_ascii(std::string_view domain) {
   Validator validator(idna);
   std::string out;
   out.reserve(name.size());
-  std::u16string group;  // labels not yet validated
+  std::u16string group;        // labels not yet validated
+  std::size_t group_start = 0;  // where they begin in `name`
   std::vector<char32_t> scratch;
   for (std::size_t start = 0;;) {
     std::size_t dot = name.find(u'.', start);
     std::size_t end = dot == std::u16string_view::npos ? name.size() : dot;
-    auto label = name.substr(start, end - start);
-    if (!append_for_validation(group, label) || !append_label(out, label, scratch)) return std::nullopt;
+    if (!append_for_validation(group, name.substr(start, end - start))) return std::nullopt;
     bool last = dot == std::u16string_view::npos;
     if (last || group.size() >= kGroupUnits) {
-      if (!validator.check(group)) return std::nullopt;
+      // Encoding, the costlier step, waits until the labels are known good.
+      if (!validator.check(group) || !append_labels(out, name.substr(group_start, end - group_start), scratch)) {
+        return std::nullopt;
+      }
       group.clear();
+      group_start = end + 1;
+      if (!last) out += '.';
     } else {
       group += u'.';
     }
     if (last) break;
-    out += '.';
     start = dot + 1;
   }
   if (!validator.bidi_ok() || out.empty()) return std::nullopt;
