@@ -135,10 +135,27 @@ def test_timestamps_beyond_the_allowance_fail(ms_ahead, skew):
         f"allowance (consumer clock '{NOW}') (RFC-ZELQ-0012 §9.3 step 4)")
 
 
-@pytest.mark.parametrize("skew, valid", [(9223372036854775, True), (10**13, True), (-9223372036854775, False)])
-def test_extreme_allowances_are_judged_exactly(skew, valid):
+def unix_days(year):  # 1 January of `year`, via the 400-year cycle of 146,097 days
+    cycles = (year - 1970) // 400
+    return (datetime(year - 400 * cycles, 1, 1) - datetime(1970, 1, 1)).days + cycles * 146097
+
+
+NOW_S = int(datetime(2025, 6, 1, 12, tzinfo=timezone.utc).timestamp())
+LAST_S, FIRST_S = unix_days(262144) * 86400 - 1, unix_days(-262144) * 86400  # the kept calendar's ends
+
+
+@pytest.mark.parametrize("skew, valid", [
+    (LAST_S - NOW_S, True), (FIRST_S - NOW_S, False),
+    (LAST_S - NOW_S + 1, None), (FIRST_S - NOW_S - 1, None), (9223372036854775, None), (-9223372036854775, None),
+])
+def test_allowances_up_to_the_calendar_ends_are_judged_exactly(skew, valid):
     far = checkpoint(ED, timestamp="9999-12-31T23:59:59.999Z")
-    assert verify(far, max_skew_secs=skew)["valid"] is valid
+    if valid is None:
+        with pytest.raises(ValueError, match=f"^max_skew_secs {skew} puts the clock-skew limit outside the "
+                           f"representable time range \\(consumer clock '{NOW}'\\)$"):
+            verify(far, max_skew_secs=skew)
+    else:
+        assert verify(far, max_skew_secs=skew)["valid"] is valid
 
 
 @pytest.mark.parametrize("skew", [2**63 - 1, -2**63, 9223372036854776, -9223372036854776])

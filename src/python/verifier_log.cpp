@@ -20,7 +20,7 @@ PyObject* verify_log_checkpoint(PyObject*, const Args& a) {
   if (!cp) return a.fail(cp.error());
   auto now = now_or_rfc3339_argument(a.opt_str(3));
   if (!now) return a.fail(now.error());
-  auto clock = registry::consumer_clock(*now, a.opt_int(4), "max_skew_secs");
+  auto clock = registry::bounded_consumer_clock(*now, a.opt_int(4), "max_skew_secs");
   if (!clock) return a.fail(clock.error());
   auto s = registry::verify_log_checkpoint(*cp, a.str(1), a.opt_str(2), *clock);
   return to_str(s ? registry::checkpoint_summary_json(*s) : failure_verdict_json(s.error()));

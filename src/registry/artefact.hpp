@@ -65,6 +65,12 @@ struct ConsumerClock {
 Result<ConsumerClock, ArgumentError> consumer_clock(const UtcTime& now, std::optional<std::int64_t> skew_secs,
                                                     std::string_view skew_arg);
 
+// The same, for artefacts judged against the limit now + skew: an allowance
+// that carries the limit outside the calendar range an instant can hold is
+// refused as well, naming `skew_arg`, rather than judged against no instant.
+Result<ConsumerClock, ArgumentError> bounded_consumer_clock(const UtcTime& now, std::optional<std::int64_t> skew_secs,
+                                                            std::string_view skew_arg);
+
 // Whether `t` lies beyond now + skew (a time exactly there still passes).
 // Exact and free of overflow for every instant and allowance.
 bool beyond_skew(const UtcTime& t, const ConsumerClock& clock);
