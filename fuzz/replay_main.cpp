@@ -1,7 +1,9 @@
 // Driver for compilers without libFuzzer: replays the files named on the
-// command line, then mutates them at random for a fixed number of rounds.
+// command line (and the files of the folders named there), then mutates them
+// at random for a fixed number of rounds. Other libFuzzer flags are ignored.
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -19,8 +21,18 @@ int main(int argc, char** argv) {
       rounds = std::stol(arg.substr(6));
       continue;
     }
-    std::ifstream in(arg, std::ios::binary);
-    corpus.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (arg.rfind("-", 0) == 0) continue;
+    std::vector<std::filesystem::path> files;
+    if (std::filesystem::is_directory(arg)) {
+      for (const auto& e : std::filesystem::directory_iterator(arg))
+        if (e.is_regular_file()) files.push_back(e.path());
+    } else {
+      files.emplace_back(arg);
+    }
+    for (const auto& f : files) {
+      std::ifstream in(f, std::ios::binary);
+      corpus.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
   }
   if (corpus.empty()) corpus = {"{\"a\":[1,2.5,\"x\\u00e9\"],\"b\":null}", "[true,false,{}]"};
   for (const auto& c : corpus) LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(c.data()), c.size());

@@ -1,20 +1,40 @@
+// The low-level SHA-256 interface is deprecated in OpenSSL 3 in favour of
+// EVP, but present in every 3.x; it is the only one that hashes a short input
+// without a context allocation and an algorithm fetch.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include "core/sha256.hpp"
 
-#include <openssl/evp.h>
+#include <openssl/sha.h>
+
+#include <new>
 
 #include "core/codec.hpp"
 
-#include <stdexcept>
-
 namespace zelq {
 
-Digest32 sha256(std::string_view data) {
+static_assert(sizeof(SHA256_CTX) <= 128 && alignof(SHA256_CTX) <= 8);
+
+namespace {
+SHA256_CTX* ctx(std::uint8_t* state) { return std::launder(reinterpret_cast<SHA256_CTX*>(state)); }
+}  // namespace
+
+// The SHA256_* calls cannot fail for a context on the stack.
+Sha256::Sha256() { SHA256_Init(new (state_) SHA256_CTX); }
+
+void Sha256::update(std::span<const std::uint8_t> data) { SHA256_Update(ctx(state_), data.data(), data.size()); }
+
+void Sha256::update(std::string_view data) { SHA256_Update(ctx(state_), data.data(), data.size()); }
+
+Digest32 Sha256::finish() {
   Digest32 out{};
-  unsigned int len = 0;
-  // One-shot digest; it only fails on allocation failure inside OpenSSL.
-  if (EVP_Digest(data.data(), data.size(), out.data(), &len, EVP_sha256(), nullptr) != 1 || len != 32)
-    throw std::runtime_error("SHA-256 computation failed");
+  SHA256_Final(out.data(), ctx(state_));
   return out;
+}
+
+Digest32 sha256(std::string_view data) {
+  Sha256 h;
+  h.update(data);
+  return h.finish();
 }
 
 Digest32 sha256(std::span<const std::uint8_t> data) {
