@@ -15,16 +15,17 @@ namespace {
 
 using json::Value;
 
-
 // The raw text of a time member, which must be its own canonical form.
-ZResult<void> check_canonical_time(const Value* raw, std::string_view what) {
-  if (is_canonical_ms_timestamp(raw->as_string())) return {};
-  return fail(cosignature_error("log_cosignature " + std::string(what) + " '" + raw->as_string() +
-                          "' is not canonical millisecond-precision RFC 3339 UTC "
-                          "(`YYYY-MM-DDTHH:MM:SS.mmmZ`, RFC-ZELQ-0015 \xc2\xa7" "4)"));
+ZResult<void> check_canonical_time(const std::string& raw, std::string_view what) {
+  if (is_canonical_ms_timestamp(raw)) return {};
+  return fail(cosignature_error("log_cosignature " + std::string(what) + " '" + raw +
+                                "' is not canonical millisecond-precision RFC 3339 UTC "
+                                "(`YYYY-MM-DDTHH:MM:SS.mmmZ`, RFC-ZELQ-0015 \xc2\xa7" "4)"));
 }
 
-ZelqError wrap_key_extraction(const ZelqError& e) { return cosignature_error("witness key extraction: " + e.display()); }
+ZelqError wrap_key_extraction(const ZelqError& e) {
+  return cosignature_error("witness key extraction: " + e.display());
+}
 
 ZelqError wrap_checkpoint_form(const ZelqError& e) { return cosignature_error("witnessed_checkpoint: " + e.display()); }
 
@@ -36,23 +37,24 @@ ZResult<LogCosignature> parse_log_cosignature(const Value& raw) {
   LogCosignature& c = *read;
   if (c.cosignature_version != kCosignatureVersion) {
     return fail(cosignature_error("log_cosignature cosignature_version '" + c.cosignature_version + "' \xe2\x89\xa0 '" +
-                            std::string(kCosignatureVersion) + "' (RFC-ZELQ-0015 \xc2\xa7" "4)"));
+                                  std::string(kCosignatureVersion) + "' (RFC-ZELQ-0015 \xc2\xa7" "4)"));
   }
   if (!did::is_web_or_key_did(c.witness_id)) {
     return fail(cosignature_error("log_cosignature witness_id '" + c.witness_id +
-                            "' is not a did:web or did:key DID (RFC-ZELQ-0015 \xc2\xa7" "4)"));
+                                  "' is not a did:web or did:key DID (RFC-ZELQ-0015 \xc2\xa7" "4)"));
   }
   if (auto id = check_log_id(c.witnessed_checkpoint.log_id); !id) return fail(wrap_checkpoint_form(id.error()));
   if (auto h = parse_sha256_hash(c.witnessed_checkpoint.root_hash); !h) return fail(wrap_checkpoint_form(h.error()));
   // The positional forms read, but carry no member texts to hold to the
   // canonical form.
   const Value* wc = raw.get("witnessed_checkpoint");
-  const Value* ts = wc ? wc->get("timestamp") : nullptr;
-  if (!ts || !ts->is_string()) {
-    return fail(cosignature_error("log_cosignature witnessed_checkpoint.timestamp missing or not a string"));
-  }
-  ZELQ_TRY(check_canonical_time(ts, "witnessed_checkpoint.timestamp"));
-  ZELQ_TRY(check_canonical_time(raw.get("witnessed_at"), "witnessed_at"));
+  const std::string* ts = wc ? raw_string_member(*wc, "timestamp") : nullptr;
+  if (!ts) return fail(cosignature_error("log_cosignature witnessed_checkpoint.timestamp missing or not a string"));
+  ZELQ_TRY(check_canonical_time(*ts, "witnessed_checkpoint.timestamp"));
+  // Always a string once the record read from an object; checked all the same.
+  const std::string* at = raw_string_member(raw, "witnessed_at");
+  if (!at) return fail(cosignature_error("log_cosignature witnessed_at missing or not a string"));
+  ZELQ_TRY(check_canonical_time(*at, "witnessed_at"));
   ZELQ_TRY(check_cosignature_key_id(c));
   return std::move(*read);
 }
@@ -73,13 +75,14 @@ ZResult<void> verify_cosignature_signature(const LogCosignature& c, std::string_
 
 ZResult<void> check_witnessed_at_fresh(const LogCosignature& c, const ConsumerClock& clock) {
   if (c.witnessed_at.nanos() % 1'000'000u != 0) {
-    return fail(cosignature_error("log_cosignature witnessed_at is not millisecond-truncated (RFC-ZELQ-0001 \xc2\xa7" "5.3)"));
+    return fail(cosignature_error("log_cosignature witnessed_at is not millisecond-truncated "
+                                  "(RFC-ZELQ-0001 \xc2\xa7" "5.3)"));
   }
   if (!beyond_skew(c.witnessed_at, clock)) return {};
   return fail(cosignature_error("log_cosignature witnessed_at '" + format_rfc3339_millis(c.witnessed_at) +
-                          "' is in the future beyond the " + std::to_string(clock.skew_secs) +
-                          "s clock-skew allowance (consumer clock '" + format_rfc3339_millis(clock.now) +
-                          "') \xe2\x80\x94 forged observation-time claim (RFC-ZELQ-0015 \xc2\xa7" "8 step 5)"));
+                                "' is in the future beyond the " + std::to_string(clock.skew_secs) +
+                                "s clock-skew allowance (consumer clock '" + format_rfc3339_millis(clock.now) +
+                                "') \xe2\x80\x94 forged observation-time claim (RFC-ZELQ-0015 \xc2\xa7" "8 step 5)"));
 }
 
 ZResult<LogCosignature> verify_cosignature_with_read_doc(const Value& cosig, const json::PResult<did::DidDocument>& doc,
@@ -90,30 +93,30 @@ ZResult<LogCosignature> verify_cosignature_with_read_doc(const Value& cosig, con
   const WitnessedCheckpoint& w = c.witnessed_checkpoint;
   if (w.log_id != e.log_id) {
     return fail(cosignature_error("log_cosignature witnessed_checkpoint.log_id '" + w.log_id +
-                            "' \xe2\x89\xa0 evaluated checkpoint log_id '" + e.log_id +
-                            "' (RFC-ZELQ-0015 \xc2\xa7" "8 step 4)"));
+                                  "' \xe2\x89\xa0 evaluated checkpoint log_id '" + e.log_id +
+                                  "' (RFC-ZELQ-0015 \xc2\xa7" "8 step 4)"));
   }
   if (w.tree_size != e.tree_size) {
     return fail(cosignature_error("log_cosignature witnessed_checkpoint.tree_size " + std::to_string(w.tree_size) +
-                            " \xe2\x89\xa0 evaluated checkpoint tree_size " + std::to_string(e.tree_size) +
-                            " (RFC-ZELQ-0015 \xc2\xa7" "8 step 4)"));
+                                  " \xe2\x89\xa0 evaluated checkpoint tree_size " + std::to_string(e.tree_size) +
+                                  " (RFC-ZELQ-0015 \xc2\xa7" "8 step 4)"));
   }
   if (w.root_hash != e.root_hash) {
     return fail(cosignature_error("log_cosignature witnessed_checkpoint.root_hash '" + w.root_hash +
-                            "' \xe2\x89\xa0 evaluated checkpoint root_hash '" + e.root_hash +
-                            "' (RFC-ZELQ-0015 \xc2\xa7" "8 step 4)"));
+                                  "' \xe2\x89\xa0 evaluated checkpoint root_hash '" + e.root_hash +
+                                  "' (RFC-ZELQ-0015 \xc2\xa7" "8 step 4)"));
   }
   if (!doc) return fail(cosignature_error("witness DID document does not parse: " + doc.error().message));
   if (doc->id != c.witness_id) {
     return fail(cosignature_error("witness DID document id '" + doc->id + "' \xe2\x89\xa0 cosignature witness_id '" +
-                            c.witness_id + "' (RFC-ZELQ-0015 \xc2\xa7" "8 step 3)"));
+                                  c.witness_id + "' (RFC-ZELQ-0015 \xc2\xa7" "8 step 3)"));
   }
   const std::string fragment = c.signature.key_id.substr(c.signature.key_id.find('#') + 1);
   const did::VerificationMethod* method = did::find_method_by_fragment(*doc, fragment);
   if (!method) {
     return fail(cosignature_error("witness DID document has no verification method '#" + fragment +
-                            "' \xe2\x80\x94 witness keys (including retired ones) must remain in verificationMethod "
-                            "(RFC-ZELQ-0015 \xc2\xa7" "9)"));
+                                  "' \xe2\x80\x94 witness keys (including retired ones) must remain in "
+                                  "verificationMethod (RFC-ZELQ-0015 \xc2\xa7" "9)"));
   }
   auto digest = cosignature_signing_digest(cosig);
   if (!digest) return fail(std::move(digest).error());

@@ -13,9 +13,9 @@
 #include "crypto/ed25519.hpp"
 #include "crypto/p256.hpp"
 #include "did/did_document.hpp"
-#include "registry/cosignature_record.hpp"
 #include "registry/artefact.hpp"
 #include "registry/checkpoint.hpp"
+#include "registry/cosignature_record.hpp"
 
 namespace zelq::registry {
 

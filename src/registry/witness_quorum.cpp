@@ -30,25 +30,16 @@ ArgumentError too_long(std::string_view member) {
 
 json::PResult<Value> value_elem(json::Reader& r) { return r.parse_value(); }
 
-template <class T>
-json::PResult<std::vector<T>> parse_array(std::string_view text, json::PResult<T> (*elem)(json::Reader&)) {
-  json::Reader r(text);
-  auto out = json::read_seq(r, elem);
-  if (!out) return out;
-  ZELQ_TRY(r.end());
-  return out;
-}
-
 }  // namespace
 
 Result<std::vector<Value>, ArgumentError> cosignatures_argument(std::string_view text) {
-  auto list = parse_array(text, &value_elem);
+  auto list = json::parse_seq(text, &value_elem);
   if (!list) return fail(ArgumentError{"invalid cosignatures JSON (array): " + list.error().display()});
   return std::move(*list);
 }
 
 Result<std::vector<std::string>, ArgumentError> trusted_witness_dids_argument(std::string_view text) {
-  auto list = parse_array(text, &json::read_string);
+  auto list = json::parse_seq(text, &json::read_string);
   if (!list) return fail(ArgumentError{"invalid trusted_witness_dids JSON (array): " + list.error().display()});
   return std::move(*list);
 }
@@ -116,10 +107,9 @@ ZResult<std::string> evaluate_witness_quorum(const std::vector<Value>& cosignatu
     if (!trusted.contains(c->witness_id)) continue;
     const Value* doc = witness_did_docs.find(c->witness_id);
     if (!doc) {
-      failures.push_back(witness_failure_verdict(ZelqError::text(
-          ErrorKind::InvalidWitnessCosignature,
-          "no DID document supplied for trusted witness '" + c->witness_id +
-              "' \xe2\x80\x94 cannot verify its cosignature (RFC-ZELQ-0015 \xc2\xa7" "8 step 2)")));
+      failures.push_back(witness_failure_verdict(
+          cosignature_error("no DID document supplied for trusted witness '" + c->witness_id +
+                            "' \xe2\x80\x94 cannot verify its cosignature (RFC-ZELQ-0015 \xc2\xa7" "8 step 2)")));
       continue;
     }
     auto read = docs_read.find(c->witness_id);

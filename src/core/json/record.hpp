@@ -125,6 +125,17 @@ PResult<std::vector<E>> read_seq(Reader& r, PResult<E> (*elem)(Reader&)) {
   return out;
 }
 
+// The whole text as one array, element by element; nothing but white space
+// may follow it.
+template <class E>
+PResult<std::vector<E>> parse_seq(std::string_view text, PResult<E> (*elem)(Reader&)) {
+  Reader r(text);
+  auto out = read_seq(r, elem);
+  if (!out) return out;
+  ZELQ_TRY(r.end());
+  return out;
+}
+
 template <class E>
 PResult<std::vector<E>> seq_of(const Value& v, PResult<E> (*elem)(const Value&)) {
   if (!v.is_array()) return fail(invalid_type(v, "a sequence"));
