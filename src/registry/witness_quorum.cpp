@@ -3,6 +3,7 @@
 #include <limits>
 #include <map>
 #include <set>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -95,6 +96,10 @@ ZResult<std::string> evaluate_witness_quorum(const std::vector<Value>& cosignatu
   // Each witness's document is read once however many cosignatures name it;
   // reading is pure, so the outcome is that of reading it every time.
   std::map<std::string, json::PResult<did::DidDocument>, std::less<>> docs_read;
+  // Repeats of one cosignature are verified once: with the documents, the
+  // checkpoint and the clock fixed for the call, the outcome depends on the
+  // value alone. Each repeat still adds its failure entry.
+  std::unordered_map<std::string, ZResult<LogCosignature>> outcomes;
   std::set<std::string> counted, fresh;  // std::string orders by unsigned bytes
   json::Array failures;
 
@@ -112,16 +117,22 @@ ZResult<std::string> evaluate_witness_quorum(const std::vector<Value>& cosignatu
                             "' \xe2\x80\x94 cannot verify its cosignature (RFC-ZELQ-0015 \xc2\xa7" "8 step 2)")));
       continue;
     }
-    auto read = docs_read.find(c->witness_id);
-    if (read == docs_read.end()) read = docs_read.emplace(c->witness_id, did::did_document_from_value(*doc)).first;
-    auto verified = verify_cosignature_with_read_doc(raw, read->second, *checkpoint, clock);
+    std::string text = json::to_string(raw);
+    auto outcome = outcomes.find(text);
+    if (outcome == outcomes.end()) {
+      auto read = docs_read.find(c->witness_id);
+      if (read == docs_read.end()) read = docs_read.emplace(c->witness_id, did::did_document_from_value(*doc)).first;
+      auto result = verify_cosignature_with_read_doc(raw, read->second, *checkpoint, clock);
+      outcome = outcomes.emplace(std::move(text), std::move(result)).first;
+    }
+    const ZResult<LogCosignature>& verified = outcome->second;
     if (!verified) {
       failures.push_back(witness_failure_verdict(verified.error()));
       continue;
     }
     if (!policy.max_age_secs || !later_by_more_than(now, verified->witnessed_at, *policy.max_age_secs))
       fresh.insert(verified->witness_id);
-    counted.insert(std::move(verified->witness_id));
+    counted.insert(verified->witness_id);
   }
 
   json::Array witnesses;
