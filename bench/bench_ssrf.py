@@ -41,6 +41,8 @@ SHAPES = {
     "labels split by ideographic full stops": lambda n: repeat("\u00e4\u3002", n),
     "run that maps to nothing (soft hyphens)": lambda n: repeat("\u00ad", n, head="\u00e4", tail=".com"),
     "run that maps to nothing (variation selectors)": lambda n: repeat("\ufe0f", n, head="\u00e4"),
+    "characters that map to long strings (U+FDFA)": lambda n: repeat("\ufdfa", n),
+    "combining marks of alternating classes": lambda n: repeat("\u0301\u0316", n, head="a"),
     "many Punycode labels in an international name": lambda n: repeat("xn--4ca.", n, head="\u00e4."),
     "one label of one letter": lambda n: repeat("\u00e4", n),
     "one label of distinct letters": lambda n: distinct_letters(n // 3),

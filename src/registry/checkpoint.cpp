@@ -1,7 +1,6 @@
 #include "registry/checkpoint.hpp"
 
-#include <algorithm>
-
+#include "core/ascii.hpp"
 #include "core/json/writer.hpp"
 #include "core/json/reader.hpp"
 #include "registry/merkle.hpp"
@@ -25,34 +24,31 @@ constexpr std::string_view kWebPrefix = "did:web:";
 
 ZelqError proof_error(std::string text) { return ZelqError::text(ErrorKind::InvalidLogProof, std::move(text)); }
 
-bool ascii_alnum(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
-
 }  // namespace
 
 const json::Record<LogCheckpoint> kLogCheckpointRecord{"LogCheckpoint", kFields, json::Unknown::Deny, true};
 
 ZResult<LogIdParts> check_log_id(std::string_view log_id) {
-  const std::string id(log_id);
+  auto refuse = [&](std::string_view rule) {
+    return fail(proof_error("log_id '" + std::string(log_id) + "' " + std::string(rule)));
+  };
   const std::size_t at = log_id.find("/log/");
   if (at == std::string_view::npos) {
-    return fail(proof_error("log_id '" + id + "' is not '<registry_did>/log/<instance>' (RFC-ZELQ-0012 \u00a7" "6)"));
+    return refuse("is not '<registry_did>/log/<instance>' (RFC-ZELQ-0012 \u00a7" "6)");
   }
   const LogIdParts parts{log_id.substr(0, at), log_id.substr(at + 5)};
   if (!parts.registry_did.starts_with(kWebPrefix)) {
-    return fail(proof_error("log_id '" + id + "' registry DID must be did:web (RFC-ZELQ-0012 \u00a7" "6)"));
+    return refuse("registry DID must be did:web (RFC-ZELQ-0012 \u00a7" "6)");
   }
   const std::string_view msid = parts.registry_did.substr(kWebPrefix.size());
-  if (msid.empty() || !std::all_of(msid.begin(), msid.end(), [](char c) {
-        return ascii_alnum(c) || c == '%' || c == '-' || c == '.' || c == ':';
-      })) {
-    return fail(proof_error("log_id '" + id + "' has a malformed did:web method-specific identifier"));
+  if (msid.empty() ||
+      !ascii::all_of(msid, [](int c) { return ascii::is_alnum(c) || c == '%' || c == '-' || c == '.' || c == ':'; })) {
+    return refuse("has a malformed did:web method-specific identifier");
   }
   const std::string_view inst = parts.instance;
-  if (inst.empty() || inst.size() > 32 || !std::all_of(inst.begin(), inst.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
-      })) {
-    return fail(proof_error("log_id '" + id +
-                            "' instance component must match [a-z0-9-]{1,32} (RFC-ZELQ-0012 \u00a7" "6)"));
+  if (inst.empty() || inst.size() > 32 ||
+      !ascii::all_of(inst, [](int c) { return ascii::is_lower_alnum(c) || c == '-'; })) {
+    return refuse("instance component must match [a-z0-9-]{1,32} (RFC-ZELQ-0012 \u00a7" "6)");
   }
   return parts;
 }
@@ -123,7 +119,8 @@ ZResult<CheckpointSummary> verify_log_checkpoint(const json::Value& raw, std::st
   if (expected_log_id && *expected_log_id != cp->log_id) {
     return fail(proof_error("log_checkpoint log_id '" + cp->log_id + "' \u2260 expected '" +
                             std::string(*expected_log_id) +
-                            "' \u2014 a new log_id is an explicit, detectable history reset (RFC-ZELQ-0012 \u00a7" "7.4)"));
+                            "' \u2014 a new log_id is an explicit, detectable history reset "
+                            "(RFC-ZELQ-0012 \u00a7" "7.4)"));
   }
   auto registry_did = check_checkpoint_key_id(*cp);
   if (!registry_did) return fail(std::move(registry_did).error());

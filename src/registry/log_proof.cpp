@@ -117,7 +117,9 @@ ZResult<json::Value> check_embedded_checkpoint(json::Value proof, json::Value ch
 ZResult<LogInclusion> parse_log_inclusion(const json::Value& merged) {
   auto p = json::read_record(merged, kInclusionRecord);
   if (!p) return fail(proof_error("log_inclusion does not parse: " + p.error().display()));
-  if (p->tree_size == 0) return fail(proof_error("log_inclusion tree_size must be >= 1 (an empty tree has no members)"));
+  if (p->tree_size == 0) {
+    return fail(proof_error("log_inclusion tree_size must be >= 1 (an empty tree has no members)"));
+  }
   ZELQ_TRY(check_embedded_members(merged, true));
   return std::move(*p);
 }

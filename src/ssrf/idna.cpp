@@ -71,16 +71,27 @@ bool fill_utf16(std::u16string& out, Call call) {
   return false;
 }
 
-// ICU validates a whole name in one call, but rewrites each label in place
-// in one buffer, so a call costs time in proportion to the labels times the
-// name's length. Labels are therefore validated in groups of about this many
-// UTF-16 units, which bounds that cost per unit.
+// ICU validates a whole name in one call, but keeps the name in one buffer
+// and rewrites labels in place (each one it turns into Punycode, each
+// Punycode label it decodes), shifting the rest of the name each time: a
+// call can cost the labels times the name's length. Labels are therefore
+// validated in groups of about this many UTF-16 units, which bounds that
+// cost per unit.
 constexpr std::size_t kGroupUnits = 256;
 
 // A label of right-to-left direction that passes the Bidi rule on its own.
 // Set after a group, it makes ICU apply the Bidi rule to every label of the
 // group, whatever the group's own labels are.
 constexpr std::u16string_view kRtlProbe = u".\u05D0";
+
+void append_code_point(std::u16string& out, UChar32 c) {
+  if (U_IS_BMP(c)) {
+    out += static_cast<char16_t>(c);
+  } else {
+    out += U16_LEAD(c);
+    out += U16_TRAIL(c);
+  }
+}
 
 bool has_rtl(std::u16string_view s) {
   for (std::size_t i = 0; i < s.size();) {
@@ -100,6 +111,7 @@ class Validator {
  public:
   explicit Validator(const UIDNA* idna) : idna_(idna) {}
 
+  // False once the name is known to be refused.
   bool check(std::u16string_view group) {
     input_.assign(group);
     input_.append(kRtlProbe);
@@ -114,7 +126,7 @@ class Validator {
     if (!rtl_ && output_.size() >= kRtlProbe.size()) {
       rtl_ = has_rtl(std::u16string_view(output_).substr(0, output_.size() - kRtlProbe.size()));
     }
-    return true;
+    return bidi_ok();
   }
 
   bool bidi_ok() const { return !(breaks_bidi_ && rtl_); }
@@ -125,6 +137,65 @@ class Validator {
   bool breaks_bidi_ = false;
   bool rtl_ = false;
 };
+
+// Canonical order sorts each run of combining marks by class. ICU's
+// normalizer inserts the marks of a run one at a time, quadratic in a long
+// run whose classes alternate (a second for 128 KB of them). So the mapping
+// is applied here code point by code point, and each run is sorted, before
+// ICU composes: then ICU only ever appends.
+//
+// A run longer than one code point's own mapping needs code points whose
+// mapping starts with a combining mark, and those have no normalization
+// boundary before them; text without any is left as it is.
+bool map_in_canonical_order(const UNormalizer2* mapping, std::u16string_view in, std::u16string& out) {
+  bool runs_possible = false;
+  for (std::size_t i = 0; i < in.size() && !runs_possible;) {
+    UChar32 c;
+    U16_NEXT(in.data(), i, in.size(), c);
+    runs_possible = c >= 0x80 && !unorm2_hasBoundaryBefore(mapping, c);
+  }
+  if (!runs_possible) {
+    out.assign(in);
+    return true;
+  }
+  out.clear();
+  out.reserve(in.size());
+  for (std::size_t i = 0; i < in.size();) {
+    UChar32 c;
+    U16_NEXT(in.data(), i, in.size(), c);
+    UChar mapped[64];
+    UErrorCode err = U_ZERO_ERROR;
+    int32_t len = c < 0x80 ? -1 : unorm2_getDecomposition(mapping, c, mapped, 64, &err);
+    if (U_FAILURE(err)) return false;
+    if (len >= 0) {
+      out.append(mapped, static_cast<std::size_t>(len));
+    } else {
+      append_code_point(out, c);
+    }
+  }
+  std::vector<std::pair<std::uint8_t, UChar32>> run;  // (class, code point)
+  auto sort_run = [&](std::size_t at) {
+    if (run.size() < 2) return;
+    std::stable_sort(run.begin(), run.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [cc, c] : run) U16_APPEND_UNSAFE(out.data(), at, c);
+  };
+  std::size_t run_start = 0;
+  for (std::size_t i = 0; i < out.size();) {
+    const std::size_t at = i;
+    UChar32 c;
+    U16_NEXT(out.data(), i, out.size(), c);
+    std::uint8_t cc = unorm2_getCombiningClass(mapping, c);
+    if (cc == 0) {
+      sort_run(run_start);
+      run.clear();
+    } else {
+      if (run.empty()) run_start = at;
+      run.emplace_back(cc, c);
+    }
+  }
+  sort_run(run_start);
+  return true;
+}
 
 // ---- Punycode (RFC 3492) ------------------------------------------------------
 
@@ -211,6 +282,11 @@ std::optional<std::string> punycode_encode(const std::vector<char32_t>& label) {
   }
   const std::uint64_t basic = out.size();
   if (basic > 0) out += '-';
+  if (rest.empty()) return out;
+  // The first delta alone often overflows (many ASCII characters before a
+  // high code point); that needs no sorting to see.
+  auto lowest = std::min_element(rest.begin(), rest.end())->first;
+  if (std::uint64_t{lowest - kInitialN} * (basic + 1) > kMaxDelta) return std::nullopt;
   std::sort(rest.begin(), rest.end());
 
   char32_t n = kInitialN;
@@ -325,12 +401,7 @@ bool append_for_validation(std::u16string& group, std::u16string_view label) {
   const std::size_t start = group.size();
   for (char32_t c : *decoded) {
     if (c == U'.') return false;  // it would read as two labels
-    if (c < 0x10000) {
-      group += static_cast<char16_t>(c);
-    } else {
-      group += static_cast<char16_t>(U16_LEAD(c));
-      group += static_cast<char16_t>(U16_TRAIL(c));
-    }
+    append_code_point(group, static_cast<UChar32>(c));
   }
   // Only what mapping leaves unchanged may be spelled in Punycode.
   UErrorCode err = U_ZERO_ERROR;
@@ -357,6 +428,19 @@ bool append_label(std::string& out, std::u16string_view label, std::vector<char3
   return true;
 }
 
+// Labels of the mapped name, with the dots between them, in ASCII form.
+bool append_labels(std::string& out, std::u16string_view labels, std::vector<char32_t>& scratch) {
+  for (std::size_t start = 0;;) {
+    std::size_t dot = labels.find(u'.', start);
+    if (!append_label(out, labels.substr(start, dot == std::u16string_view::npos ? dot : dot - start), scratch)) {
+      return false;
+    }
+    if (dot == std::u16string_view::npos) return true;
+    out += '.';
+    start = dot + 1;
+  }
+}
+
 }  // namespace
 
 std::optional<std::string> domain_to_ascii(std::string_view domain) {
@@ -381,35 +465,41 @@ std::optional<std::string> domain_to_ascii(std::string_view domain) {
   // acceptances, which fails closed.
   std::replace(utf16.begin(), utf16.end(), u'\u1E9E', u'\u00DF');
 
-  std::u16string mapped(utf16.size() * 2 + 16, u'\0');
+  std::u16string ordered;
+  if (!map_in_canonical_order(mapping, utf16, ordered)) return std::nullopt;
+  utf16 = std::u16string();
+  std::u16string mapped(ordered.size() + 16, u'\0');
   if (!fill_utf16(mapped, [&](UChar* dest, int32_t cap, UErrorCode* err) {
-        return unorm2_normalize(mapping, utf16.data(), static_cast<int32_t>(utf16.size()), dest, cap, err);
+        return unorm2_normalize(mapping, ordered.data(), static_cast<int32_t>(ordered.size()), dest, cap, err);
       })) {
     return std::nullopt;
   }
-  utf16 = std::u16string();
 
   // Mapping turned every full stop into '.', so the labels are final here.
   const std::u16string_view name(mapped);
   Validator validator(idna);
   std::string out;
   out.reserve(name.size());
-  std::u16string group;  // labels not yet validated
+  std::u16string group;        // labels not yet validated
+  std::size_t group_start = 0;  // where they begin in `name`
   std::vector<char32_t> scratch;
   for (std::size_t start = 0;;) {
     std::size_t dot = name.find(u'.', start);
     std::size_t end = dot == std::u16string_view::npos ? name.size() : dot;
-    auto label = name.substr(start, end - start);
-    if (!append_for_validation(group, label) || !append_label(out, label, scratch)) return std::nullopt;
+    if (!append_for_validation(group, name.substr(start, end - start))) return std::nullopt;
     bool last = dot == std::u16string_view::npos;
     if (last || group.size() >= kGroupUnits) {
-      if (!validator.check(group)) return std::nullopt;
+      // Encoding, the costlier step, waits until the labels are known good.
+      if (!validator.check(group) || !append_labels(out, name.substr(group_start, end - group_start), scratch)) {
+        return std::nullopt;
+      }
       group.clear();
+      group_start = end + 1;
+      if (!last) out += '.';
     } else {
       group += u'.';
     }
     if (last) break;
-    out += '.';
     start = dot + 1;
   }
   if (!validator.bidi_ok() || out.empty()) return std::nullopt;

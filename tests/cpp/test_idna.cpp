@@ -45,6 +45,10 @@ const std::vector<std::string> kPieces = {
     "\xEF\xBC\x8E", "\xE3\x80\x82", "\xEF\xBD\xA1", "\xE2\x92\x88", "\xEF\xB7\xBA", "\xEF\xBF\xBD",
     "\xD7\x90", "\xD8\xA7", "\xD9\xA0", "\xDB\xB0", "\xF3\xA0\x80\x81", "\xFF",
     "xn--", "xn--zca", "xn--mgb", "xn--4ca", "XN--4CA", "xn--a-", "xn--ls8h", "xn---",
+    // Combining marks of several classes, marks hidden in decompositions and
+    // mappings, a mark that maps to nothing, jamo that compose.
+    "\xCC\x96", "\xCC\xA7", "\xD6\xB0", "\xCD\x84", "\xE0\xBD\xB3", "\xCD\x8F", "\xCD\x80",
+    "\xE1\x84\x80", "\xE1\x85\xA1", "\xEA\xB0\x80", "\xCC\x81\xCC\x96\xCC\x81\xCC\x96\xD6\xB0\xCC\x81",
 };
 
 std::string random_name(std::mt19937& rng) {

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 
 #include "core/json/canonical.hpp"
 #include "core/json/value.hpp"
@@ -166,5 +170,35 @@ TEST(Jcs, OnePassTextFormFailsLikeTheReader) {
     ASSERT_FALSE(a.ok());
     ASSERT_FALSE(b.ok());
     EXPECT_EQ(a.error().display(), b.error().display()) << text;
+  }
+}
+
+// Doubles as writers print them (shortest, with 1 to 17 digits, in fixed and
+// exponent forms, and with the last digit moved): the one-pass form takes
+// its digits from the text where it can and must equal the value form.
+TEST(Jcs, NumberTextsEqualTheValueForm) {
+  std::mt19937_64 rng(2026);
+  char text[64];
+  for (int i = 0; i < 40000; ++i) {
+    double d = std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 180) - 130);
+    if (i % 4 == 0) {
+      const std::uint64_t bits = rng();
+      std::memcpy(&d, &bits, sizeof d);
+      if (!std::isfinite(d)) continue;
+    }
+    const int digits = static_cast<int>(rng() % 18);
+    if (digits == 0) *std::to_chars(text, text + sizeof text, d).ptr = '\0';
+    else std::snprintf(text, sizeof text, i % 2 ? "%.*g" : "%.*e", digits, d);
+    std::string t = text;
+    if (i % 3 == 0) {  // the last digit of the significand moved by one
+      const std::size_t last = t.find_last_of("0123456789", t.find_first_of("eE"));
+      t[last] = t[last] == '9' ? '8' : static_cast<char>(t[last] + 1);
+    }
+    auto value = zelq::json::parse(t);
+    auto once = zelq::canonicalize_text(t);
+    ASSERT_EQ(value.ok(), once.ok()) << t;
+    if (value.ok()) {
+      EXPECT_EQ(*once, *zelq::jcs_canonicalize(*value)) << t;
+    }
   }
 }

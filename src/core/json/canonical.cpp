@@ -24,9 +24,43 @@ ZResult<void> depth_error() {
 
 void write_canonical_string(std::string_view s, std::string& out) { json::write_escaped_string(s, out, false); }
 
-void write_canonical_float(double d, std::string& out) {
+char* write_ecmascript_decimal(const char* digits, int k, int n, char* out) {
+  const auto put = [&](const char* from, int count) {
+    std::memcpy(out, from, static_cast<std::size_t>(count));
+    out += count;
+  };
+  const auto zeros = [&](int count) {
+    std::memset(out, '0', static_cast<std::size_t>(count));
+    out += count;
+  };
+  if (k <= n && n <= 21) {
+    put(digits, k);
+    zeros(n - k);
+  } else if (0 < n && n <= 21) {
+    put(digits, n);
+    *out++ = '.';
+    put(digits + n, k - n);
+  } else if (-6 < n && n <= 0) {
+    *out++ = '0';
+    *out++ = '.';
+    zeros(-n);
+    put(digits, k);
+  } else {
+    *out++ = digits[0];
+    if (k > 1) {
+      *out++ = '.';
+      put(digits + 1, k - 1);
+    }
+    *out++ = 'e';
+    *out++ = n - 1 >= 0 ? '+' : '-';
+    out = std::to_chars(out, out + 8, n - 1 >= 0 ? n - 1 : 1 - n).ptr;
+  }
+  return out;
+}
+
+char* write_canonical_float(double d, char* out) {
   if (d < 0) {
-    out.push_back('-');
+    *out++ = '-';
     d = -d;
   }
   // Shortest round-trip digits (closest to the value) from the library.
@@ -40,30 +74,12 @@ void write_canonical_float(double d, std::string& out) {
   int e = 0;
   if (p < r.ptr) std::from_chars(p + 1 + (p[1] == '+'), r.ptr, e);
   while (k > 1 && digits[k - 1] == '0') --k;
-  const int n = e + 1;
-  char tmp[32];
-  if (k <= n && n <= 21) {
-    out.append(digits, static_cast<std::size_t>(k));
-    out.append(static_cast<std::size_t>(n - k), '0');
-  } else if (0 < n && n <= 21) {
-    out.append(digits, static_cast<std::size_t>(n));
-    out.push_back('.');
-    out.append(digits + n, static_cast<std::size_t>(k - n));
-  } else if (-6 < n && n <= 0) {
-    out.append("0.");
-    out.append(static_cast<std::size_t>(-n), '0');
-    out.append(digits, static_cast<std::size_t>(k));
-  } else {
-    out.push_back(digits[0]);
-    if (k > 1) {
-      out.push_back('.');
-      out.append(digits + 1, static_cast<std::size_t>(k - 1));
-    }
-    out.push_back('e');
-    out.push_back(n - 1 >= 0 ? '+' : '-');
-    auto er = std::to_chars(tmp, tmp + sizeof tmp, n - 1 >= 0 ? n - 1 : 1 - n);
-    out.append(tmp, er.ptr);
-  }
+  return write_ecmascript_decimal(digits, k, e + 1, out);
+}
+
+void write_canonical_float(double d, std::string& out) {
+  char text[kCanonicalNumberMax];
+  out.append(text, write_canonical_float(d, text));
 }
 
 ZResult<void> write_canonical_value(const json::Value& v, std::string& out, unsigned depth) {

@@ -155,6 +155,8 @@ class CanonicalWriter {
 }  // namespace
 
 json::PResult<std::string> canonicalize_text(std::string_view text) {
+  std::string fast;
+  if (canonicalize_fast(text, fast)) return fast;
   json::Reader r(text);
   CanonicalWriter w;
   w.out.reserve(text.size());

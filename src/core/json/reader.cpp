@@ -1,6 +1,8 @@
 #include "core/json/reader.hpp"
 
+#include "core/ascii.hpp"
 #include "core/error.hpp"
+#include "core/json/string_bytes.hpp"
 #include "core/json/writer.hpp"
 
 #include <charconv>
@@ -34,40 +36,9 @@ constexpr const char* kRecursion = "recursion limit exceeded";
 
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
 
-// Bytes that end a plain run inside a string.
-struct StopTable {
-  bool stop[256];
-  constexpr StopTable() : stop() {
-    for (int c = 0; c < 0x20; ++c) stop[c] = true;
-    stop[static_cast<unsigned char>('"')] = true;
-    stop[static_cast<unsigned char>('\\')] = true;
-  }
-};
-constexpr StopTable kStop;
-
 void push_utf8(unsigned cp, std::string& out) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
-int hex_val(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+  char bytes[4];
+  out.append(bytes, encode_utf8(cp, bytes));
 }
 
 }  // namespace
@@ -133,7 +104,7 @@ PResult<unsigned> Reader::decode_hex_escape() {
   unsigned v = 0;
   bool ok = true;
   for (int k = 0; k < 4; ++k) {
-    int h = hex_val(s_[i_ + static_cast<std::size_t>(k)]);
+    int h = ascii::hex_value(static_cast<unsigned char>(s_[i_ + static_cast<std::size_t>(k)]));
     if (h < 0) ok = false;
     v = (v << 4) | static_cast<unsigned>(h < 0 ? 0 : h);
   }
@@ -174,7 +145,8 @@ PResult<void> Reader::parse_unicode_escape(std::string& out) {
 
 PResult<std::string_view> Reader::parse_string_view(bool& escaped) {
   const std::size_t begin = i_;
-  while (i_ < s_.size() && !kStop.stop[static_cast<unsigned char>(s_[i_])]) ++i_;
+  const char* const end = s_.data() + s_.size();
+  i_ = static_cast<std::size_t>(find_plain_end(s_.data() + i_, end) - s_.data());
   if (i_ < s_.size() && s_[i_] == '"') {
     escaped = false;
     return s_.substr(begin, i_++ - begin);
@@ -205,9 +177,10 @@ PResult<std::string_view> Reader::parse_string_view(bool& escaped) {
       default:
         return fail(error(kInvalidEscape));
     }
-    std::size_t start = i_;
-    while (i_ < s_.size() && !kStop.stop[static_cast<unsigned char>(s_[i_])]) ++i_;
-    scratch_.append(s_.data() + start, i_ - start);
+    const char* run = s_.data() + i_;
+    const char* run_end = find_plain_end(run, end);
+    scratch_.append(run, run_end);
+    i_ = static_cast<std::size_t>(run_end - s_.data());
   }
 }
 

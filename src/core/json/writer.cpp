@@ -3,56 +3,48 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/ascii.hpp"
 #include "core/error.hpp"
+#include "core/json/string_bytes.hpp"
 
 namespace zelq::json {
 
 // ---- writer ----------------------------------------------------------------
 
-namespace {
-
-// Bytes that a JSON string writer must escape: '"', '\\' and controls.
-struct EscapeTable {
-  bool plain[256];
-  constexpr EscapeTable() : plain() {
-    for (int c = 0x20; c < 256; ++c) plain[c] = true;
-    plain[static_cast<unsigned char>('"')] = false;
-    plain[static_cast<unsigned char>('\\')] = false;
+char* write_escape(unsigned char c, char* out, bool short_bf) {
+  *out++ = '\\';
+  switch (c) {
+    case '"': *out++ = '"'; return out;
+    case '\\': *out++ = '\\'; return out;
+    case '\n': *out++ = 'n'; return out;
+    case '\r': *out++ = 'r'; return out;
+    case '\t': *out++ = 't'; return out;
+    case '\b':
+      if (short_bf) { *out++ = 'b'; return out; }
+      break;
+    case '\f':
+      if (short_bf) { *out++ = 'f'; return out; }
+      break;
+    default:
+      break;
   }
-};
-constexpr EscapeTable kEscape;
-
-}  // namespace
+  const char esc[5] = {'u', '0', '0', ascii::kLowerHexDigits[c >> 4], ascii::kLowerHexDigits[c & 15]};
+  for (char e : esc) *out++ = e;
+  return out;
+}
 
 void write_escaped_string(std::string_view s, std::string& out, bool short_bf) {
-  static constexpr char hex[] = "0123456789abcdef";
   out.push_back('"');
-  std::size_t start = 0;
-  const std::size_t n = s.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (kEscape.plain[c]) continue;
-    out.append(s.data() + start, i - start);
-    start = i + 1;
-    switch (c) {
-      case '"': out.append("\\\""); continue;
-      case '\\': out.append("\\\\"); continue;
-      case '\n': out.append("\\n"); continue;
-      case '\r': out.append("\\r"); continue;
-      case '\t': out.append("\\t"); continue;
-      case '\b':
-        if (short_bf) { out.append("\\b"); continue; }
-        break;
-      case '\f':
-        if (short_bf) { out.append("\\f"); continue; }
-        break;
-      default:
-        break;
-    }
-    char esc[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
-    out.append(esc, 6);
+  const char* p = s.data();
+  const char* const end = p + s.size();
+  for (;;) {
+    const char* run_end = find_plain_end(p, end);
+    out.append(p, run_end);
+    if (run_end == end) break;
+    char esc[6];
+    out.append(esc, write_escape(static_cast<unsigned char>(*run_end), esc, short_bf));
+    p = run_end + 1;
   }
-  out.append(s.data() + start, n - start);
   out.push_back('"');
 }
 

@@ -16,6 +16,9 @@ void write_string(std::string_view s, std::string& out);
 // The escaping shared with canonical JSON, which has no two-character forms
 // for backspace and form feed (short_bf false).
 void write_escaped_string(std::string_view s, std::string& out, bool short_bf);
+// The escape of one byte that ends a plain run ('"', '\\' or a control):
+// at most 6 bytes at out; returns their end.
+char* write_escape(unsigned char c, char* out, bool short_bf);
 // Shortest round-trip float text: a float always shows a fraction or an
 // exponent ("1.0", "1e100"), so it reads back as a float.
 void write_float(double d, std::string& out);

@@ -1,0 +1,642 @@
+// The common case of canonicalize_text in one tight pass over the text. It
+// accepts a subset of what the reader accepts and, where it accepts, writes
+// the same bytes as the reader's path; every malformed text, and a few rare
+// well-formed ones (a string with a lone surrogate escape, a number beyond
+// the double range), it hands back, so the reader stays the one source of
+// error messages and positions.
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/ascii.hpp"
+#include "core/json/canonical.hpp"
+#include "core/json/string_bytes.hpp"
+#include "core/json/writer.hpp"
+
+namespace zelq {
+
+namespace {
+
+using ascii::is_digit;
+
+// Containers the reader accepts nested.
+constexpr int kMaxDepth = json::kRecursionLimit - 1;
+
+constexpr double kPowers10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// GCC and Clang have 128-bit integers on every 64-bit target.
+__extension__ typedef unsigned __int128 U128;
+
+constexpr auto kPowers10Exact = [] {
+  std::array<U128, 22> p{};
+  p[0] = 1;
+  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
+  return p;
+}();
+
+// A decimal s x 10^q of k digits (the last not zero) that reads as the
+// positive double d: whether its digits are the shortest that read as d and,
+// of that length, the closest to d, that is, the digits the shortest
+// round-trip conversion gives for d. Decided exactly in 128-bit integers for
+// doubles between 2^-69 and 2^53 that are no power of two, and q >= -21;
+// false when undecided.
+bool digits_are_shortest(std::uint64_t s, int k, int q, double d) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &d, sizeof bits);
+  const int biased = static_cast<int>(bits >> 52) & 0x7FF;
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  const int e = biased - 1075;  // d = m x 2^e
+  if (biased == 0 || fraction == 0 || e > 0 || e < -69 || q > 0 || q < -21) return false;
+  const std::uint64_t m = fraction | (std::uint64_t{1} << 52);
+  // All scaled by 2 x 10^-q x 2^-e, so that all are integers: a decimal
+  // x x 10^q becomes x x 2^(1-e), d becomes 2 m 10^-q, the gap between
+  // neighbouring doubles 2 x 10^-q, and the step between decimals of k digits
+  // 2 x 2^-e. Every product stays below 2^127.
+  const U128 ten_q = kPowers10Exact[static_cast<std::size_t>(-q)];
+  const U128 twice_d = static_cast<U128>(m) * ten_q * 2;
+  const auto distance = [&](std::uint64_t x) {
+    const U128 scaled = static_cast<U128>(x) << (1 - e);
+    return scaled > twice_d ? scaled - twice_d : twice_d - scaled;
+  };
+  // Within half a gap either way, the ends included when m is even: the
+  // decimals that read as d.
+  const auto reads_as_d = [&](std::uint64_t x) {
+    const U128 dist = distance(x);
+    return dist < ten_q || (dist == ten_q && (m & 1) == 0);
+  };
+  if (distance(s) >= (static_cast<U128>(1) << -e)) return false;  // not strictly the closest of its length
+  if (k == 1) return true;
+  // A shorter text that reads as d would make one of the two (k-1)-digit
+  // decimals around s read as d too.
+  const std::uint64_t below = s / 10 * 10;
+  return !reads_as_d(below) && !reads_as_d(below + 10);
+}
+
+// A key's first 8 bytes as a big-endian number, zero-padded: keys whose
+// prefixes differ compare as their prefixes do. `readable` bytes may be read
+// from `key` on (at least len).
+std::uint64_t key_prefix(const char* key, std::size_t len, std::size_t readable) {
+  if (len == 0) return 0;
+  std::uint64_t v = 0;
+  if (readable >= 8) {
+    std::memcpy(&v, key, 8);
+    v = __builtin_bswap64(v);
+    return len >= 8 ? v : v & ~(~std::uint64_t{0} >> (8 * len));
+  }
+  for (std::size_t i = 0; i < 8; ++i) v = (v << 8) | (i < len ? static_cast<unsigned char>(key[i]) : 0u);
+  return v;
+}
+
+// Byte order, the order of canonical keys.
+bool bytes_less(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]);
+  }
+  return a.size() < b.size();
+}
+
+// The output, with its length kept apart from the string's size so that
+// writing a token is one bounds check and a copy.
+class Out {
+ public:
+  explicit Out(std::size_t hint) { buf_.resize(hint + 64); }
+
+  char* room(std::size_t n) {
+    if (buf_.size() - len_ < n) [[unlikely]]
+      grow(n);
+    return buf_.data() + len_;
+  }
+  void commit(std::size_t n) { len_ += n; }
+  void commit_to(const char* end) { len_ = static_cast<std::size_t>(end - buf_.data()); }
+  void put(char c) {
+    *room(1) = c;
+    ++len_;
+  }
+  void append(const char* s, std::size_t n) {
+    std::memcpy(room(n), s, n);
+    len_ += n;
+  }
+  std::size_t size() const { return len_; }
+  char* data() { return buf_.data(); }
+  const char* data() const { return buf_.data(); }
+  void truncate(std::size_t n) { len_ = n; }
+  std::string take() {
+    buf_.resize(len_);
+    return std::move(buf_);
+  }
+
+ private:
+  [[gnu::noinline]] void grow(std::size_t n) { buf_.resize(std::max(buf_.size() * 2, len_ + n)); }
+
+  std::string buf_;
+  std::size_t len_ = 0;
+};
+
+class FastCanonicalizer {
+ public:
+  explicit FastCanonicalizer(std::string_view text)
+      : p_(text.data()), end_(text.data() + text.size()), out_(text.size()) {
+    entries_.reserve(32);
+    order_.reserve(32);
+  }
+
+  bool run(std::string& result) {
+    if (!document()) return false;
+    result = out_.take();
+    return true;
+  }
+
+ private:
+  struct Frame {
+    bool object;
+    std::size_t entries;  // the object's first member entry
+    std::size_t arena;
+  };
+  struct Entry {
+    std::size_t start;  // the member's text (key, colon, value) is out[start, end)
+    std::size_t end;
+    std::size_t key;  // its decoded key: out[key, key + key_len), or the arena's when escaped
+    std::size_t key_len;
+    std::uint64_t prefix;
+    bool in_arena;
+  };
+  enum class Step { Done, Opened, Fail };
+
+  static constexpr std::size_t kDropped = static_cast<std::size_t>(-1);
+
+  static Step done_if(bool ok) { return ok ? Step::Done : Step::Fail; }
+
+  void skip_ws() {
+    if (p_ < end_ && static_cast<unsigned char>(*p_) <= ' ') {
+      // Most often one space, as after ", " and ": ".
+      if (*p_ == ' ' && end_ - p_ > 1 && static_cast<unsigned char>(p_[1]) > ' ') {
+        ++p_;
+        return;
+      }
+      while (p_ < end_ && (*p_ == ' ' || *p_ == '\n' || *p_ == '\t' || *p_ == '\r')) ++p_;
+    }
+  }
+
+  bool document() {
+    skip_ws();
+    for (;;) {
+      const Step step = value();
+      if (step == Step::Fail) return false;
+      if (step == Step::Opened) continue;
+      // Close what ends here; stop at a comma, before the next value.
+      for (;;) {
+        skip_ws();
+        if (depth_ == 0) return p_ == end_;
+        if (p_ == end_) return false;
+        const Frame& f = frames_[depth_ - 1];
+        if (*p_ == ',') {
+          ++p_;
+          skip_ws();
+          if (f.object) {
+            entries_.back().end = out_.size();
+            out_.put(',');
+            if (!member_key()) return false;
+          } else {
+            out_.put(',');
+          }
+          break;
+        }
+        if (*p_ != (f.object ? '}' : ']')) return false;
+        ++p_;
+        if (f.object) close_object();
+        else out_.put(']');
+        --depth_;
+      }
+    }
+  }
+
+  // One value at the cursor. A container that is not empty is only opened
+  // here (with an object's first key): its members follow as values.
+  Step value() {
+    if (p_ == end_) return Step::Fail;
+    switch (*p_) {
+      case '"': return done_if(string_value());
+      case '{':
+      case '[': {
+        if (depth_ == kMaxDepth) return Step::Fail;
+        const bool object = *p_ == '{';
+        ++p_;
+        skip_ws();
+        if (p_ < end_ && *p_ == (object ? '}' : ']')) {
+          ++p_;
+          out_.append(object ? "{}" : "[]", 2);
+          return Step::Done;
+        }
+        frames_[depth_++] = Frame{object, entries_.size(), arena_.size()};
+        out_.put(object ? '{' : '[');
+        if (object && !member_key()) return Step::Fail;
+        return Step::Opened;
+      }
+      case 't': return done_if(literal("true"));
+      case 'f': return done_if(literal("false"));
+      case 'n': return done_if(literal("null"));
+      default: return done_if(number());
+    }
+  }
+
+  bool literal(std::string_view word) {
+    if (static_cast<std::size_t>(end_ - p_) < word.size() || std::memcmp(p_, word.data(), word.size()) != 0)
+      return false;
+    p_ += word.size();
+    out_.append(word.data(), word.size());
+    return true;
+  }
+
+  // A member's key and colon, the cursor at the key's quote; leaves the
+  // cursor at the member's value.
+  bool member_key() {
+    if (p_ == end_ || *p_ != '"') return false;
+    const std::size_t start = out_.size();
+    const char* text = p_ + 1;
+    std::size_t key = 0, len = 0;
+    bool in_arena = false;
+    if (!key_string(key, len, in_arena)) return false;
+    // The prefix is read from the text (or the arena), not from output just
+    // written, which would wait for the store.
+    const std::uint64_t prefix = in_arena ? key_prefix(arena_.data() + key, len, len)
+                                          : key_prefix(text, len, static_cast<std::size_t>(end_ - text));
+    entries_.push_back(Entry{start, 0, key, len, prefix, in_arena});
+    skip_ws();
+    if (p_ == end_ || *p_ != ':') return false;
+    ++p_;
+    out_.put(':');
+    skip_ws();
+    return true;
+  }
+
+  // A member name at the cursor's quote, written in canonical form. Without
+  // escapes its bytes are the key; with them, the key is decoded from the
+  // canonical form into the arena.
+  bool key_string(std::size_t& key, std::size_t& len, bool& in_arena) {
+    const char* begin = p_ + 1;
+    char* o = out_.room(static_cast<std::size_t>(end_ - begin) + 18);
+    *o = '"';
+    const char* stop = json::copy_plain_run(begin, end_, o + 1);
+    if (stop < end_ && *stop == '"') {
+      len = static_cast<std::size_t>(stop - begin);
+      key = out_.size() + 1;
+      in_arena = false;
+      o[len + 1] = '"';
+      out_.commit(len + 2);
+      p_ = stop + 1;
+      return true;
+    }
+    const std::size_t written = out_.size();
+    if (!string_value()) return false;
+    key = arena_.size();
+    in_arena = true;
+    decode_canonical(out_.data() + written + 1, out_.data() + out_.size() - 1);
+    len = arena_.size() - key;
+    return true;
+  }
+
+  // Appends to the arena the bytes of canonical string text (the escapes
+  // \" \\ \n \r \t and \u00XX only).
+  void decode_canonical(const char* p, const char* end) {
+    while (p < end) {
+      if (*p != '\\') {
+        arena_.push_back(*p++);
+        continue;
+      }
+      switch (p[1]) {
+        case 'n': arena_.push_back('\n'); break;
+        case 'r': arena_.push_back('\r'); break;
+        case 't': arena_.push_back('\t'); break;
+        case 'u':
+          arena_.push_back(static_cast<char>(ascii::hex_value(p[4]) * 16 + ascii::hex_value(p[5])));
+          p += 4;
+          break;
+        default: arena_.push_back(p[1]); break;  // '"' or '\\'
+      }
+      p += 2;
+    }
+  }
+
+  // A string at the cursor's quote, written in canonical form: plain runs
+  // are copied as they are, and so are the escapes canonical form writes
+  // the same way.
+  bool string_value() {
+    ++p_;
+    out_.put('"');
+    for (;;) {
+      char* o = out_.room(static_cast<std::size_t>(end_ - p_) + 24);
+      const char* stop = json::copy_plain_run(p_, end_, o);
+      out_.commit(static_cast<std::size_t>(stop - p_));
+      p_ = stop;
+      if (p_ == end_) return false;
+      if (*p_ == '"') {
+        ++p_;
+        out_.put('"');
+        return true;
+      }
+      if (*p_ != '\\' || end_ - p_ < 2) return false;  // a control character, or the end
+      switch (p_[1]) {
+        case '"':
+        case '\\':
+        case 'n':
+        case 'r':
+        case 't':
+          out_.append(p_, 2);
+          p_ += 2;
+          break;
+        case '/':
+          out_.put('/');
+          p_ += 2;
+          break;
+        case 'b':
+        case 'f':
+          out_.commit_to(json::write_escape(p_[1] == 'b' ? '\b' : '\f', out_.room(6), false));
+          p_ += 2;
+          break;
+        case 'u':
+          if (!unicode_escape()) return false;
+          break;
+        default:
+          return false;
+      }
+    }
+  }
+
+  // \uXXXX at the cursor (with its trailing surrogate's escape when it
+  // leads one), written as canonical form writes the character.
+  bool unicode_escape() {
+    unsigned cp = 0;
+    if (!hex4(p_, cp)) return false;
+    p_ += 6;
+    if (cp >= 0xDC00 && cp <= 0xDFFF) return false;
+    if (cp >= 0xD800 && cp <= 0xDBFF) {
+      unsigned low = 0;
+      if (end_ - p_ < 6 || p_[0] != '\\' || p_[1] != 'u' || !hex4(p_, low) || low < 0xDC00 || low > 0xDFFF)
+        return false;
+      p_ += 6;
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+    }
+    char* o = out_.room(6);
+    if (cp < 0x20 || cp == '"' || cp == '\\') out_.commit_to(json::write_escape(static_cast<unsigned char>(cp), o, false));
+    else out_.commit_to(json::encode_utf8(cp, o));
+    return true;
+  }
+
+  // The four hex digits of \uXXXX at p.
+  bool hex4(const char* p, unsigned& cp) const {
+    if (end_ - p < 6) return false;
+    cp = 0;
+    for (int i = 2; i < 6; ++i) {
+      const int h = ascii::hex_value(static_cast<unsigned char>(p[i]));
+      if (h < 0) return false;
+      cp = (cp << 4) | static_cast<unsigned>(h);
+    }
+    return true;
+  }
+
+  // A number in the reader's grammar, written in canonical form. Integers
+  // the reader keeps as 64-bit integers are their own canonical text. A
+  // decimal with at most 15 significant digits inside the normal range is
+  // the shortest text of the double it reads as (no two such decimals read
+  // as one double), so its digits are written without converting; 16 or 17
+  // digits are tested for being the shortest; the rest goes through the
+  // double.
+  bool number() {
+    const char* start = p_;
+    const bool negative = *p_ == '-';
+    if (negative) ++p_;
+    if (p_ == end_ || !is_digit(*p_)) return false;
+    const char* int_begin = p_;
+    // The significant digits go into s and digits as they are read (up to 19;
+    // a non-zero digit past those sends the number through the double),
+    // n keeps the decimal point: value = 0.d1d2...dk x 10^n.
+    char digits[19];
+    std::uint64_t s = 0;
+    int k = 0;
+    long n = 0;
+    bool too_many = false;
+    const auto digit = [&](char c) {
+      if (k < 19) {
+        s = s * 10 + static_cast<std::uint64_t>(c - '0');
+        digits[k++] = c;
+      } else if (c != '0') {
+        too_many = true;
+      }
+    };
+    if (*p_ == '0') {
+      ++p_;
+      if (p_ < end_ && is_digit(*p_)) return false;
+    } else {
+      for (; p_ < end_ && is_digit(*p_); ++p_) digit(*p_);
+      n = p_ - int_begin;
+    }
+    const char* int_end = p_;
+    bool is_float = false;
+    if (p_ < end_ && *p_ == '.') {
+      is_float = true;
+      const char* frac_begin = ++p_;
+      if (k == 0) {
+        for (; p_ < end_ && *p_ == '0'; ++p_) --n;  // zeros before the first significant digit
+      }
+      for (; p_ < end_ && is_digit(*p_); ++p_) digit(*p_);
+      if (p_ == frac_begin) return false;
+    }
+    if (p_ < end_ && (*p_ == 'e' || *p_ == 'E')) {
+      is_float = true;
+      ++p_;
+      bool exp_negative = false;
+      if (p_ < end_ && (*p_ == '+' || *p_ == '-')) exp_negative = *p_++ == '-';
+      const char* exp_begin = p_;
+      long exp = 0;
+      for (; p_ < end_ && is_digit(*p_); ++p_) exp = exp * 10 + (*p_ - '0');
+      if (p_ == exp_begin || p_ - exp_begin > 6) return false;
+      n += exp_negative ? -exp : exp;
+    }
+    if (!is_float) return integer(start, negative, int_begin, int_end);
+    if (k == 0 || s == 0) {
+      out_.put('0');  // zero, of either sign
+      return true;
+    }
+    if (too_many) return through_double(start, negative);
+    while (s % 10 == 0) {  // trailing zeros
+      s /= 10;
+      --k;
+    }
+    if (k > 17 || n < -300 || n > 300) return through_double(start, negative);
+    if (k > 15) {
+      // The double it reads as: from exact operands and one rounding where
+      // they allow, else by the reader's conversion.
+      const long q = n - k;
+      double d = 0;
+      if (s <= (std::uint64_t{1} << 53) && q <= 0 && q >= -22) {
+        d = static_cast<double>(s) / kPowers10[-q];
+      } else {
+        const auto r = std::from_chars(start + (negative ? 1 : 0), p_, d, std::chars_format::general);
+        if (r.ec != std::errc() || r.ptr != p_) return false;
+      }
+      if (!digits_are_shortest(s, k, static_cast<int>(q), d)) {
+        write_double(negative ? -d : d);
+        return true;
+      }
+    }
+    char* const o = out_.room(kCanonicalNumberMax + 1);
+    char* w = o;
+    if (negative) *w++ = '-';
+    out_.commit_to(write_ecmascript_decimal(digits, k, static_cast<int>(n), w));
+    return true;
+  }
+
+  // An integer without fraction or exponent, kept as the reader keeps it: a
+  // 64-bit integer is its own canonical text; -0, a negative one below the
+  // signed range and a positive one past 64 bits are floats.
+  bool integer(const char* start, bool negative, const char* int_begin, const char* int_end) {
+    const auto size = static_cast<std::size_t>(int_end - start);
+    if (int_end - int_begin <= 18 && !(negative && *int_begin == '0')) {
+      // Short: copied 16 bytes at a time where the text has them.
+      char* o = out_.room(size + 16);
+      if (end_ - start >= 16 && size <= 16) std::memcpy(o, start, 16);
+      else std::memcpy(o, start, size);
+      out_.commit(size);
+      return true;
+    }
+    std::uint64_t magnitude = 0;
+    for (const char* q = int_begin; q < int_end; ++q) {
+      const auto d = static_cast<std::uint64_t>(*q - '0');
+      if (magnitude > (UINT64_MAX - d) / 10) return through_double(start, negative);
+      magnitude = magnitude * 10 + d;
+    }
+    if (!negative || (magnitude != 0 && magnitude <= (std::uint64_t{1} << 63))) {
+      out_.append(start, size);
+      return true;
+    }
+    write_double(-static_cast<double>(magnitude));
+    return true;
+  }
+
+  // The double the text reads as, by the reader's conversion; a text the
+  // conversion refuses or cannot hold is left to the reader.
+  bool through_double(const char* start, bool negative) {
+    double d = 0;
+    const auto r = std::from_chars(start + (negative ? 1 : 0), p_, d, std::chars_format::general);
+    if (r.ec != std::errc() || r.ptr != p_ || std::isinf(d)) return false;
+    write_double(negative ? -d : d);
+    return true;
+  }
+
+  void write_double(double d) {
+    if (d == 0) {
+      out_.put('0');
+      return;
+    }
+    out_.commit_to(write_canonical_float(d, out_.room(kCanonicalNumberMax)));
+  }
+
+  std::string_view key_of(const Entry& e) const {
+    const char* base = e.in_arena ? arena_.data() : out_.data();
+    return std::string_view(base + e.key, e.key_len);
+  }
+
+  bool member_less(std::size_t a, std::size_t b) const {
+    const Entry& x = entries_[a];
+    const Entry& y = entries_[b];
+    if (x.prefix != y.prefix) return x.prefix < y.prefix;
+    return bytes_less(key_of(x), key_of(y));
+  }
+
+  void close_object() {
+    const Frame& f = frames_[depth_ - 1];
+    entries_.back().end = out_.size();
+    reorder(f.entries);
+    entries_.resize(f.entries);
+    arena_.resize(f.arena);
+    out_.put('}');
+  }
+
+  // Members arrive in any order; when theirs is not already the canonical
+  // one, they are sorted by key bytes, a repeated key keeping its last value.
+  void reorder(std::size_t base) {
+    const std::size_t n = entries_.size() - base;
+    bool sorted = true;
+    for (std::size_t i = base + 1; i < entries_.size() && sorted; ++i) sorted = member_less(i - 1, i);
+    if (sorted) return;
+    order_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) order_[i] = base + i;
+    const auto less = [this](std::size_t a, std::size_t b) { return member_less(a, b); };
+    if (n <= 32) {
+      // Insertion sort: stable, and without the buffer stable_sort takes.
+      for (std::size_t i = 1; i < n; ++i) {
+        const std::size_t x = order_[i];
+        std::size_t j = i;
+        for (; j > 0 && less(x, order_[j - 1]); --j) order_[j] = order_[j - 1];
+        order_[j] = x;
+      }
+    } else {
+      std::stable_sort(order_.begin(), order_.end(), less);
+    }
+    for (std::size_t i = 0; i + 1 < n; ++i) {
+      if (!less(order_[i], order_[i + 1])) order_[i] = kDropped;  // a repeated key: its last value stays
+    }
+    // The largest member moves inside the output while the others wait in
+    // scratch space: a document's top-level object often holds one large
+    // member, which is then not copied out and back.
+    const std::size_t region = entries_[base].start;
+    std::size_t largest = kDropped;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t m = order_[i];
+      if (m != kDropped && (largest == kDropped || entries_[m].end - entries_[m].start >
+                                                       entries_[largest].end - entries_[largest].start))
+        largest = m;
+    }
+    moved_.clear();
+    std::size_t at = region;  // where the next member goes
+    std::size_t largest_at = region;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (order_[i] == kDropped) continue;
+      const Entry& e = entries_[order_[i]];
+      if (at != region) ++at;  // its comma
+      if (order_[i] == largest) largest_at = at;
+      else moved_.append(out_.data() + e.start, e.end - e.start);
+      at += e.end - e.start;
+    }
+    char* const o = out_.data();
+    std::memmove(o + largest_at, o + entries_[largest].start, entries_[largest].end - entries_[largest].start);
+    const char* from = moved_.data();
+    at = region;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (order_[i] == kDropped) continue;
+      const Entry& e = entries_[order_[i]];
+      if (at != region) o[at++] = ',';
+      const std::size_t size = e.end - e.start;
+      if (order_[i] != largest) {
+        std::memcpy(o + at, from, size);
+        from += size;
+      }
+      at += size;
+    }
+    out_.truncate(at);
+  }
+
+  const char* p_;
+  const char* end_;
+  Out out_;
+  int depth_ = 0;
+  Frame frames_[kMaxDepth];
+  std::vector<Entry> entries_;
+  std::vector<std::size_t> order_;
+  std::string arena_;  // decoded keys that held escapes
+  std::string moved_;  // members waiting while an object is reordered
+};
+
+}  // namespace
+
+bool canonicalize_fast(std::string_view text, std::string& out) { return FastCanonicalizer(text).run(out); }
+
+}  // namespace zelq
