@@ -10,29 +10,10 @@ from cryptography.hazmat.primitives import serialization
 from cryptography.hazmat.primitives.asymmetric import ec, ed25519
 
 import zelq
+from artefacts import b58, b64, b64url
 
 Doc = zelq.ZelqDidDocument
 DID = "did:web:registry.example"
-
-B58 = "123456789ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz"
-
-
-def b58(data: bytes) -> str:
-    n = int.from_bytes(data, "big")
-    out = ""
-    while n:
-        n, r = divmod(n, 58)
-        out = B58[r] + out
-    return "1" * (len(data) - len(data.lstrip(b"\0"))) + out
-
-
-def b64url(data: bytes) -> str:
-    return base64.urlsafe_b64encode(data).rstrip(b"=").decode()
-
-
-def b64(data: bytes) -> str:
-    return base64.b64encode(data).decode()
-
 
 class Ed:
     def __init__(self):

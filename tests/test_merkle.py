@@ -48,6 +48,7 @@ def test_root_hash_matches_an_independent_tree_for_every_size_to_64():
     ("[1]", "invalid type: integer `1`, expected a string at line 1 column 2"),
     ("[] x", "trailing characters at line 1 column 4"),
     ("[", "EOF while parsing a list at line 1 column 1"),
+    ('["bad", 1]', "invalid type: integer `1`, expected a string at line 1 column 9"),
 ])
 def test_root_hash_argument_must_be_a_json_array_of_strings(text, tail):
     with pytest.raises(ValueError) as e:
@@ -55,7 +56,8 @@ def test_root_hash_argument_must_be_a_json_array_of_strings(text, tail):
     assert str(e.value) == "invalid leaf_hashes JSON (array of strings): " + tail
 
 
-def test_root_hash_stops_at_the_first_malformed_leaf_hash():
+def test_root_hash_reads_escaped_texts_and_stops_at_the_first_malformed_one():
+    assert M.root_hash('["\\u0073' + H[1:] + '"]') == H
     with pytest.raises(zelq.InvalidLogProof, match="hash 'bad1'"):
         M.root_hash(json.dumps([H, "bad1", "bad2"]))
 

@@ -304,11 +304,8 @@ void put_digits(std::string& out, std::uint64_t v, int width) {
   while (n > 0) out += buf[--n];
 }
 
-}  // namespace
-
-std::string format_rfc3339_millis(const UtcTime& t) {
-  std::string out;
-  out.reserve(24);
+// "YYYY-MM-DD", `sep`, "HH:MM:SS"; a leap second shows as second 60.
+void put_date_time(std::string& out, const UtcTime& t, char sep) {
   const Civil c = civil_from_days(floor_div(t.unix_seconds(), 86400));
   if (c.year >= 0 && c.year <= 9999) {
     put_digits(out, static_cast<std::uint64_t>(c.year), 4);
@@ -320,15 +317,40 @@ std::string format_rfc3339_millis(const UtcTime& t) {
   put_digits(out, c.month, 2);
   out += '-';
   put_digits(out, c.day, 2);
-  out += 'T';
+  out += sep;
   put_digits(out, t.hour(), 2);
   out += ':';
   put_digits(out, t.minute(), 2);
   out += ':';
   put_digits(out, t.second() + (t.is_leap_second() ? 1 : 0), 2);
+}
+
+}  // namespace
+
+std::string format_rfc3339_millis(const UtcTime& t) {
+  std::string out;
+  out.reserve(24);
+  put_date_time(out, t, 'T');
   out += '.';
   put_digits(out, t.nanos() % kNanosPerSec / 1'000'000u, 3);
   out += 'Z';
+  return out;
+}
+
+std::string format_utc_display(const UtcTime& t) {
+  std::string out;
+  put_date_time(out, t, ' ');
+  const std::uint32_t frac = t.nanos() % kNanosPerSec;
+  if (frac % 1'000'000u == 0) {
+    if (frac != 0) { out += '.'; put_digits(out, frac / 1'000'000u, 3); }
+  } else if (frac % 1'000u == 0) {
+    out += '.';
+    put_digits(out, frac / 1'000u, 6);
+  } else {
+    out += '.';
+    put_digits(out, frac, 9);
+  }
+  out += " UTC";
   return out;
 }
 

@@ -113,6 +113,9 @@ Result<UtcTime, ArgumentError> now_or_rfc3339_argument(std::optional<std::string
 // 0000..9999 (reachable only by moving an extreme time to UTC) is written
 // with its sign and at least four digits.
 std::string format_rfc3339_millis(const UtcTime& t);
+// The human form "YYYY-MM-DD HH:MM:SS[.fff|.ffffff|.fffffffff] UTC": no
+// fraction for a whole second, else the fewest of 3, 6 or 9 digits that hold it.
+std::string format_utc_display(const UtcTime& t);
 // Stream form: appends the text as a JSON string (it needs no escaping).
 void format_rfc3339_millis(const UtcTime& t, std::string& json_out);
 // Value form.

@@ -75,4 +75,10 @@ std::string utf8_lossy(std::string_view s) {
   return out;
 }
 
+std::size_t utf8_char_count(std::string_view s) {
+  std::size_t n = 0;
+  for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
 }  // namespace zelq

@@ -15,6 +15,8 @@ std::size_t utf8_valid_up_to(std::string_view s);
 // "invalid utf-8 sequence of {n} bytes from index {i}", or "incomplete utf-8
 // byte sequence from index {i}" when the text ends inside a sequence.
 std::optional<std::string> utf8_fault(std::string_view s);
+// The number of Unicode scalar values of well-formed UTF-8 text.
+std::size_t utf8_char_count(std::string_view s);
 // The text with each maximal ill-formed subsequence replaced by U+FFFD.
 std::string utf8_lossy(std::string_view s);
 

@@ -160,13 +160,8 @@ bool verify_consistency_proof(std::uint64_t first_size, std::uint64_t second_siz
 
 namespace {
 
-// One array element: its digest, or the text that failed to decode.
-struct HashEntry {
-  Digest32 digest;
-  std::optional<std::string> bad;
-};
-
-json::PResult<HashEntry> read_hash_entry(json::Reader& r) {
+// One array element: its digest, or nothing when its text is no wire hash.
+json::PResult<std::optional<Digest32>> read_hash_entry(json::Reader& r) {
   const int c = r.peek_ws();
   if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
   if (c != '"') return fail(json::peek_invalid_type(r, "a string"));
@@ -177,22 +172,21 @@ json::PResult<HashEntry> read_hash_entry(json::Reader& r) {
   if (rest.size() > kHashTextSize && rest[kHashTextSize] == '"') {
     if (auto d = parse_sha256_hash(rest.substr(0, kHashTextSize))) {
       for (std::size_t i = 0; i <= kHashTextSize; ++i) r.eat();
-      return HashEntry{*d, std::nullopt};
+      return std::optional<Digest32>(*d);
     }
   }
   bool escaped = false;
   auto text = r.parse_string_view(escaped);
   if (!text) return fail(std::move(text).error());
   auto d = parse_sha256_hash(*text);
-  if (!d) return HashEntry{{}, std::string(*text)};
-  return HashEntry{*d, std::nullopt};
+  return d ? std::optional<Digest32>(*d) : std::nullopt;
 }
 
 }  // namespace
 
 Result<ZResult<std::vector<Digest32>>, ArgumentError> read_leaf_hashes_argument(std::string_view text) {
   json::Reader r(text);
-  auto entries = json::read_seq<HashEntry>(r, read_hash_entry);
+  auto entries = json::read_seq<std::optional<Digest32>>(r, read_hash_entry);
   auto ended = entries ? r.end() : json::PResult<void>{};
   if (!entries || !ended) {
     const json::ParseError& e = entries ? ended.error() : entries.error();
@@ -200,9 +194,14 @@ Result<ZResult<std::vector<Digest32>>, ArgumentError> read_leaf_hashes_argument(
   }
   std::vector<Digest32> digests;
   digests.reserve(entries->size());
-  for (const HashEntry& e : *entries) {
-    if (e.bad) return ZResult<std::vector<Digest32>>(fail(parse_sha256_hash(*e.bad).error()));
-    digests.push_back(e.digest);
+  for (const auto& e : *entries) {
+    if (!e) {
+      // A malformed entry: read the texts again to report the first one.
+      json::Reader again(text);
+      auto texts = json::read_seq<std::string>(again, json::read_string);
+      return ZResult<std::vector<Digest32>>(fail(parse_hash_path(*texts).error()));
+    }
+    digests.push_back(*e);
   }
   return ZResult<std::vector<Digest32>>(std::move(digests));
 }

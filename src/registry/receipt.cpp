@@ -1,48 +1,127 @@
 #include "registry/receipt.hpp"
 
+#include "core/content_hash.hpp"
 #include "core/json/record.hpp"
+#include "crypto/ed25519.hpp"
+#include "crypto/p256.hpp"
+#include "did/did_web.hpp"
+#include "did/key_select.hpp"
 
 namespace zelq::registry {
 
 namespace {
 
-constexpr json::Field<RegistryReceipt> kFields[] = {
-    json::string_field<RegistryReceipt, &RegistryReceipt::registry_did>("registry_did"),
-    json::string_field<RegistryReceipt, &RegistryReceipt::ctx_id>("ctx_id"),
-    json::string_field<RegistryReceipt, &RegistryReceipt::lineage_id>("lineage_id"),
-    json::string_field<RegistryReceipt, &RegistryReceipt::origin_registry>("origin_registry"),
-    json::utc_time_field<RegistryReceipt, &RegistryReceipt::created_at>("created_at"),
-    json::string_field<RegistryReceipt, &RegistryReceipt::content_hash>("content_hash"),
-    json::string_field<RegistryReceipt, &RegistryReceipt::key_fingerprint>("key_fingerprint"),
-    json::nested_field<RegistryReceipt, wire::Signature, &RegistryReceipt::signature, wire::kSignatureRecord>(
-        "signature"),
+using R = RegistryReceipt;
+
+json::PResult<void> value_signature(const json::Value& v, R& r) {
+  auto s = wire::signature_from_value(v);
+  if (!s) return fail(std::move(s).error());
+  r.signature = std::move(*s);
+  return {};
+}
+
+constexpr json::Field<R> kFields[] = {
+    json::string_field<R, &R::registry_did>("registry_did"),
+    json::string_field<R, &R::ctx_id>("ctx_id"),
+    json::string_field<R, &R::lineage_id>("lineage_id"),
+    json::string_field<R, &R::origin_registry>("origin_registry"),
+    json::utc_time_field<R, &R::created_at>("created_at"),
+    json::string_field<R, &R::content_hash>("content_hash"),
+    json::string_field<R, &R::key_fingerprint>("key_fingerprint"),
+    {"signature", json::Presence::Required, nullptr, &value_signature},
 };
 
-const json::Record<RegistryReceipt> kRecord{"RegistryReceipt", kFields, json::Unknown::Deny, true};
+constexpr json::Record<R> kReceiptRecord{"RegistryReceipt", kFields, json::Unknown::Deny, true};
 
-ZelqError receipt_error(std::string text) { return ZelqError::text(ErrorKind::InvalidReceipt, std::move(text)); }
+std::string quoted(std::string_view s) { return "'" + std::string(s) + "'"; }
 
 }  // namespace
 
+ZelqError invalid_receipt(std::string message) { return ZelqError::text(ErrorKind::InvalidReceipt, std::move(message)); }
+
 ZResult<void> receipt_created_at(const json::Value& raw) {
-  const std::string* text = raw_string_member(raw, "created_at");
-  if (!text) return fail(receipt_error("receipt created_at missing or not a string"));
-  if (!is_canonical_ms_timestamp(*text)) {
-    return fail(receipt_error("receipt created_at '" + *text +
-                              "' is not canonical millisecond-precision RFC 3339 UTC (`YYYY-MM-DDTHH:MM:SS.mmmZ`, "
-                              "RFC-ZELQ-0010 \u00a7" "8 step 6)"));
+  const json::Value* v = raw.get("created_at");
+  if (!v || !v->is_string()) return fail(invalid_receipt("receipt created_at missing or not a string"));
+  if (!is_canonical_ms_timestamp(v->as_string())) {
+    return fail(invalid_receipt("receipt created_at " + quoted(v->as_string()) +
+                                " is not canonical millisecond-precision RFC 3339 UTC "
+                                "(`YYYY-MM-DDTHH:MM:SS.mmmZ`, RFC-ZELQ-0010 \u00a7" "8 step 6)"));
   }
   return {};
 }
 
 ZResult<RegistryReceipt> parse_registry_receipt(const json::Value& raw) {
-  auto r = json::read_record(raw, kRecord);
-  if (!r) return fail(receipt_error("registry_receipt does not parse: " + r.error().display()));
+  auto r = json::read_record(raw, kReceiptRecord);
+  if (!r) return fail(invalid_receipt("registry_receipt does not parse: " + r.error().display()));
   return std::move(*r);
 }
 
+ZResult<void> cross_check(const RegistryReceipt& receipt, std::string_view expected_ctx_id,
+                          std::string_view recomputed_body_hash,
+                          std::optional<std::string_view> producer_key_fingerprint) {
+  if (receipt.ctx_id != expected_ctx_id) {
+    return fail(invalid_receipt("receipt ctx_id " + quoted(receipt.ctx_id) + " \u2260 requested " +
+                                quoted(expected_ctx_id)));
+  }
+  if (receipt.content_hash != recomputed_body_hash) {
+    return fail(invalid_receipt("receipt content_hash " + quoted(receipt.content_hash) +
+                                " \u2260 recomputed body hash " + quoted(recomputed_body_hash)));
+  }
+  // A producer key that could not be resolved matches no fingerprint: the
+  // check fails rather than being skipped.
+  if (!producer_key_fingerprint || receipt.key_fingerprint != *producer_key_fingerprint) {
+    return fail(invalid_receipt("receipt key_fingerprint " + quoted(receipt.key_fingerprint) +
+                                " \u2260 resolved producer key " +
+                                quoted(producer_key_fingerprint ? *producer_key_fingerprint : "None")));
+  }
+  if (receipt.created_at.nanos() % 1'000'000u != 0) {
+    return fail(invalid_receipt("receipt created_at is not millisecond-truncated (RFC-ZELQ-0001 \u00a7" "5.3)"));
+  }
+  const std::string did = did::did_web_from_authority(receipt.origin_registry);
+  if (receipt.registry_did != did) {
+    return fail(invalid_receipt("receipt registry_did " + quoted(receipt.registry_did) +
+                                " \u2260 did:web form of origin_registry (" + quoted(did) + ")"));
+  }
+  return {};
+}
+
+ZResult<void> check_receipt_against_body(const RegistryReceipt& receipt, const BodyBinding& body) {
+  if (receipt.lineage_id != body.lineage_id) {
+    return fail(invalid_receipt("receipt lineage_id " + quoted(receipt.lineage_id) + " \u2260 body lineage_id " +
+                                quoted(body.lineage_id)));
+  }
+  if (receipt.origin_registry != body.origin_registry) {
+    return fail(invalid_receipt("receipt origin_registry " + quoted(receipt.origin_registry) +
+                                " \u2260 body origin_registry " + quoted(body.origin_registry)));
+  }
+  if (receipt.created_at != body.created_at) {
+    return fail(invalid_receipt("receipt created_at " + quoted(format_utc_display(receipt.created_at)) +
+                                " \u2260 body created_at " + quoted(format_utc_display(body.created_at))));
+  }
+  return {};
+}
+
 ZResult<std::string> receipt_signing_digest(const json::Value& raw, std::string_view label) {
-  return artefact_signing_digest(raw, label, ErrorKind::InvalidReceipt);
+  if (!raw.is_object()) return fail(invalid_receipt(std::string(label) + " must be a JSON object"));
+  return signing_digest(raw.as_object());
+}
+
+ZResult<void> verify_receipt_signature(const wire::Signature& signature, std::string_view message,
+                                       std::optional<std::span<const std::uint8_t, 32>> ed25519_key,
+                                       std::optional<std::span<const std::uint8_t>> p256_key) {
+  const auto verified = [](ZResult<void> r) -> ZResult<void> {
+    if (!r) return fail(invalid_receipt("receipt signature: " + r.error().display()));
+    return {};
+  };
+  if (signature.algorithm == did::kEd25519) {
+    if (!ed25519_key) return fail(invalid_receipt("receipt declares ed25519 but no ed25519 registry key was resolved"));
+    return verified(crypto::verify_ed25519(*ed25519_key, signature.value, message));
+  }
+  if (signature.algorithm == did::kEcdsaP256) {
+    if (!p256_key) return fail(invalid_receipt("receipt declares ecdsa-p256 but no p256 registry key was resolved"));
+    return verified(crypto::verify_p256(*p256_key, signature.value, message));
+  }
+  return fail(invalid_receipt("receipt signature algorithm " + quoted(signature.algorithm) + " is not supported"));
 }
 
 }  // namespace zelq::registry

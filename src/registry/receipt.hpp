@@ -1,20 +1,26 @@
-// Registry receipts: a registry's signed statement that it accepted a body
-// with a given content hash from a producer key, for a ctx_id, at a
-// millisecond. This file holds the receipt record, its closed reading, the
-// raw created_at check and the digest its signature covers; the cross-checks
-// against what the consumer requested and the signature check build on them.
+// Registry receipts: the registry's signed statement that it accepted a body
+// with a given content hash, from a producer key with a given fingerprint,
+// for a given ctx_id, at a given millisecond. Read closed from the raw wire
+// value, cross-checked against what the consumer asked for and recomputed and
+// against the body served with it, and verified over the preimage hash of the
+// raw value (never a re-written record).
 #pragma once
 
+#include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "core/error.hpp"
 #include "core/json/value.hpp"
 #include "core/timestamp.hpp"
-#include "registry/artefact.hpp"
 #include "wire/signature.hpp"
 
 namespace zelq::registry {
+
+// "invalid registry receipt: {}": every failure of a receipt check.
+ZelqError invalid_receipt(std::string message);
 
 struct RegistryReceipt {
   std::string registry_did;
@@ -27,15 +33,36 @@ struct RegistryReceipt {
   wire::Signature signature;
 };
 
-// The raw created_at member must be a string in the canonical millisecond
-// form; InvalidReceipt otherwise (a non-object has no members).
+// The raw member "created_at" is a canonical millisecond timestamp.
 ZResult<void> receipt_created_at(const json::Value& raw);
 
-// Closed read; InvalidReceipt "registry_receipt does not parse: {}".
+// Closed read of the raw value: exactly the eight members.
 ZResult<RegistryReceipt> parse_registry_receipt(const json::Value& raw);
 
-// The receipt's preimage hash over the raw JSON as received; `label` names
-// the artefact in the non-object message ("receipt", "lineage_head_receipt").
+// The receipt against the consumer's own request: ctx_id, recomputed body
+// hash, resolved producer key fingerprint (absent matches nothing), the
+// millisecond truncation of created_at, registry_did against origin_registry.
+ZResult<void> cross_check(const RegistryReceipt& receipt, std::string_view expected_ctx_id,
+                          std::string_view recomputed_body_hash,
+                          std::optional<std::string_view> producer_key_fingerprint);
+
+// What a receipt binds of the body served with it.
+struct BodyBinding {
+  std::string_view lineage_id;
+  std::string_view origin_registry;
+  UtcTime created_at;
+};
+
+ZResult<void> check_receipt_against_body(const RegistryReceipt& receipt, const BodyBinding& body);
+
+// The preimage hash of a raw artefact: its members less "signature", in
+// canonical form; `label` names the artefact when the value is no object.
 ZResult<std::string> receipt_signing_digest(const json::Value& raw, std::string_view label);
+
+// The registry signature over `message`, with whichever registry keys were
+// resolved; the algorithm the receipt declares picks the key.
+ZResult<void> verify_receipt_signature(const wire::Signature& signature, std::string_view message,
+                                       std::optional<std::span<const std::uint8_t, 32>> ed25519_key,
+                                       std::optional<std::span<const std::uint8_t>> p256_key);
 
 }  // namespace zelq::registry

@@ -68,12 +68,17 @@ bool is_lowercase_dns_hostname(std::string_view s) {
   }
 }
 
-bool is_lowercase_uuid_v4(std::string_view s) {
+bool is_lowercase_uuid(std::string_view s) {
   if (s.size() != 36) return false;
   for (std::size_t i = 0; i < s.size(); ++i) {
     const bool dash_pos = i == 8 || i == 13 || i == 18 || i == 23;
     if (dash_pos ? s[i] != '-' : !lower_hex(s[i])) return false;
   }
+  return true;
+}
+
+bool is_lowercase_uuid_v4(std::string_view s) {
+  if (!is_lowercase_uuid(s)) return false;
   const char v = s[19];
   return s[14] == '4' && (v == '8' || v == '9' || v == 'a' || v == 'b');
 }
@@ -263,12 +268,15 @@ std::string_view ContextStatus::word() const {
   return other;
 }
 
+bool is_open_vocabulary_word(std::string_view s) {
+  return !s.empty() && s.size() <= 64 && lower(s.front()) && all_of(s, [](char c) { return lower_alnum(c) || c == '_'; });
+}
+
 ZResult<ContextStatus> validate_status(std::string_view s) {
   for (const auto& k : kKnownStatuses) {
     if (s == k.word) return ContextStatus{k.kind, {}};
   }
-  if (s.empty() || s.size() > 64 || !lower(s.front()) ||
-      !all_of(s, [](char c) { return lower_alnum(c) || c == '_'; })) {
+  if (!is_open_vocabulary_word(s)) {
     return fail(schema("status '", s, "' does not match the open-enum pattern ^[a-z][a-z0-9_]*$ (length 1..=64)"));
   }
   return ContextStatus{ContextStatus::Kind::Other, std::string(s)};

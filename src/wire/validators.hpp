@@ -19,12 +19,17 @@ namespace zelq::wire {
 // 1..253 bytes of "."-separated labels, each 1..63 bytes of [a-z0-9-] that
 // begins and ends with [a-z0-9]. A single label is a host name.
 bool is_lowercase_dns_hostname(std::string_view s);
-// 36 bytes, "-" at 8, 13, 18, 23, [0-9a-f] elsewhere, "4" at 14, [89ab] at 19.
+// 36 bytes, "-" at 8, 13, 18, 23, [0-9a-f] elsewhere: any version.
+bool is_lowercase_uuid(std::string_view s);
+// The same with "4" at 14 and [89ab] at 19.
 bool is_lowercase_uuid_v4(std::string_view s);
 // Exactly 64 bytes of [0-9a-f].
 bool is_lowercase_hex64(std::string_view s);
 // namespace ":" name, namespace [a-z][a-z0-9_]*, name [a-z][a-z0-9_-]*.
 bool is_custom_context_type(std::string_view s);
+// 1..64 bytes of [a-z][a-z0-9_]*: the open vocabularies of statuses and
+// lifecycle event types.
+bool is_open_vocabulary_word(std::string_view s);
 // True at the first byte outside [a-z0-9_-].
 bool has_non_name_char(std::string_view s);
 // ^[a-z][a-z0-9-]*(\.[a-z][a-z0-9-]*)+$

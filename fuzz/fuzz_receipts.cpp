@@ -1,0 +1,67 @@
+// Any byte string through the readers and checks of registry receipts,
+// lineage-head receipts and lifecycle events: no crash, no leak, and a
+// verdict is always one of the two verdict shapes.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "core/json/reader.hpp"
+#include "registry/lifecycle.hpp"
+#include "registry/lineage_head.hpp"
+#include "registry/receipt.hpp"
+
+namespace {
+
+void check(bool ok) {
+  if (!ok) std::abort();
+}
+
+void check_verdict(std::string_view v) {
+  check(v.starts_with("{\"valid\":true,") || v.starts_with("{\"valid\":false,\"code\":\""));
+}
+
+constexpr std::string_view kDoc =
+    R"({"id":"did:web:reg.example","verificationMethod":[{"id":"did:web:reg.example#k1","type":"JsonWebKey2020",)"
+    R"("controller":"did:web:reg.example","publicKeyJwk":{"kty":"OKP","crv":"Ed25519",)"
+    R"("x":"11qYAYKxCrfVS_7TyWQHOg7hcvPapiMlrwIaaPcHURo"}}],"assertionMethod":["did:web:reg.example#k1"]})";
+constexpr std::string_view kCtx = "zelq://reg.example/0b7c1f6e-2d4a-4c6b-9f7e-1a2b3c4d5e6f";
+constexpr std::uint8_t kKey[32] = {0xd7, 0x5a, 0x98, 0x01};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace zelq;
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  auto raw = json::parse(text);
+  if (!raw) return 0;
+
+  if (registry::receipt_created_at(*raw).ok()) {
+    if (auto r = registry::parse_registry_receipt(*raw)) {
+      (void)registry::cross_check(*r, kCtx, "sha256:00", std::nullopt);
+      (void)registry::check_receipt_against_body(*r, {r->lineage_id, r->origin_registry, r->created_at});
+      auto digest = registry::receipt_signing_digest(*raw, "receipt");
+      check(digest.ok() && digest->size() == 71);
+      (void)registry::verify_receipt_signature(r->signature, *digest, std::span<const std::uint8_t, 32>(kKey),
+                                               std::nullopt);
+    }
+  }
+
+  const auto now = *UtcTime::from_unix(1'772'366'400, 0);
+  if (auto e = registry::parse_lineage_head_expectation(*raw)) {
+    (void)registry::verify_lineage_head_receipt(*raw, *e, text, now, 120, 300);
+  }
+  registry::LineageHeadExpectation expected;
+  expected.authority = "reg.example";
+  expected.registry_did = "did:web:reg.example";
+  expected.head_ctx_id = kCtx;
+  if (auto v = registry::verify_lineage_head_receipt(*raw, expected, kDoc, now, 120, 300)) check_verdict(*v);
+  for (std::int64_t skew : {INT64_MIN, std::int64_t{-1}, INT64_MAX}) {
+    if (auto v = registry::verify_lineage_head_receipt(*raw, expected, kDoc, now, skew, skew)) check_verdict(*v);
+  }
+
+  check_verdict(registry::verify_lifecycle_event(*raw, std::nullopt, kCtx));
+  check_verdict(registry::verify_lifecycle_event(*raw, kDoc, kCtx));
+  return 0;
+}

@@ -1,0 +1,290 @@
+#include "registry/lineage_head.hpp"
+
+#include <limits>
+#include <variant>
+
+#include "core/json/record.hpp"
+#include "core/verdict.hpp"
+#include "did/did_web.hpp"
+#include "did/key_select.hpp"
+#include "registry/receipt.hpp"
+
+namespace zelq::registry {
+
+namespace {
+
+using H = LineageHeadReceipt;
+
+json::PResult<void> value_u32(const json::Value& v, H& h) {
+  if (v.type() == json::Type::UInt && v.as_u64() <= std::numeric_limits<std::uint32_t>::max()) {
+    h.head_version = static_cast<std::uint32_t>(v.as_u64());
+    return {};
+  }
+  if (v.type() == json::Type::UInt || v.type() == json::Type::Int) {
+    return fail(json::ParseError{"invalid value: " + json::unexpected_desc(v) + ", expected u32"});
+  }
+  return fail(json::invalid_type(v, "u32"));
+}
+
+json::PResult<void> value_signature(const json::Value& v, H& h) {
+  auto s = wire::signature_from_value(v);
+  if (!s) return fail(std::move(s).error());
+  h.signature = std::move(*s);
+  return {};
+}
+
+constexpr json::Field<H> kFields[] = {
+    json::string_field<H, &H::receipt_version>("receipt_version"),
+    json::string_field<H, &H::registry_did>("registry_did"),
+    json::string_field<H, &H::lineage_id>("lineage_id"),
+    json::string_field<H, &H::head_ctx_id>("head_ctx_id"),
+    {"head_version", json::Presence::Required, nullptr, &value_u32},
+    json::string_field<H, &H::head_status>("head_status"),
+    json::utc_time_field<H, &H::as_of>("as_of"),
+    {"signature", json::Presence::Required, nullptr, &value_signature},
+};
+
+constexpr json::Record<H> kHeadRecord{"LineageHeadReceipt", kFields, json::Unknown::Deny, true};
+
+constexpr std::string_view kDidWeb = "did:web:";
+
+std::string quoted(std::string_view s) { return "'" + std::string(s) + "'"; }
+
+ZelqError head_error(std::string message) { return invalid_receipt("lineage_head_receipt " + std::move(message)); }
+
+bool is_did_web(std::string_view s) { return s.size() >= kDidWeb.size() && s.starts_with(kDidWeb); }
+
+// A string member of the expected object; other JSON types count as absent.
+const std::string* string_member(const json::Value& o, std::string_view key) {
+  const json::Value* v = o.get(key);
+  return v && v->is_string() ? &v->as_string() : nullptr;
+}
+
+ZResult<void> lineage_head_as_of(const json::Value& raw) {
+  const json::Value* v = raw.get("as_of");
+  if (!v || !v->is_string()) return fail(head_error("as_of missing or not a string"));
+  if (!is_canonical_ms_timestamp(v->as_string())) {
+    return fail(head_error("as_of " + quoted(v->as_string()) +
+                           " is not canonical millisecond-precision RFC 3339 UTC "
+                           "(`YYYY-MM-DDTHH:MM:SS.mmmZ`, RFC-ZELQ-0011 \u00a7" "4)"));
+  }
+  return {};
+}
+
+bool is_superseded_or_retracted(const wire::ContextStatus& s) {
+  return s.kind == wire::ContextStatus::Kind::Superseded || s.kind == wire::ContextStatus::Kind::Retracted;
+}
+
+}  // namespace
+
+std::optional<std::string> derive_authority_from_registry_did(std::string_view registry_did) {
+  if (!is_did_web(registry_did)) return std::nullopt;
+  std::string_view rest = registry_did.substr(kDidWeb.size());
+  rest = rest.substr(0, rest.find(':'));
+  std::string authority;
+  for (std::size_t i = 0; i < rest.size();) {
+    if (rest.compare(i, 3, "%3A") == 0) {
+      authority += ':';
+      i += 3;
+    } else {
+      authority += rest[i++];
+    }
+  }
+  return authority;
+}
+
+Result<LineageHeadExpectation, ArgumentError> parse_lineage_head_expectation(const json::Value& expected) {
+  const auto bad = [](std::string message) { return fail(ArgumentError{std::move(message)}); };
+  if (!expected.is_object()) return bad("expected must be a JSON object");
+  LineageHeadExpectation e;
+  const std::string* authority = string_member(expected, "authority");
+  const std::string* registry_did = string_member(expected, "registry_did");
+  if (!authority && !registry_did) {
+    return bad(
+        "expected must carry 'authority' (the serving authority the response was fetched from) and/or "
+        "'registry_did' (capabilities.registry_did)");
+  }
+  if (authority && registry_did) {
+    e.authority = *authority;
+    e.registry_did = *registry_did;
+  } else if (authority) {
+    e.authority = *authority;
+    e.registry_did = did::did_web_from_authority(*authority);
+  } else {
+    auto derived = derive_authority_from_registry_did(*registry_did);
+    if (!derived) return bad("expected.registry_did " + quoted(*registry_did) + " is not a did:web DID");
+    e.authority = std::move(*derived);
+    e.registry_did = *registry_did;
+  }
+
+  const std::string* lineage_id = string_member(expected, "lineage_id");
+  if (!lineage_id) return bad("expected.lineage_id is required");
+  if (auto v = wire::validate_lineage_id(*lineage_id); !v) return bad("expected.lineage_id: " + v.error().display());
+  e.lineage_id = *lineage_id;
+
+  const std::string* head_ctx_id = string_member(expected, "head_ctx_id");
+  if (!head_ctx_id) return bad("expected.head_ctx_id is required");
+  if (auto v = wire::validate_ctx_id(*head_ctx_id); !v) return bad("expected.head_ctx_id: " + v.error().display());
+  e.head_ctx_id = *head_ctx_id;
+
+  const json::Value* version = expected.get("head_version");
+  if (!version || version->type() != json::Type::UInt || version->as_u64() > std::numeric_limits<std::uint32_t>::max()) {
+    return bad("expected.head_version is required and must be an unsigned integer");
+  }
+  e.head_version = static_cast<std::uint32_t>(version->as_u64());
+
+  const std::string* status = string_member(expected, "head_status");
+  if (!status) return bad("expected.head_status is required");
+  auto s = wire::validate_status(*status);
+  if (!s) return bad("expected.head_status: " + s.error().display());
+  e.head_status = std::move(*s);
+
+  const json::Value* current = expected.get("on_current_endpoint");
+  e.on_current_endpoint = !(current && current->is_bool()) || current->as_bool();
+  return e;
+}
+
+ZResult<LineageHeadReceipt> parse_lineage_head_receipt(const json::Value& raw) {
+  auto read = json::read_record(raw, kHeadRecord);
+  if (!read) return fail(head_error("does not parse: " + read.error().display()));
+  LineageHeadReceipt r = std::move(*read);
+  if (r.receipt_version != kLineageHeadReceiptVersion) {
+    return fail(head_error("receipt_version " + quoted(r.receipt_version) + " \u2260 " +
+                           quoted(kLineageHeadReceiptVersion) + " (RFC-ZELQ-0011 \u00a7" "4)"));
+  }
+  if (r.head_version < 1) return fail(head_error("head_version must be >= 1"));
+  auto status = wire::validate_status(r.head_status);
+  if (!status) return fail(head_error("head_status: " + status.error().display()));
+  if (is_superseded_or_retracted(*status)) {
+    return fail(head_error("head_status must never be " + quoted(r.head_status) +
+                           " (RFC-ZELQ-0011 \u00a7" "4: a superseded version is never the head; "
+                           "RFC-ZELQ-0013 \u00a7" "8.3: a retracted version is never served as head)"));
+  }
+  if (!is_did_web(r.registry_did)) {
+    return fail(head_error("registry_did " + quoted(r.registry_did) + " must be did:web (RFC-ZELQ-0011 \u00a7" "4)"));
+  }
+  ZELQ_TRY(lineage_head_as_of(raw));
+  return r;
+}
+
+ZResult<void> check_head_registry(const LineageHeadReceipt& r, std::string_view authority,
+                                  std::string_view registry_did) {
+  const std::string serving = did::did_web_from_authority(authority);
+  if (r.registry_did != serving) {
+    return fail(head_error("registry_did " + quoted(r.registry_did) + " \u2260 serving authority's DID " +
+                           quoted(serving) + " (RFC-ZELQ-0011 \u00a7" "7 step 3)"));
+  }
+  if (r.registry_did != registry_did) {
+    return fail(head_error("registry_did " + quoted(r.registry_did) + " \u2260 capabilities.registry_did " +
+                           quoted(registry_did) + " (RFC-ZELQ-0011 \u00a7" "7 step 3)"));
+  }
+  const std::string_view key_id = r.signature.key_id;
+  const std::size_t hash = key_id.find('#');
+  if (hash != r.registry_did.size() || !key_id.starts_with(r.registry_did) || hash + 1 == key_id.size()) {
+    return fail(head_error("signature.key_id " + quoted(key_id) + " is not a DID URL under registry_did " +
+                           quoted(r.registry_did) + " (RFC-ZELQ-0011 \u00a7" "7 step 3)"));
+  }
+  const std::string_view head_authority = wire::split_ctx_id(r.head_ctx_id);
+  if (did::did_web_from_authority(head_authority) != r.registry_did) {
+    return fail(head_error("head_ctx_id authority " + quoted(head_authority) + " \u2260 registry_did " +
+                           quoted(r.registry_did) + " (RFC-ZELQ-0011 \u00a7" "7 step 3: lineages are single-registry)"));
+  }
+  return {};
+}
+
+ZResult<void> check_head_lineage(const LineageHeadReceipt& r, std::string_view lineage_id) {
+  if (r.lineage_id != lineage_id) {
+    return fail(head_error("lineage_id " + quoted(r.lineage_id) + " \u2260 requested lineage " + quoted(lineage_id) +
+                           " (RFC-ZELQ-0011 \u00a7" "7 step 4)"));
+  }
+  return {};
+}
+
+ZResult<void> check_head_against_served(const LineageHeadReceipt& r, std::string_view served_ctx_id,
+                                        std::uint32_t served_version, const wire::ContextStatus& served_status,
+                                        bool on_current_endpoint) {
+  const bool same_head = r.head_ctx_id == served_ctx_id;
+  if (on_current_endpoint && !same_head) {
+    return fail(head_error("head_ctx_id " + quoted(r.head_ctx_id) + " \u2260 served ctx_id " + quoted(served_ctx_id) +
+                           " (RFC-ZELQ-0011 \u00a7" "7 step 5: /current must serve the attested head)"));
+  }
+  if (same_head) {
+    if (r.head_version != served_version) {
+      return fail(head_error("head_version " + std::to_string(r.head_version) + " \u2260 served body.version " +
+                             std::to_string(served_version) + " (RFC-ZELQ-0011 \u00a7" "7 step 5)"));
+    }
+    if (r.head_status != served_status.word()) {
+      return fail(head_error("head_status " + quoted(r.head_status) + " \u2260 served registry_state.status " +
+                             quoted(served_status.word()) + " (RFC-ZELQ-0011 \u00a7" "7 step 5)"));
+    }
+    return {};
+  }
+  // A full retrieval of an older version: the receipt may name a newer head,
+  // but only of a context the registry itself marks as replaced.
+  if (r.head_version <= served_version) {
+    return fail(head_error("names a different head " + quoted(r.head_ctx_id) + " but head_version " +
+                           std::to_string(r.head_version) + " is not greater than the served body.version " +
+                           std::to_string(served_version) + " (RFC-ZELQ-0011 \u00a7" "7 step 5b)"));
+  }
+  if (!is_superseded_or_retracted(served_status)) {
+    return fail(head_error("names a different head " + quoted(r.head_ctx_id) + " but the served context's status is " +
+                           quoted(served_status.word()) +
+                           ", not 'superseded' (or 'retracted', RFC-ZELQ-0013 \u00a7" "7.2) \u2014 self-contradictory "
+                           "response (RFC-ZELQ-0011 \u00a7" "7 step 5b)"));
+  }
+  return {};
+}
+
+ZResult<void> check_as_of_fresh(const LineageHeadReceipt& r, const UtcTime& now, std::int64_t max_skew_secs) {
+  if (later_by_more_than(r.as_of, now, max_skew_secs)) {
+    return fail(head_error("as_of " + quoted(format_rfc3339_millis(r.as_of)) + " is in the future beyond the " +
+                           std::to_string(max_skew_secs) + "s clock-skew allowance (consumer clock " +
+                           quoted(format_rfc3339_millis(now)) + ") \u2014 forged freshness claim (RFC-ZELQ-0011 \u00a7" "7 step 6)"));
+  }
+  return {};
+}
+
+Result<std::string, ArgumentError> verify_lineage_head_receipt(const json::Value& raw,
+                                                             const LineageHeadExpectation& expected,
+                                                             std::string_view registry_did_doc_json,
+                                                             const UtcTime& now, std::int64_t max_skew_secs,
+                                                             std::int64_t max_age_secs) {
+  const auto verdict = [](const ZelqError& e) -> Result<std::string, ArgumentError> { return failure_verdict_json(e); };
+  auto receipt = parse_lineage_head_receipt(raw);
+  if (!receipt) return verdict(receipt.error());
+  const LineageHeadReceipt& r = *receipt;
+  if (auto c = check_head_registry(r, expected.authority, expected.registry_did); !c) return verdict(c.error());
+  if (auto c = check_head_lineage(r, expected.lineage_id); !c) return verdict(c.error());
+  if (auto c = check_head_against_served(r, expected.head_ctx_id, expected.head_version, expected.head_status,
+                                         expected.on_current_endpoint);
+      !c) {
+    return verdict(c.error());
+  }
+  if (max_skew_secs > kMaxSkewSecs || max_skew_secs < -kMaxSkewSecs) {
+    return fail(ArgumentError{"max_skew_secs " + std::to_string(max_skew_secs) +
+                              " is outside the representable time span of \u00b1" + std::to_string(kMaxSkewSecs) +
+                              " seconds"});
+  }
+  if (auto c = check_as_of_fresh(r, now, max_skew_secs); !c) return verdict(c.error());
+
+  auto key = did::resolve_signature_key(registry_did_doc_json, r.registry_did, r.signature.key_id,
+                                        r.signature.algorithm, false);
+  if (!key) return verdict(key.error());
+  auto digest = receipt_signing_digest(raw, "lineage_head_receipt");
+  if (!digest) return verdict(digest.error());
+  std::optional<std::span<const std::uint8_t, 32>> ed;
+  std::optional<std::span<const std::uint8_t>> p256;
+  if (const auto* k = std::get_if<crypto::Ed25519PublicKey>(&key->key)) ed.emplace(*k);
+  if (const auto* k = std::get_if<crypto::P256Uncompressed>(&key->key)) p256.emplace(*k);
+  if (auto s = verify_receipt_signature(r.signature, *digest, ed, p256); !s) return verdict(s.error());
+
+  const std::int64_t age = whole_seconds_between(now, r.as_of);
+  std::string out = "{\"valid\":true,\"stale\":";
+  out += age > max_age_secs ? "true" : "false";
+  out += ",\"age_secs\":" + std::to_string(age) + ",\"historical\":";
+  out += key->historical ? "true" : "false";
+  out += '}';
+  return out;
+}
+
+}  // namespace zelq::registry

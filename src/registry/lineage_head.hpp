@@ -1,0 +1,77 @@
+// Lineage-head receipts: a registry's signed statement that at `as_of` the
+// head of a lineage is a given ctx_id, version and status, checked against
+// the consumer's own request and what it was served, then verified with a
+// registry key taken from the registry's DID document.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/error.hpp"
+#include "core/json/value.hpp"
+#include "core/result.hpp"
+#include "core/timestamp.hpp"
+#include "wire/signature.hpp"
+#include "wire/validators.hpp"
+
+namespace zelq::registry {
+
+inline constexpr std::string_view kLineageHeadReceiptVersion = "zelq-lhr/1";
+inline constexpr std::int64_t kDefaultHeadMaxSkewSecs = 120;
+inline constexpr std::int64_t kDefaultHeadMaxAgeSecs = 300;
+
+struct LineageHeadReceipt {
+  std::string receipt_version;
+  std::string registry_did;
+  std::string lineage_id;
+  std::string head_ctx_id;
+  std::uint32_t head_version = 0;
+  std::string head_status;
+  UtcTime as_of;
+  wire::Signature signature;
+};
+
+struct LineageHeadExpectation {
+  std::string authority;
+  std::string registry_did;
+  std::string lineage_id;
+  std::string head_ctx_id;
+  std::uint32_t head_version = 0;
+  wire::ContextStatus head_status;
+  bool on_current_endpoint = true;
+};
+
+// The consumer's expectations, a malformed one being an argument error.
+Result<LineageHeadExpectation, ArgumentError> parse_lineage_head_expectation(const json::Value& expected);
+
+// The authority a did:web DID names (its host and port, "%3A" read as ":"),
+// or nothing for a text that is no did:web DID.
+std::optional<std::string> derive_authority_from_registry_did(std::string_view registry_did);
+
+// Closed read, then the receipt's own rules; the as_of form check last.
+ZResult<LineageHeadReceipt> parse_lineage_head_receipt(const json::Value& raw);
+
+// The numbered consumer checks, in the order they run.
+ZResult<void> check_head_registry(const LineageHeadReceipt& r, std::string_view authority,
+                                  std::string_view registry_did);
+ZResult<void> check_head_lineage(const LineageHeadReceipt& r, std::string_view lineage_id);
+ZResult<void> check_head_against_served(const LineageHeadReceipt& r, std::string_view served_ctx_id,
+                                        std::uint32_t served_version, const wire::ContextStatus& served_status,
+                                        bool on_current_endpoint);
+ZResult<void> check_as_of_fresh(const LineageHeadReceipt& r, const UtcTime& now, std::int64_t max_skew_secs);
+
+// The largest allowance in whole seconds that a signed 64-bit count of
+// milliseconds holds; a larger one is refused as an argument.
+inline constexpr std::int64_t kMaxSkewSecs = 9'223'372'036'854'775;
+
+// The whole check after the arguments have been read. The value side is the
+// verdict text: {"valid":true,"stale":..,"age_secs":..,"historical":..} or a
+// FailureVerdict. The error side is a max_skew_secs that would move the time
+// limit out of the representable range.
+Result<std::string, ArgumentError> verify_lineage_head_receipt(const json::Value& raw, const LineageHeadExpectation& expected,
+                                                 std::string_view registry_did_doc_json, const UtcTime& now,
+                                                 std::int64_t max_skew_secs, std::int64_t max_age_secs);
+
+}  // namespace zelq::registry
