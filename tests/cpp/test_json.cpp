@@ -177,6 +177,15 @@ TEST(Jcs, OnePassTextFormFailsLikeTheReader) {
 // exponent forms, and with the last digit moved): the one-pass form takes
 // its digits from the text where it can and must equal the value form.
 TEST(Jcs, NumberTextsEqualTheValueForm) {
+  for (const char* t : {"0e99999999999999999999", "1e-99999999999999999999", "-1e99999999999999999999",
+                        "12345678901234567890123.5", "0.000000000000000000001234567890123456789"}) {
+    auto value = zelq::json::parse(t);
+    auto once = zelq::canonicalize_text(t);
+    ASSERT_EQ(value.ok(), once.ok()) << t;
+    if (value.ok()) {
+      EXPECT_EQ(*once, *zelq::jcs_canonicalize(*value)) << t;
+    }
+  }
   std::mt19937_64 rng(2026);
   char text[64];
   for (int i = 0; i < 40000; ++i) {
@@ -200,5 +209,23 @@ TEST(Jcs, NumberTextsEqualTheValueForm) {
     if (value.ok()) {
       EXPECT_EQ(*once, *zelq::jcs_canonicalize(*value)) << t;
     }
+  }
+}
+
+// Objects of more members than the insertion sort takes, keys repeated and
+// escaped, members of uneven size (the largest is moved in place).
+TEST(Jcs, LargeObjectsWithRepeatedKeysEqualTheValueForm) {
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < 300; ++i) {
+    const int n = 20 + static_cast<int>(rng() % 60);
+    std::string t = "{";
+    for (int j = 0; j < n; ++j) {
+      t += (j ? ", \"k" : "\"k") + std::to_string(rng() % (n / 2 + 1)) + (rng() % 5 ? "\": " : "\\u00e9\": ");
+      t += rng() % 2 ? std::to_string(j) : "\"" + std::string(rng() % 300, 'y') + "\"";
+    }
+    t += "}";
+    auto value = zelq::json::parse(t);
+    ASSERT_TRUE(value.ok()) << t;
+    EXPECT_EQ(*zelq::canonicalize_text(t), *zelq::jcs_canonicalize(*value)) << t;
   }
 }

@@ -145,7 +145,6 @@ class FastCanonicalizer {
   explicit FastCanonicalizer(std::string_view text)
       : p_(text.data()), end_(text.data() + text.size()), out_(text.size()) {
     entries_.reserve(32);
-    order_.reserve(32);
   }
 
   bool run(std::string& result) {
@@ -435,13 +434,16 @@ class FastCanonicalizer {
       ++p_;
       if (p_ < end_ && is_digit(*p_)) return false;
     } else {
-      for (; p_ < end_ && is_digit(*p_); ++p_) digit(*p_);
-      n = p_ - int_begin;
+      while (p_ < end_ && is_digit(*p_)) ++p_;
     }
     const char* int_end = p_;
-    bool is_float = false;
-    if (p_ < end_ && *p_ == '.') {
-      is_float = true;
+    const bool is_float = p_ < end_ && (*p_ == '.' || *p_ == 'e' || *p_ == 'E');
+    if (!is_float) return integer(start, negative, int_begin, int_end);
+    if (*int_begin != '0') {
+      for (const char* q = int_begin; q < int_end; ++q) digit(*q);
+      n = int_end - int_begin;
+    }
+    if (*p_ == '.') {
       const char* frac_begin = ++p_;
       if (k == 0) {
         for (; p_ < end_ && *p_ == '0'; ++p_) --n;  // zeros before the first significant digit
@@ -450,18 +452,17 @@ class FastCanonicalizer {
       if (p_ == frac_begin) return false;
     }
     if (p_ < end_ && (*p_ == 'e' || *p_ == 'E')) {
-      is_float = true;
       ++p_;
       bool exp_negative = false;
       if (p_ < end_ && (*p_ == '+' || *p_ == '-')) exp_negative = *p_++ == '-';
       const char* exp_begin = p_;
-      long exp = 0;
-      for (; p_ < end_ && is_digit(*p_); ++p_) exp = exp * 10 + (*p_ - '0');
+      while (p_ < end_ && is_digit(*p_)) ++p_;
       if (p_ == exp_begin || p_ - exp_begin > 6) return false;
+      long exp = 0;
+      for (const char* q = exp_begin; q < p_; ++q) exp = exp * 10 + (*q - '0');
       n += exp_negative ? -exp : exp;
     }
-    if (!is_float) return integer(start, negative, int_begin, int_end);
-    if (k == 0 || s == 0) {
+    if (k == 0) {
       out_.put('0');  // zero, of either sign
       return true;
     }
@@ -567,55 +568,66 @@ class FastCanonicalizer {
     bool sorted = true;
     for (std::size_t i = base + 1; i < entries_.size() && sorted; ++i) sorted = member_less(i - 1, i);
     if (sorted) return;
-    order_.resize(n);
-    for (std::size_t i = 0; i < n; ++i) order_[i] = base + i;
+    std::array<std::size_t, 32> small;  // most objects: no allocation for the order
+    if (n > small.size()) large_order_.resize(n);
+    std::size_t* const order = n > small.size() ? large_order_.data() : small.data();
+    for (std::size_t i = 0; i < n; ++i) order[i] = base + i;
     const auto less = [this](std::size_t a, std::size_t b) { return member_less(a, b); };
-    if (n <= 32) {
+    if (n <= small.size()) {
       // Insertion sort: stable, and without the buffer stable_sort takes.
       for (std::size_t i = 1; i < n; ++i) {
-        const std::size_t x = order_[i];
+        const std::size_t x = order[i];
         std::size_t j = i;
-        for (; j > 0 && less(x, order_[j - 1]); --j) order_[j] = order_[j - 1];
-        order_[j] = x;
+        for (; j > 0 && less(x, order[j - 1]); --j) order[j] = order[j - 1];
+        order[j] = x;
       }
     } else {
-      std::stable_sort(order_.begin(), order_.end(), less);
+      std::stable_sort(order, order + n, less);
     }
     for (std::size_t i = 0; i + 1 < n; ++i) {
-      if (!less(order_[i], order_[i + 1])) order_[i] = kDropped;  // a repeated key: its last value stays
+      if (!less(order[i], order[i + 1])) order[i] = kDropped;  // a repeated key: its last value stays
     }
-    // The largest member moves inside the output while the others wait in
-    // scratch space: a document's top-level object often holds one large
-    // member, which is then not copied out and back.
+    // The largest member moves inside the output while the others wait past
+    // its end: a document's top-level object often holds one large member,
+    // which is then not copied out and back.
     const std::size_t region = entries_[base].start;
     std::size_t largest = kDropped;
+    std::size_t waiting = 0;
     for (std::size_t i = 0; i < n; ++i) {
-      const std::size_t m = order_[i];
-      if (m != kDropped && (largest == kDropped || entries_[m].end - entries_[m].start >
-                                                       entries_[largest].end - entries_[largest].start))
+      const std::size_t m = order[i];
+      if (m == kDropped) continue;
+      waiting += entries_[m].end - entries_[m].start;
+      if (largest == kDropped || entries_[m].end - entries_[m].start > entries_[largest].end - entries_[largest].start)
         largest = m;
     }
-    moved_.clear();
+    waiting -= entries_[largest].end - entries_[largest].start;
+    out_.room(waiting);
+    char* const o = out_.data();
+    char* const spare = o + out_.size();
     std::size_t at = region;  // where the next member goes
     std::size_t largest_at = region;
+    std::size_t parked = 0;
     for (std::size_t i = 0; i < n; ++i) {
-      if (order_[i] == kDropped) continue;
-      const Entry& e = entries_[order_[i]];
+      if (order[i] == kDropped) continue;
+      const Entry& e = entries_[order[i]];
       if (at != region) ++at;  // its comma
-      if (order_[i] == largest) largest_at = at;
-      else moved_.append(out_.data() + e.start, e.end - e.start);
+      if (order[i] == largest) {
+        largest_at = at;
+      } else {
+        std::memcpy(spare + parked, o + e.start, e.end - e.start);
+        parked += e.end - e.start;
+      }
       at += e.end - e.start;
     }
-    char* const o = out_.data();
     std::memmove(o + largest_at, o + entries_[largest].start, entries_[largest].end - entries_[largest].start);
-    const char* from = moved_.data();
+    const char* from = spare;
     at = region;
     for (std::size_t i = 0; i < n; ++i) {
-      if (order_[i] == kDropped) continue;
-      const Entry& e = entries_[order_[i]];
+      if (order[i] == kDropped) continue;
+      const Entry& e = entries_[order[i]];
       if (at != region) o[at++] = ',';
       const std::size_t size = e.end - e.start;
-      if (order_[i] != largest) {
+      if (order[i] != largest) {
         std::memcpy(o + at, from, size);
         from += size;
       }
@@ -630,9 +642,8 @@ class FastCanonicalizer {
   int depth_ = 0;
   Frame frames_[kMaxDepth];
   std::vector<Entry> entries_;
-  std::vector<std::size_t> order_;
+  std::vector<std::size_t> large_order_;  // the order of an object of more than 32 members
   std::string arena_;  // decoded keys that held escapes
-  std::string moved_;  // members waiting while an object is reordered
 };
 
 }  // namespace
