@@ -1,5 +1,6 @@
 """A short tour of zelq from the consumer's side."""
 import base64
+import hashlib
 import json
 
 from cryptography.hazmat.primitives.asymmetric import ed25519
@@ -104,9 +105,6 @@ for receipt_time in ("2030-01-01T00:00:00.000Z", "2030-03-05T00:00:00.000Z"):
 # 8. A transparency log: a registry's receipt becomes a leaf, the registry
 #    signs a checkpoint of its tree, and the consumer checks the checkpoint,
 #    the leaf's inclusion, and that a later tree extends an earlier one.
-import hashlib  # noqa: E402
-import json  # noqa: E402
-
 M, V = zelq.ZelqMerkle, zelq.ZelqVerifier
 registry_did = "did:web:registry.example"
 receipt = {"registry_did": registry_did, "ctx_id": "zelq://registry.example/1b4e28ba-2fa1-4d3b-a3f5-ef19b5a7633b",

@@ -282,6 +282,9 @@ PResult<T> read_record(Reader& r, const Record<T>& rec) {
 template <class T>
 PResult<T> read_record(const Value& v, const Record<T>& rec) {
   T out{};
+  // Records built from member rows are read from text only.
+  for (const auto& f : rec.fields)
+    if (!f.value) return fail(ParseError{"struct " + std::string(rec.name) + " is read from JSON text only"});
   if (v.is_object()) {
     std::vector<bool> seen(rec.fields.size(), false);
     for (const Member& m : v.as_object()) {
