@@ -1,6 +1,7 @@
 // Any byte string through the readers and checks of registry receipts,
-// lineage-head receipts and lifecycle events: no crash, no leak, and a
-// verdict is always one of the two verdict shapes.
+// lineage-head receipts, lifecycle events, key-revocation bodies and the
+// revocation list: no crash, no leak, a verdict is always one of the two
+// verdict shapes, and what a revocation body yields reads back as a list.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include "registry/lifecycle.hpp"
 #include "registry/lineage_head.hpp"
 #include "registry/receipt.hpp"
+#include "registry/revocation.hpp"
 
 namespace {
 
@@ -34,6 +36,15 @@ constexpr std::uint8_t kKey[32] = {0xd7, 0x5a, 0x98, 0x01};
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zelq;
   const std::string_view text(reinterpret_cast<const char*>(data), size);
+  constexpr std::string_view kFp = "sha256:0000000000000000000000000000000000000000000000000000000000000000";
+  if (auto c = registry::classify_under_revocation(text, kFp, "2026-03-01T12:00:00Z")) check(c->starts_with("{\"authorization\":"));
+  if (auto body = wire::parse_body(text)) {
+    if (auto k = registry::parse_key_revocation(*body, kFp)) {
+      const std::string json = registry::key_revocation_json(*k);
+      auto back = registry::read_revocation_list("[" + json + "]");
+      check(back.ok() && back->size() == 1 && registry::key_revocation_json(back->front()) == json);
+    }
+  }
   auto raw = json::parse(text);
   if (!raw) return 0;
 

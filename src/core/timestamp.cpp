@@ -1,6 +1,7 @@
 #include "core/timestamp.hpp"
 
 #include <array>
+#include <cstdint>
 #include <chrono>
 
 namespace zelq {
@@ -289,6 +290,163 @@ Result<UtcTime, TimeParseError> parse_rfc3339(std::string_view text) {
   return *utc;
 }
 
+// ---- relaxed reading -------------------------------------------------------------
+
+namespace {
+
+// Bytes of one Unicode White_Space character at the front of `s`, or 0.
+std::size_t space_len(std::string_view s) {
+  if (s.empty()) return 0;
+  const auto b = [&](std::size_t i) { return i < s.size() ? static_cast<unsigned char>(s[i]) : 0u; };
+  const unsigned c0 = b(0);
+  if (c0 == ' ' || (c0 >= 0x09 && c0 <= 0x0d)) return 1;
+  if (c0 == 0xc2 && (b(1) == 0x85 || b(1) == 0xa0)) return 2;
+  if (c0 == 0xe1 && b(1) == 0x9a && b(2) == 0x80) return 3;  // U+1680
+  if (c0 == 0xe2 && b(1) == 0x80 && (b(2) <= 0x8a || b(2) == 0xa8 || b(2) == 0xa9 || b(2) == 0xaf) &&
+      b(2) >= 0x80)
+    return 3;  // U+2000..U+200A, U+2028, U+2029, U+202F
+  if (c0 == 0xe2 && b(1) == 0x81 && b(2) == 0x9f) return 3;  // U+205F
+  if (c0 == 0xe3 && b(1) == 0x80 && b(2) == 0x80) return 3;  // U+3000
+  return 0;
+}
+
+void trim_space(std::string_view& s) {
+  while (std::size_t n = space_len(s)) s.remove_prefix(n);
+}
+
+using RN = Result<std::int64_t, TimeParseError>;
+
+// min..max ASCII digits; a value past 64 bits is out of range.
+RN relaxed_number(std::string_view& s, std::size_t min, std::size_t max) {
+  if (s.size() < min) return fail(TimeParseError::TooShort);
+  std::int64_t n = 0;
+  std::size_t i = 0;
+  for (; i < max && i < s.size(); ++i) {
+    if (!ascii_digit(s[i])) {
+      if (i < min) return fail(TimeParseError::Invalid);
+      break;
+    }
+    const int d = s[i] - '0';
+    if (n > (INT64_MAX - d) / 10) return fail(TimeParseError::OutOfRange);
+    n = n * 10 + d;
+  }
+  s.remove_prefix(i);
+  return n;
+}
+
+// White space, then 1..2 digits within [lo, hi].
+RN relaxed_field(std::string_view& s, std::int64_t lo, std::int64_t hi) {
+  trim_space(s);
+  auto r = relaxed_number(s, 1, 2);
+  if (r && (*r < lo || *r > hi)) return fail(TimeParseError::OutOfRange);
+  return r;
+}
+
+// White space, then the literal byte.
+Result<void, TimeParseError> relaxed_literal(std::string_view& s, char c) {
+  trim_space(s);
+  if (s.empty()) return fail(TimeParseError::TooShort);
+  if (s.front() != c) return fail(TimeParseError::Invalid);
+  s.remove_prefix(1);
+  return {};
+}
+
+RN relaxed_year(std::string_view& s) {
+  trim_space(s);
+  const bool negative = s.starts_with('-');
+  if (negative || s.starts_with('+')) {
+    s.remove_prefix(1);
+    auto r = relaxed_number(s, 1, SIZE_MAX);
+    if (!r) return r;
+    const std::int64_t y = negative ? -*r : *r;
+    if (y < INT32_MIN || y > INT32_MAX) return fail(TimeParseError::OutOfRange);
+    return y;
+  }
+  return relaxed_number(s, 1, 4);
+}
+
+// "Z"/"z", or a sign ("+", "-", U+2212), two hour digits, any run of ":" and
+// white space, two minute digits. Seconds east of UTC, unchecked in range.
+RN relaxed_offset(std::string_view& s) {
+  if (s.starts_with('Z') || s.starts_with('z')) {
+    s.remove_prefix(1);
+    return 0;
+  }
+  bool negative = true;
+  if (s.starts_with('+')) {
+    negative = false;
+    s.remove_prefix(1);
+  } else if (s.starts_with('-')) {
+    s.remove_prefix(1);
+  } else if (s.starts_with("\xE2\x88\x92")) {
+    s.remove_prefix(3);
+  } else {
+    return fail(s.empty() ? TimeParseError::TooShort : TimeParseError::Invalid);
+  }
+  if (s.size() < 2) return fail(TimeParseError::TooShort);
+  if (!ascii_digit(s[0]) || !ascii_digit(s[1])) return fail(TimeParseError::Invalid);
+  const std::int64_t hours = (s[0] - '0') * 10 + (s[1] - '0');
+  s.remove_prefix(2);
+  for (;;) {
+    if (s.starts_with(':')) s.remove_prefix(1);
+    else if (std::size_t n = space_len(s)) s.remove_prefix(n);
+    else break;
+  }
+  if (s.size() < 2) return fail(TimeParseError::TooShort);
+  if (!ascii_digit(s[1]) || !ascii_digit(s[0])) return fail(TimeParseError::Invalid);
+  if (s[0] > '5') return fail(TimeParseError::OutOfRange);
+  const std::int64_t minutes = (s[0] - '0') * 10 + (s[1] - '0');
+  s.remove_prefix(2);
+  const std::int64_t secs = hours * 3600 + minutes * 60;
+  return negative ? -secs : secs;
+}
+
+}  // namespace
+
+Result<UtcTime, TimeParseError> parse_rfc3339_relaxed(std::string_view text) {
+  std::string_view s = text;
+  ZELQ_TIME_TRY(year, relaxed_year(s));
+  ZELQ_TRY(relaxed_literal(s, '-'));
+  ZELQ_TIME_TRY(month, relaxed_field(s, 1, 12));
+  ZELQ_TRY(relaxed_literal(s, '-'));
+  ZELQ_TIME_TRY(day, relaxed_field(s, 1, 31));
+  if (s.empty()) return fail(TimeParseError::TooShort);
+  if (s.front() != 'T' && s.front() != 't' && s.front() != ' ') return fail(TimeParseError::Invalid);
+  s.remove_prefix(1);
+  ZELQ_TIME_TRY(hour, relaxed_field(s, 0, 23));
+  ZELQ_TRY(relaxed_literal(s, ':'));
+  ZELQ_TIME_TRY(minute, relaxed_field(s, 0, 59));
+  ZELQ_TRY(relaxed_literal(s, ':'));
+  ZELQ_TIME_TRY(second, relaxed_field(s, 0, 60));
+  std::uint32_t nanos = 0;
+  if (s.starts_with('.')) {
+    s.remove_prefix(1);
+    Scanner sc(s);
+    ZELQ_TIME_TRY(frac, sc.fraction());
+    nanos = frac;
+    s = sc.rest();
+  }
+  trim_space(s);
+  std::int64_t offset = 0;
+  if (s.size() >= 3 && (s[0] | 0x20) == 'u' && (s[1] | 0x20) == 't' && (s[2] | 0x20) == 'c') {
+    s.remove_prefix(3);
+  } else {
+    ZELQ_TIME_TRY(off, relaxed_offset(s));
+    offset = off;
+  }
+  trim_space(s);
+  if (!s.empty()) return fail(TimeParseError::TooLong);
+
+  auto local = UtcTime::from_civil(year, static_cast<unsigned>(month), static_cast<unsigned>(day),
+                                   static_cast<unsigned>(hour), static_cast<unsigned>(minute),
+                                   static_cast<unsigned>(second), nanos);
+  if (!local) return fail(TimeParseError::OutOfRange);
+  if (offset <= -86400 || offset >= 86400) return fail(TimeParseError::OutOfRange);
+  auto utc = local->minus_offset(static_cast<std::int32_t>(offset));
+  if (!utc) return fail(TimeParseError::Impossible);
+  return *utc;
+}
+
 // ---- writing -------------------------------------------------------------------
 
 namespace {
@@ -302,6 +460,16 @@ void put_digits(std::string& out, std::uint64_t v, int width) {
   } while (v != 0);
   for (int i = n; i < width; ++i) out += '0';
   while (n > 0) out += buf[--n];
+}
+
+// No fraction for whole seconds, else the fewest of 3, 6 or 9 digits that
+// hold the nanoseconds exactly.
+void put_fraction(std::string& out, std::uint32_t n) {
+  if (n == 0) return;
+  out += '.';
+  if (n % 1'000'000u == 0) put_digits(out, n / 1'000'000u, 3);
+  else if (n % 1'000u == 0) put_digits(out, n / 1'000u, 6);
+  else put_digits(out, n, 9);
 }
 
 // "YYYY-MM-DD", `sep`, "HH:MM:SS"; a leap second shows as second 60.
@@ -337,19 +505,19 @@ std::string format_rfc3339_millis(const UtcTime& t) {
   return out;
 }
 
+std::string format_rfc3339(const UtcTime& t) {
+  std::string out;
+  out.reserve(30);
+  put_date_time(out, t, 'T');
+  put_fraction(out, t.nanos() % kNanosPerSec);
+  out += 'Z';
+  return out;
+}
+
 std::string format_utc_display(const UtcTime& t) {
   std::string out;
   put_date_time(out, t, ' ');
-  const std::uint32_t frac = t.nanos() % kNanosPerSec;
-  if (frac % 1'000'000u == 0) {
-    if (frac != 0) { out += '.'; put_digits(out, frac / 1'000'000u, 3); }
-  } else if (frac % 1'000u == 0) {
-    out += '.';
-    put_digits(out, frac / 1'000u, 6);
-  } else {
-    out += '.';
-    put_digits(out, frac, 9);
-  }
+  put_fraction(out, t.nanos() % kNanosPerSec);
   out += " UTC";
   return out;
 }

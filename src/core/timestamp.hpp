@@ -98,6 +98,18 @@ std::string_view time_parse_message(TimeParseError e);
 // Second 60 is a leap second. The result is the instant in UTC.
 Result<UtcTime, TimeParseError> parse_rfc3339(std::string_view text);
 
+// The relaxed reading of the date-times inside publish records. Beyond the
+// strict form it takes white space before every number, around the separators
+// and before the offset, one- and two-digit fields, a signed year of any
+// length, the offset "UTC" in any letter case, colons or white space between
+// the offset's hours and minutes, and white space after the text.
+Result<UtcTime, TimeParseError> parse_rfc3339_relaxed(std::string_view text);
+
+// "YYYY-MM-DDTHH:MM:SS", then no fraction, or 3, 6 or 9 digits (the fewest
+// that hold the nanoseconds exactly), then "Z"; 60 in the seconds field
+// during a leap second.
+std::string format_rfc3339(const UtcTime& t);
+
 // A method's date-time argument named `name`: a strict RFC 3339 date-time at
 // any offset, as the UTC instant; "invalid {name} '{text}': {reader message}"
 // otherwise.

@@ -10,8 +10,8 @@ namespace zelq::py {
 PyType_Spec* verifier_spec() {
   static std::vector<PyMethodDef> methods = [] {
     std::vector<PyMethodDef> all;
-    for (auto part : {verifier_hash_methods(), verifier_signature_methods(), verifier_receipt_methods(),
-                       verifier_witness_methods(), verifier_lifecycle_methods()})
+    for (auto part : {verifier_hash_methods(), verifier_signature_methods(), verifier_record_methods(),
+                      verifier_receipt_methods(), verifier_witness_methods(), verifier_lifecycle_methods()})
       all.insert(all.end(), part.begin(), part.end());
     all.push_back(kMethodsEnd);
     return all;

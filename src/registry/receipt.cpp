@@ -13,13 +13,6 @@ namespace {
 
 using R = RegistryReceipt;
 
-json::PResult<void> value_signature(const json::Value& v, R& r) {
-  auto s = wire::signature_from_value(v);
-  if (!s) return fail(std::move(s).error());
-  r.signature = std::move(*s);
-  return {};
-}
-
 constexpr json::Field<R> kFields[] = {
     json::string_field<R, &R::registry_did>("registry_did"),
     json::string_field<R, &R::ctx_id>("ctx_id"),
@@ -28,7 +21,7 @@ constexpr json::Field<R> kFields[] = {
     json::utc_time_field<R, &R::created_at>("created_at"),
     json::string_field<R, &R::content_hash>("content_hash"),
     json::string_field<R, &R::key_fingerprint>("key_fingerprint"),
-    {"signature", json::Presence::Required, nullptr, &value_signature},
+    json::nested_field<R, wire::Signature, &R::signature, wire::kSignatureRecord>("signature"),
 };
 
 constexpr json::Record<R> kReceiptRecord{"RegistryReceipt", kFields, json::Unknown::Deny, true};
@@ -38,6 +31,12 @@ std::string quoted(std::string_view s) { return "'" + std::string(s) + "'"; }
 }  // namespace
 
 ZelqError invalid_receipt(std::string message) { return ZelqError::text(ErrorKind::InvalidReceipt, std::move(message)); }
+
+Result<wire::CtxId, ArgumentError> ctx_id_argument(std::string_view text, std::string_view role) {
+  auto ctx = wire::CtxId::parse(text);
+  if (!ctx) return fail(ArgumentError{"invalid " + std::string(role) + ": " + ctx.error().display()});
+  return std::move(*ctx);
+}
 
 ZResult<void> receipt_created_at(const json::Value& raw) {
   const json::Value* v = raw.get("created_at");
@@ -104,6 +103,23 @@ ZResult<void> check_receipt_against_body(const RegistryReceipt& receipt, const B
 ZResult<std::string> receipt_signing_digest(const json::Value& raw, std::string_view label) {
   if (!raw.is_object()) return fail(invalid_receipt(std::string(label) + " must be a JSON object"));
   return signing_digest(raw.as_object());
+}
+
+ZResult<RegistryReceipt> read_registry_receipt(const json::Value& raw) {
+  ZELQ_TRY(receipt_created_at(raw));
+  return parse_registry_receipt(raw);
+}
+
+ZResult<void> verify_receipt(const json::Value& raw, const RegistryReceipt& receipt, const wire::Body& body,
+                             std::span<const std::uint8_t, 32> registry_key, const wire::CtxId& expected_ctx_id,
+                             const ContentHash& recomputed_body_hash,
+                             std::optional<std::string_view> producer_key_fingerprint) {
+  ZELQ_TRY(cross_check(receipt, expected_ctx_id, recomputed_body_hash, producer_key_fingerprint));
+  ZELQ_TRY(check_receipt_against_body(receipt, {body.lineage_id, body.origin_registry, body.created_at}));
+  auto digest = receipt_signing_digest(raw, "receipt");
+  if (!digest) return fail(std::move(digest).error());
+  // The registry's receipt key is Ed25519 only on this road.
+  return verify_receipt_signature(receipt.signature, *digest, registry_key, std::nullopt);
 }
 
 ZResult<void> verify_receipt_signature(const wire::Signature& signature, std::string_view message,

@@ -14,13 +14,19 @@
 
 #include "core/error.hpp"
 #include "core/json/value.hpp"
+#include "core/content_hash.hpp"
 #include "core/timestamp.hpp"
+#include "wire/body.hpp"
 #include "wire/signature.hpp"
+#include "wire/validators.hpp"
 
 namespace zelq::registry {
 
 // "invalid registry receipt: {}": every failure of a receipt check.
 ZelqError invalid_receipt(std::string message);
+
+// A method's ctx_id argument `role`: "invalid {role}: {schema violation}".
+Result<wire::CtxId, ArgumentError> ctx_id_argument(std::string_view text, std::string_view role);
 
 struct RegistryReceipt {
   std::string registry_did;
@@ -58,6 +64,17 @@ ZResult<void> check_receipt_against_body(const RegistryReceipt& receipt, const B
 // The preimage hash of a raw artefact: its members less "signature", in
 // canonical form; `label` names the artefact when the value is no object.
 ZResult<std::string> receipt_signing_digest(const json::Value& raw, std::string_view label);
+
+// The raw member "created_at" is canonical, then the closed read.
+ZResult<RegistryReceipt> read_registry_receipt(const json::Value& raw);
+
+// Everything after the arguments have been read: the cross-checks against
+// the request and the body, then the registry signature over the preimage
+// hash of the raw receipt.
+ZResult<void> verify_receipt(const json::Value& raw, const RegistryReceipt& receipt, const wire::Body& body,
+                             std::span<const std::uint8_t, 32> registry_key, const wire::CtxId& expected_ctx_id,
+                             const ContentHash& recomputed_body_hash,
+                             std::optional<std::string_view> producer_key_fingerprint);
 
 // The registry signature over `message`, with whichever registry keys were
 // resolved; the algorithm the receipt declares picks the key.

@@ -7,7 +7,6 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <memory>
 #include <utility>

@@ -93,6 +93,17 @@ PResult<std::optional<Value>> read_opt_value(Reader& r) {
   return std::optional<Value>(std::move(*v));
 }
 
+PResult<std::uint64_t> read_unsigned(Reader& r, std::uint64_t max, std::string_view expected) {
+  int c = r.peek_ws();
+  if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
+  if (c != '-' && (c < '0' || c > '9')) return fail(peek_invalid_type(r, expected));
+  auto n = r.parse_number();
+  if (!n) return fail(std::move(n).error());
+  if (n->type() == Type::UInt && n->as_u64() <= max) return n->as_u64();
+  if (n->type() == Type::Float) return fail(r.fix(invalid_type(*n, expected)));
+  return fail(r.fix(invalid_value(*n, expected)));
+}
+
 PResult<void> end_map(Reader& r) {
   int c = r.peek_ws();
   if (c == '}') {

@@ -7,7 +7,9 @@
 // first failure in document order is the one reported, at the same position.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <type_traits>
 #include <span>
 #include <string>
 #include <vector>
@@ -35,7 +37,9 @@ struct Field {
   const char* name;
   Presence presence;
   PResult<void> (*text)(Reader&, T&);
-  PResult<void> (*value)(const Value&, T&);
+  PResult<void> (*value)(const Value&, T&);  // nullptr: the record is read from text only
+  // Inserts the member into the object being written; nullptr: not written.
+  void (*write)(const T&, const char* name, Object& out) = nullptr;
 };
 
 template <class T>
@@ -69,6 +73,14 @@ PResult<std::string> read_string(Reader& r);
 PResult<std::optional<std::string>> read_opt_string(Reader& r);
 // null gives nothing, else any value stored whole.
 PResult<std::optional<Value>> read_opt_value(Reader& r);
+// An unsigned integer within 0..=max; `expected` names the type ("u32").
+PResult<std::uint64_t> read_unsigned(Reader& r, std::uint64_t max, std::string_view expected);
+inline PResult<std::uint32_t> read_u32(Reader& r) {
+  auto n = read_unsigned(r, UINT32_MAX, "u32");
+  if (!n) return fail(std::move(n).error());
+  return static_cast<std::uint32_t>(*n);
+}
+inline PResult<std::uint64_t> read_u64(Reader& r) { return read_unsigned(r, UINT64_MAX, "u64"); }
 // After reading an object's members: the reader's closing step, whose only
 // lasting effect on failure is the position it leaves.
 PResult<void> end_map(Reader& r);
@@ -120,6 +132,22 @@ PResult<std::vector<E>> read_seq(Reader& r, PResult<E> (*elem)(Reader&)) {
   if (!status) return fail(r.fix(std::move(status).error()));
   if (!closed) return fail(std::move(closed).error());
   return out;
+}
+
+inline PResult<std::vector<std::string>> read_string_list(Reader& r) { return read_seq<std::string>(r, read_string); }
+
+// null gives nothing, else the value read by `Read`.
+template <auto Read>
+auto read_or_null(Reader& r) -> PResult<std::optional<typename std::remove_cvref_t<decltype(*Read(r))>>> {
+  using E = std::remove_cvref_t<decltype(*Read(r))>;
+  if (r.peek_ws() == 'n') {
+    auto v = r.parse_value();  // "null", or the reader's failure on a bad ident
+    if (!v) return fail(std::move(v).error());
+    return std::optional<E>();
+  }
+  auto v = Read(r);
+  if (!v) return fail(std::move(v).error());
+  return std::optional<E>(std::move(*v));
 }
 
 template <class E>
@@ -415,8 +443,13 @@ constexpr Field<T> nested_field(const char* name) {
 }
 
 template <class T, std::string T::*M>
+void write_string_member(const T& t, const char* name, Object& out) {
+  out.insert(name, Value(t.*M));
+}
+
+template <class T, std::string T::*M>
 constexpr Field<T> string_field(const char* name, Presence p = Presence::Required) {
-  return Field<T>{name, p, &text_string<T, M>, &value_string<T, M>};
+  return Field<T>{name, p, &text_string<T, M>, &value_string<T, M>, &write_string_member<T, M>};
 }
 
 template <class T, std::optional<std::string> T::*M>
@@ -427,6 +460,81 @@ constexpr Field<T> opt_string_field(const char* name) {
 template <class T, std::optional<Value> T::*M>
 constexpr Field<T> opt_value_field(const char* name) {
   return Field<T>{name, Presence::Optional, &text_opt_value<T, M>, &value_opt_value<T, M>};
+}
+
+// ---- member rows: one row reads a member from text and writes it back --------
+//
+//   json::member<&Body::title, json::read_string, json::string_value>("title")
+//
+// `Read` returns PResult<X> for the member's type (or X for an optional
+// member); `Put` turns the held value into a JSON value. An optional member
+// is written only when present.
+template <class M>
+struct MemberOf;
+template <class C, class M>
+struct MemberOf<M C::*> {
+  using Owner = C;
+  using Type = M;
+};
+
+template <class X>
+inline constexpr bool kIsOptional = false;
+template <class X>
+inline constexpr bool kIsOptional<std::optional<X>> = true;
+
+template <auto Member>
+using OwnerOf = typename MemberOf<decltype(Member)>::Owner;
+
+template <auto Member, auto Read>
+PResult<void> read_member(Reader& r, OwnerOf<Member>& t) {
+  auto v = Read(r);
+  if (!v) return fail(std::move(v).error());
+  t.*Member = std::move(*v);
+  return {};
+}
+
+template <auto Member, auto Put>
+void write_member(const OwnerOf<Member>& t, const char* name, Object& out) {
+  const auto& m = t.*Member;
+  if constexpr (kIsOptional<std::remove_cvref_t<decltype(m)>>) {
+    if (m) out.insert(name, Put(*m));
+  } else {
+    out.insert(name, Put(m));
+  }
+}
+
+template <auto Member, auto Read, auto Put>
+constexpr Field<OwnerOf<Member>> member(const char* name, Presence p = Presence::Required) {
+  return Field<OwnerOf<Member>>{name, p, &read_member<Member, Read>, nullptr, &write_member<Member, Put>};
+}
+
+// Value makers for the rows.
+inline Value string_value(const std::string& s) { return Value(s); }
+inline Value unsigned_value(std::uint64_t n) { return Value::from_u64(n); }
+inline Value copy_value(const Value& v) { return v; }
+inline Value string_list_value(const std::vector<std::string>& l) {
+  Array a;
+  a.reserve(l.size());
+  for (const auto& s : l) a.emplace_back(s);
+  return Value(std::move(a));
+}
+inline Value object_value(const Object& o) { return Value(o); }
+
+// The record as an object: its members in table order, then its extensions.
+template <class T>
+Object write_record(const T& t, const Record<T>& rec) {
+  Object out;
+  out.reserve(rec.fields.size() + (rec.extensions ? (t.*(rec.extensions)).size() : 0));
+  for (const auto& f : rec.fields)
+    if (f.write) f.write(t, f.name, out);
+  if (rec.extensions)
+    for (const Member& m : t.*(rec.extensions)) out.insert(m.key, m.value);
+  return out;
+}
+
+template <class T>
+Value record_value(const T& t, const Record<T>& rec) {
+  return Value(write_record(t, rec));
 }
 
 }  // namespace zelq::json

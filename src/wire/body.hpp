@@ -1,0 +1,98 @@
+// The publish body as a registry stores and serves it, and the publish
+// request a producer sends: one record table each, read from JSON text and
+// written back member by member in declaration order.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/json/value.hpp"
+#include "core/json/record.hpp"
+#include "core/timestamp.hpp"
+#include "wire/data_ref.hpp"
+#include "wire/enums.hpp"
+#include "wire/signature.hpp"
+
+namespace zelq::wire {
+
+struct Body {
+  std::string ctx_id;
+  std::string lineage_id;
+  std::string origin_registry;
+  UtcTime created_at;
+  std::string content_hash;
+  Signature signature;
+  std::uint32_t version = 0;
+  std::optional<std::string> supersedes;
+  std::string agent_id;
+  std::vector<std::string> contributors;
+  std::string title;
+  ContextType type;
+  std::vector<DataRef> data_refs;
+  std::vector<std::string> derived_from;
+  Visibility visibility = Visibility::Public;
+  std::optional<std::vector<std::string>> audience;
+  std::optional<std::string> zelq_version;
+  std::optional<std::string> description;
+  std::optional<std::string> summary;
+  std::optional<std::vector<std::string>> tags;
+  std::optional<std::string> domain;
+  std::optional<UtcTime> expires_at;
+  std::optional<DataPeriod> data_period;
+  std::optional<json::Value> metadata;
+  std::optional<std::string> schema_uri;
+  std::optional<std::vector<AnchorEntry>> anchors;
+  json::Object extensions;  // every other member, in arrival order
+};
+
+// Open record: unknown members are kept in `extensions`; no array form.
+extern const json::Record<Body> kBodyRecord;
+
+// The whole text as one body; errors end in " at line {} column {}".
+json::PResult<Body> parse_body(std::string_view text);
+
+// The body as the JSON value its content hash is taken over: members in
+// declaration order, absent optional members left out except `supersedes`
+// (null), date-times in UTC with 0, 3, 6 or 9 fraction digits, extension
+// members last.
+json::Value body_to_value(const Body& body);
+
+struct PublishRequest {
+  std::uint32_t version = 0;
+  std::optional<std::string> supersedes;
+  std::string agent_id;
+  std::vector<std::string> contributors;
+  std::string title;
+  ContextType type;
+  std::vector<DataRef> data_refs;
+  std::vector<std::string> derived_from;
+  Visibility visibility = Visibility::Public;
+  std::string content_hash;
+  Signature signature;
+  std::optional<std::vector<std::string>> audience;
+  std::optional<std::string> zelq_version;
+  std::optional<std::string> description;
+  std::optional<std::string> summary;
+  std::optional<std::string> lineage_id;
+  std::optional<std::vector<std::string>> tags;
+  std::optional<std::string> domain;
+  std::optional<UtcTime> expires_at;
+  std::optional<DataPeriod> data_period;
+  std::optional<json::Value> metadata;  // a present null stays a null
+  std::optional<std::string> schema_uri;
+  std::optional<std::vector<AnchorEntry>> anchors;
+};
+
+// Closed record with a positional (23-element) array form.
+extern const json::Record<PublishRequest> kPublishRequestRecord;
+
+json::PResult<PublishRequest> parse_publish_request(std::string_view text);
+
+// The wire text: compact JSON, members in declaration order, `supersedes`
+// null when absent, other absent optional members left out.
+std::string write_publish_request(const PublishRequest& request);
+
+}  // namespace zelq::wire

@@ -1,0 +1,92 @@
+// The records nested in publish bodies and requests: data references with
+// their location or embedded content, the data period, and anchor entries.
+// Reading fixes shape and value types only; the field rules judge contents.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "core/json/value.hpp"
+#include "core/json/writer.hpp"
+#include "core/json/record.hpp"
+#include "core/timestamp.hpp"
+#include "wire/enums.hpp"
+
+namespace zelq::wire {
+
+// A URI (JSON string) or a structured locator (JSON object).
+struct Location {
+  std::variant<std::string, json::Object> v;
+  bool is_uri() const { return v.index() == 0; }
+  const std::string& uri() const { return std::get<0>(v); }
+  const json::Object& structured() const { return std::get<1>(v); }
+};
+
+// Closed: encoding and content required, content_hash optional; also read
+// from [encoding, content] or [encoding, content, content_hash].
+struct EmbeddedContent {
+  EmbeddedEncoding encoding = EmbeddedEncoding::Json;
+  json::Value content;  // any value, null included
+  std::optional<std::string> content_hash;
+};
+
+// Open: every member beyond the eight named ones is kept in `extensions`.
+struct DataRef {
+  DataRefRole type = DataRefRole::PrimaryResult;
+  std::optional<std::string> description;
+  std::optional<std::uint64_t> size_bytes;
+  std::optional<std::string> format;
+  std::optional<std::string> schema_version;
+  std::optional<std::string> content_hash;
+  std::optional<Location> location;
+  std::optional<EmbeddedContent> embedded;
+  json::Object extensions;
+};
+
+// Closed: start and end, or [start, end].
+struct DataPeriod {
+  UtcTime start;
+  UtcTime end;
+};
+
+// Open: scheme and content_hash required, uri optional (null is absent).
+struct AnchorEntry {
+  std::string scheme;
+  std::string content_hash;
+  std::optional<std::string> uri;
+  json::Object extensions;
+};
+
+// Equal scheme, content_hash and uri bytes, and the same extension members
+// with equal values in any order.
+bool operator==(const AnchorEntry& a, const AnchorEntry& b);
+
+extern const json::Record<DataRef> kDataRefRecord;
+extern const json::Record<EmbeddedContent> kEmbeddedContentRecord;
+extern const json::Record<DataPeriod> kDataPeriodRecord;
+extern const json::Record<AnchorEntry> kAnchorEntryRecord;
+
+// Readers at the cursor (the value of an enclosing member).
+json::PResult<UtcTime> read_date_time(json::Reader& r);
+json::PResult<DataPeriod> read_data_period(json::Reader& r);
+json::PResult<std::vector<DataRef>> read_data_refs(json::Reader& r);
+json::PResult<std::vector<AnchorEntry>> read_anchors(json::Reader& r);
+
+// Writers: the members in declaration order, then the extensions.
+json::Value date_time_value(const UtcTime& t);
+json::Value data_period_value(const DataPeriod& p);
+json::Value data_refs_value(const std::vector<DataRef>& refs);
+json::Value anchors_value(const std::vector<AnchorEntry>& anchors);
+
+// Puts "content_hash" into a data-reference or embedded-content object being
+// built (null when absent); a member of that name keeps its place and takes
+// the new value.
+void serialize_content_hash_field(json::Object& out, const std::optional<std::string>& hash);
+
+// Diagnostic form: AnchorEntry { scheme: "s", content_hash: ContentHash("h"), uri: None, extensions: {} }
+std::string anchor_debug(const AnchorEntry& a);
+
+}  // namespace zelq::wire

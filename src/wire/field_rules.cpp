@@ -1,0 +1,246 @@
+#include "wire/field_rules.hpp"
+
+#include <string>
+#include <unordered_map>
+
+#include "core/codec.hpp"
+#include "core/json/canonical.hpp"
+#include "core/sha256.hpp"
+#include "wire/validators.hpp"
+
+namespace zelq::wire {
+
+namespace {
+
+std::string num(std::size_t n) { return std::to_string(n); }
+
+// Index of the first entry that equals a later one, or npos. Same answer as
+// comparing every pair in order, in linear time.
+std::size_t first_repeated(const std::vector<std::string>& entries) {
+  std::unordered_map<std::string_view, std::size_t> count;
+  count.reserve(entries.size());
+  for (const auto& e : entries) ++count[e];
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    if (count[entries[i]] > 1) return i;
+  return std::string::npos;
+}
+
+bool ascii_alnum(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+bool lower_alpha(char c) { return c >= 'a' && c <= 'z'; }
+
+ZResult<void> check_location_uri(const std::string& uri) {
+  if (uri.size() < kMinLocationUriBytes || uri.size() > kMaxLocationUriBytes)
+    return fail(ZelqError::schema("DataRef.location URI length " + num(uri.size()) + " not in 3..=" +
+                                  num(kMaxLocationUriBytes)));
+  auto colon = uri.find(':');
+  if (colon == std::string::npos) return fail(ZelqError::schema("URI missing scheme: " + uri));
+  std::string_view scheme(uri.data(), colon);
+  bool ok = !scheme.empty() && lower_alpha(scheme.front());
+  for (char c : scheme) ok = ok && (lower_alpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '.' || c == '-');
+  if (!ok)
+    return fail(ZelqError::schema("URI scheme '" + std::string(scheme) + "' invalid; must match [a-z][a-z0-9+.-]*"));
+  std::string_view rest = std::string_view(uri).substr(colon + 1);
+  if (rest.starts_with("//")) {
+    std::string_view authority = rest.substr(2);
+    authority = authority.substr(0, authority.find_first_of("/?#"));
+    if (authority.find('@') != std::string_view::npos)
+      return fail(ZelqError::schema("URI MUST NOT contain credentials in userinfo: " + uri));
+  }
+  return {};
+}
+
+ZResult<void> check_structured_locator(const json::Object& loc) {
+  const json::Value* scheme = loc.find("scheme");
+  if (!scheme || !scheme->is_string()) return fail(ZelqError::schema("structured locator missing required 'scheme'"));
+  if (!is_dotted_scheme(scheme->as_string()))
+    return fail(ZelqError::schema("structured locator scheme '" + scheme->as_string() +
+                                  "' must match ^[a-z][a-z0-9-]*(\\.[a-z][a-z0-9-]*)+$"));
+  return {};
+}
+
+ZResult<void> check_embedded(const EmbeddedContent& e) {
+  if (e.encoding != EmbeddedEncoding::Json && !e.content.is_string())
+    return fail(ZelqError::schema(std::string("embedded ") +
+                                  EnumNames<EmbeddedEncoding>::debug[static_cast<std::size_t>(e.encoding)] +
+                                  " content MUST be a JSON string"));
+  if (e.content_hash) ZELQ_TRY(validate_content_hash(*e.content_hash));
+  auto bytes = decode_embedded_content(e);
+  if (!bytes) return fail(std::move(bytes).error());
+  if (bytes->size() > kMaxEmbeddedBytes)
+    return fail(ZelqError::text(ErrorKind::EmbeddedTooLarge, "embedded decoded size " + num(bytes->size()) +
+                                                                 " bytes exceeds " + num(kMaxEmbeddedBytes) + " limit"));
+  if (e.content_hash) {
+    std::string computed = sha256_prefixed(*bytes);
+    if (computed != *e.content_hash)
+      return fail(ZelqError::text(ErrorKind::DataRefHashMismatch, "embedded.content_hash mismatch: declared " +
+                                                                      *e.content_hash + ", computed " + computed));
+  }
+  return {};
+}
+
+}  // namespace
+
+std::size_t char_count(std::string_view s) {
+  std::size_t n = 0;
+  for (char c : s) n += (static_cast<unsigned char>(c) & 0xc0) != 0x80;
+  return n;
+}
+
+std::string agent_did_debug(std::string_view s) { return "AgentDid(" + debug_quote(s) + ")"; }
+std::string ctx_id_debug(std::string_view s) { return "CtxId(" + debug_quote(s) + ")"; }
+
+ZResult<void> check_list_limit_unique(std::string_view name, const std::vector<std::string>& entries,
+                                      std::size_t limit) {
+  if (entries.size() > limit)
+    return fail(ZelqError::schema(std::string(name) + " has " + num(entries.size()) + " items, exceeds " + num(limit)));
+  if (auto i = first_repeated(entries); i != std::string::npos)
+    return fail(ZelqError::schema(std::string(name) + " contains duplicate entry: " + agent_did_debug(entries[i])));
+  return {};
+}
+
+ZResult<void> check_derived_from_list(const std::vector<std::string>& entries) {
+  if (entries.size() > kMaxDerivedFrom)
+    return fail(ZelqError::schema("derived_from has " + num(entries.size()) + " items, exceeds " +
+                                  num(kMaxDerivedFrom)));
+  if (auto i = first_repeated(entries); i != std::string::npos)
+    return fail(ZelqError::schema("derived_from contains duplicate entry: " + ctx_id_debug(entries[i])));
+  return {};
+}
+
+ZResult<void> validate_tags(const std::vector<std::string>& tags) {
+  if (tags.size() > kMaxTags)
+    return fail(ZelqError::schema("tags has " + num(tags.size()) + " entries, exceeds " + num(kMaxTags)));
+  for (const auto& t : tags) {
+    if (t.empty() || t.size() > kMaxTagBytes)
+      return fail(ZelqError::schema("tag '" + t + "' length not in 1..=" + num(kMaxTagBytes)));
+    if (!ascii_alnum(t.front())) return fail(ZelqError::schema("tag '" + t + "' first char must be alphanumeric"));
+    for (char c : t)
+      if (!ascii_alnum(c) && c != '_' && c != '.' && c != '-')
+        return fail(ZelqError::schema("tag '" + t + "' must match [A-Za-z0-9][A-Za-z0-9_.-]*"));
+  }
+  if (auto i = first_repeated(tags); i != std::string::npos)
+    return fail(ZelqError::schema("tags contains duplicate entry: " + tags[i]));
+  return {};
+}
+
+ZResult<void> check_visibility_audience(Visibility v, const std::optional<std::vector<std::string>>& audience) {
+  const bool has_entries = audience && !audience->empty();
+  if (v == Visibility::Public && has_entries)
+    return fail(ZelqError::schema("visibility:public MUST NOT include audience"));
+  if (v == Visibility::Restricted && !has_entries)
+    return fail(ZelqError::schema("visibility:restricted requires a non-empty audience"));
+  return {};
+}
+
+ZResult<void> validate_did_field(std::string_view did) {
+  auto r = validate_did(did);
+  if (!r) return fail(std::move(r).error());
+  return {};
+}
+
+std::size_t json_nesting_depth(const json::Value& v, std::size_t budget) {
+  if (budget == 0) return 1;
+  std::size_t deepest = 0;
+  if (v.is_array()) {
+    if (v.as_array().empty()) return 1;
+    for (const auto& e : v.as_array()) deepest = std::max(deepest, json_nesting_depth(e, budget - 1));
+    return 1 + deepest;
+  }
+  if (v.is_object()) {
+    if (v.as_object().empty()) return 1;
+    for (const auto& m : v.as_object()) deepest = std::max(deepest, json_nesting_depth(m.value, budget - 1));
+    return 1 + deepest;
+  }
+  return 0;
+}
+
+ZResult<void> check_json_object_limits(const json::Value& v, std::string_view name) {
+  const std::string n(name);
+  if (!v.is_object()) return fail(ZelqError::schema(n + " must be a JSON object"));
+  if (v.as_object().size() > kMaxObjectMembers)
+    return fail(ZelqError::schema(n + " has " + num(v.as_object().size()) + " top-level properties, exceeds " +
+                                  num(kMaxObjectMembers) + " limit"));
+  if (auto depth = json_nesting_depth(v, kJcsMaxDepth); depth > kMaxObjectDepth)
+    return fail(ZelqError::schema(n + " nesting depth " + num(depth) + " exceeds " + num(kMaxObjectDepth)));
+  auto canonical = jcs_canonicalize(v);
+  if (!canonical) return fail(std::move(canonical).error());
+  if (canonical->size() > kMaxObjectCanonicalBytes)
+    return fail(ZelqError::schema(n + " JCS-canonical size " + num(canonical->size()) + " bytes exceeds " +
+                                  num(kMaxObjectCanonicalBytes)));
+  return {};
+}
+
+ZResult<void> validate_extensions(const json::Object& extensions) {
+  if (extensions.empty()) return {};
+  return check_json_object_limits(json::Value(extensions), "extensions");
+}
+
+ZResult<void> validate_data_ref(const DataRef& ref) {
+  if (!ref.location && !ref.embedded)
+    return fail(ZelqError::schema("DataRef requires exactly one of 'location' or 'embedded' (got neither)"));
+  if (ref.location && ref.embedded)
+    return fail(ZelqError::schema("DataRef requires exactly one of 'location' or 'embedded' (got both)"));
+  if (ref.content_hash) ZELQ_TRY(validate_content_hash(*ref.content_hash));
+  if (ref.description) {
+    if (auto chars = char_count(*ref.description); chars > kMaxDataRefDescriptionChars)
+      return fail(ZelqError::schema("DataRef.description " + num(chars) + " chars exceeds " +
+                                    num(kMaxDataRefDescriptionChars) + " limit"));
+  }
+  if (ref.location) {
+    if (ref.location->is_uri()) return check_location_uri(ref.location->uri());
+    return check_structured_locator(ref.location->structured());
+  }
+  return check_embedded(*ref.embedded);
+}
+
+ZResult<std::string> decode_embedded_content(const EmbeddedContent& e) {
+  switch (e.encoding) {
+    case EmbeddedEncoding::Json:
+      return jcs_canonicalize(e.content);
+    case EmbeddedEncoding::Utf8:
+      return e.content.as_string();
+    case EmbeddedEncoding::Base64: {
+      auto bytes = base64_decode(e.content.as_string());
+      if (!bytes) return fail(ZelqError::schema("base64 decode failed: " + bytes.error()));
+      return std::string(bytes->begin(), bytes->end());
+    }
+  }
+  return fail(ZelqError::schema("unknown embedded encoding"));
+}
+
+ZResult<void> validate_anchors(const std::vector<AnchorEntry>& anchors) {
+  if (anchors.empty())
+    return fail(ZelqError::schema(
+        "anchors MUST be omitted entirely (never sent as an empty array) when there is nothing to anchor \xe2\x80\x94 "
+        "the absent-when-empty convention (RFC-ZELQ-0016 \xc2\xa7" "4)"));
+  if (anchors.size() > kMaxAnchors)
+    return fail(ZelqError::schema("anchors has " + num(anchors.size()) + " items, exceeds " + num(kMaxAnchors)));
+  for (std::size_t i = 0; i < anchors.size(); ++i)
+    for (std::size_t j = i + 1; j < anchors.size(); ++j)
+      if (anchors[i] == anchors[j])
+        return fail(ZelqError::schema("anchors contains duplicate entry: " + anchor_debug(anchors[i])));
+  for (const auto& a : anchors) {
+    if (!is_dotted_scheme(a.scheme))
+      return fail(ZelqError::schema("anchor scheme '" + a.scheme +
+                                    "' must match ^[a-z][a-z0-9-]*(\\.[a-z][a-z0-9-]*)+$ (RFC-ZELQ-0016 \xc2\xa7" "4)"));
+    ZELQ_TRY(validate_content_hash(a.content_hash));
+  }
+  return {};
+}
+
+ZResult<void> check_signature_value_length(std::string_view algorithm, std::size_t value_len) {
+  if ((algorithm == "ed25519" || algorithm == "ecdsa-p256") && value_len != kSignatureValueChars)
+    return fail(ZelqError::invalid_signature("signature.value for '" + std::string(algorithm) + "' must be " +
+                                             num(kSignatureValueChars) + " base64 chars, got " + num(value_len)));
+  return {};
+}
+
+ZResult<void> validate_identifiers(std::string_view ctx_id, std::string_view lineage_id,
+                                   std::string_view content_hash) {
+  ZELQ_TRY(validate_ctx_id(ctx_id));
+  ZELQ_TRY(validate_lineage_id(lineage_id));
+  ZELQ_TRY(validate_content_hash(content_hash));
+  return {};
+}
+
+}  // namespace zelq::wire

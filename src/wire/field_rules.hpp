@@ -1,0 +1,67 @@
+// The field rules of publish bodies and requests beyond identifier syntax:
+// list limits and duplicates, tags, visibility and audience, the limits of
+// free-form JSON objects, the rules of one data reference (with the decoding,
+// size and hash of embedded content), anchors and the signature value length.
+// Each rule tests in a fixed order and returns the first failure; messages
+// quote the offending text unchanged.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/error.hpp"
+#include "core/json/value.hpp"
+#include "wire/data_ref.hpp"
+#include "wire/enums.hpp"
+
+namespace zelq::wire {
+
+inline constexpr std::size_t kMaxContributors = 100;
+inline constexpr std::size_t kMaxAudience = 1000;
+inline constexpr std::size_t kMaxDerivedFrom = 1000;
+inline constexpr std::size_t kMaxTags = 200;
+inline constexpr std::size_t kMaxTagBytes = 100;
+inline constexpr std::size_t kMaxObjectMembers = 100;
+inline constexpr std::size_t kMaxObjectDepth = 8;
+inline constexpr std::size_t kMaxObjectCanonicalBytes = 65536;
+inline constexpr std::size_t kMaxDataRefDescriptionChars = 1000;
+inline constexpr std::size_t kMinLocationUriBytes = 3;
+inline constexpr std::size_t kMaxLocationUriBytes = 4096;
+inline constexpr std::size_t kMaxEmbeddedBytes = 65536;
+inline constexpr std::size_t kMaxAnchors = 100;
+inline constexpr std::size_t kSignatureValueChars = 88;
+
+// Unicode scalar values of a well-formed UTF-8 text.
+std::size_t char_count(std::string_view s);
+
+// Diagnostic forms inside messages: AgentDid("..."), CtxId("...").
+std::string agent_did_debug(std::string_view s);
+std::string ctx_id_debug(std::string_view s);
+
+// Count first, then the first entry that comes again later (byte equality).
+ZResult<void> check_list_limit_unique(std::string_view name, const std::vector<std::string>& entries,
+                                      std::size_t limit);
+ZResult<void> check_derived_from_list(const std::vector<std::string>& entries);
+ZResult<void> validate_tags(const std::vector<std::string>& tags);
+ZResult<void> check_visibility_audience(Visibility v, const std::optional<std::vector<std::string>>& audience);
+ZResult<void> validate_did_field(std::string_view did);
+
+// Depth of a value: scalars 0, an empty container 1, else 1 + the deepest
+// element; a value met with the budget spent counts 1.
+std::size_t json_nesting_depth(const json::Value& v, std::size_t budget);
+ZResult<void> check_json_object_limits(const json::Value& v, std::string_view name);
+ZResult<void> validate_extensions(const json::Object& extensions);
+
+ZResult<void> validate_data_ref(const DataRef& ref);
+// json: the canonical form; utf8: the text's bytes; base64: the decoded bytes.
+ZResult<std::string> decode_embedded_content(const EmbeddedContent& e);
+ZResult<void> validate_anchors(const std::vector<AnchorEntry>& anchors);
+// InvalidSignature when a known algorithm's value is not 88 characters.
+ZResult<void> check_signature_value_length(std::string_view algorithm, std::size_t value_len);
+ZResult<void> validate_identifiers(std::string_view ctx_id, std::string_view lineage_id,
+                                   std::string_view content_hash);
+
+}  // namespace zelq::wire
