@@ -26,6 +26,7 @@ content_hash = zelq.ZelqCanonicalizer.content_hash
     ("1e20", "100000000000000000000"), ("1e21", "1e+21"),
     ("1e-6", "0.000001"), ("1e-7", "1e-7"), ("1.5e-7", "1.5e-7"),
     ("0.1", "0.1"), ("5e-324", "5e-324"), ("1e-400", "0"),
+    ("0.0e99999999999", "0"), ("-1e-99999999999", "0"),
     ("1.7976931348623157e308", "1.7976931348623157e+308"),
     ("-1.5", "-1.5"), ("123456789012345680000", "123456789012345680000"),
     ('"\\u0008\\u000c\\u001f"', '"\\u0008\\u000c\\u001f"'),
@@ -77,6 +78,9 @@ def test_content_hash_keeps_every_member():
     ("1e", "EOF while parsing a value at line 1 column 2"),
     ("1e+x", "invalid number at line 1 column 4"),
     ("1e400", "number out of range at line 1 column 5"),
+    # The exponent digit that leaves the 32-bit range ends the reading.
+    ("1e99999999999", "number out of range at line 1 column 12"),
+    ("0.5E+21474836470", "number out of range at line 1 column 16"),
     ('"abc', "EOF while parsing a string at line 1 column 4"),
     ('"a\x01"', "control character (\\u0000-\\u001F) found while parsing a string at line 1 column 3"),
     ('"\\x"', "invalid escape at line 1 column 3"),

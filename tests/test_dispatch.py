@@ -22,6 +22,16 @@ def test_argument_matching_errors(call, message):
     assert str(info.value) == message
 
 
+@pytest.mark.parametrize("given, missing", [
+    ((), "3 required positional arguments: 'pub_key_b64', 'sig_b64', and 'content_hash'"),
+    (("k",), "2 required positional arguments: 'sig_b64' and 'content_hash'"),
+])
+def test_missing_several_arguments_are_all_named(given, missing):
+    with pytest.raises(TypeError) as info:
+        zelq.ZelqVerifier.verify_signature(*given)
+    assert str(info.value) == "ZelqVerifier.verify_signature() missing " + missing
+
+
 def test_keyword_call_equals_positional_call():
     assert canonicalize(json_str='{"b":1,"a":2}') == canonicalize('{"b":1,"a":2}') == '{"a":2,"b":1}'
 

@@ -1,4 +1,5 @@
 import importlib
+import subprocess
 import sys
 
 import pytest
@@ -97,3 +98,26 @@ def test_classes_have_no_instance_dict_or_weakrefs():
         cls = getattr(zelq, name)
         assert "__dict__" not in cls.__dict__
         assert "__weakref__" not in cls.__dict__
+
+
+# The class's documented method order; methods not built yet are absent.
+VERIFIER_ORDER = [
+    "verify_content_hash", "verify_ctx_id_binding", "verify_signature", "verify_signature_p256",
+    "verify_body_offline", "verify_publish_request_offline", "explain_hash_mismatch",
+    "canonical_preimage", "fingerprint_ed25519_b64", "verify_receipt", "verify_lineage_head_receipt",
+    "verify_log_checkpoint", "verify_log_inclusion", "verify_log_consistency", "build_log_leaf",
+    "verify_lifecycle_event", "parse_key_revocation", "classify_under_revocation",
+    "build_witness_cosignature", "verify_witness_cosignature", "evaluate_witness_quorum",
+]
+
+
+def test_verifier_methods_keep_the_documented_order():
+    registered = [n for n in zelq.ZelqVerifier.__dict__ if not n.startswith("_")]
+    assert registered == [n for n in VERIFIER_ORDER if n in registered]
+    assert set(registered) <= set(VERIFIER_ORDER)
+
+
+def test_module_exports_only_its_init_function():
+    out = subprocess.run(["nm", "-D", "--defined-only", zelq.__file__], check=True, capture_output=True,
+                         text=True).stdout
+    assert [line.split()[-1] for line in out.splitlines()] == ["PyInit_zelq"]

@@ -96,6 +96,7 @@ def dataref(**fields):
      SCHEMA + 'contributors contains duplicate entry: AgentDid("did:web:a")'),
     ({"derived_from": ["x", "y", "x"]}, SCHEMA + 'derived_from contains duplicate entry: CtxId("x")'),
     ({"tags": ["_x"]}, SCHEMA + "tag '_x' first char must be alphanumeric"),
+    ({"tags": ["a", ""]}, SCHEMA + "tag '' length not in 1..=100"),
     ({"tags": ["a b"]}, SCHEMA + "tag 'a b' must match [A-Za-z0-9][A-Za-z0-9_.-]*"),
     ({"tags": ["a", "A", "a", "b!"]}, SCHEMA + "tag 'b!' must match [A-Za-z0-9][A-Za-z0-9_.-]*"),
     ({"tags": ["a", "A", "a"]}, SCHEMA + "tags contains duplicate entry: a"),
@@ -136,6 +137,11 @@ def dataref(**fields):
      'uri: None, extensions: {"a": Number(1), "b": Array [Object {"x": Number(1), "y": Number(2)}]} }'),
     ({"signature": {"algorithm": "ed25519", "key_id": ED.key_id, "value": "A" * 87}},
      "invalid signature: signature.value for 'ed25519' must be 88 base64 chars, got 87"),
+    ({"signature": {"algorithm": "ecdsa-p256", "key_id": ED.key_id, "value": "A" * 89}},
+     "invalid signature: signature.value for 'ecdsa-p256' must be 88 base64 chars, got 89"),
+    ({"signature": {"algorithm": "ED25519", "key_id": ED.key_id, "value": "A"}},
+     "invalid signature: signature.algorithm 'ED25519' does not match the did:key multicodec (key implies "
+     "'ed25519')"),
     ({"signature": {"algorithm": "ed25519", "key_id": ED.did + "#x", "value": "A" * 88}},
      f"key resolution failed: did:key fragment '#x' must equal the method-specific identifier "
      f"'{ED.did[8:]}' (the did:key document's only verification method is the key itself)"),
@@ -236,6 +242,17 @@ def test_embedded_size_limit():
     body["data_refs"][0]["embedded"]["content"] += "x"
     assert body_outcome(signed(body)) == (
         "RuntimeError", "embedded data reference too large: embedded decoded size 65537 bytes exceeds 65536 limit")
+
+
+@pytest.mark.parametrize("change, message", [
+    ({"description": "d" * 10_000_000}, SCHEMA + "description length 10000000 exceeds 5000"),
+    ({"tags": ["t"] * 100_000}, SCHEMA + "tags has 100000 entries, exceeds 200"),
+    ({"metadata": nested(120)}, SCHEMA + "metadata nesting depth 120 exceeds 8"),
+    ({"data_refs": dataref(embedded={"encoding": "base64", "content": "not base64!"})},
+     SCHEMA + "base64 decode failed: Invalid symbol 32, offset 3."),
+])
+def test_hostile_bodies_fail_cleanly(change, message):
+    assert body_outcome(with_changes(GOLDEN, **change)) == ("RuntimeError", message)
 
 
 # ---- the body reader, through the verifiers --------------------------------------

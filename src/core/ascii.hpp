@@ -15,6 +15,8 @@ constexpr bool is_alpha(int c) { return is_lower(c) || is_upper(c); }
 constexpr bool is_alnum(int c) { return is_alpha(c) || is_digit(c); }
 constexpr bool is_lower_alnum(int c) { return is_lower(c) || is_digit(c); }
 constexpr bool is_lower_hex(int c) { return is_digit(c) || (c >= 'a' && c <= 'f'); }
+// ASCII upper case to lower case; every other byte unchanged.
+constexpr char to_lower(int c) { return static_cast<char>(is_upper(c) ? c + ('a' - 'A') : c); }
 
 // The value of a hex digit of either case, or -1.
 constexpr int hex_value(int c) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "core/ascii.hpp"
+
 namespace zelq {
 
 namespace {
@@ -13,7 +15,7 @@ constexpr std::uint8_t kPad = '=';
 constexpr std::string_view kStdAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr std::string_view kUrlAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
 constexpr std::string_view kBase58Alphabet = "123456789ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz";
-constexpr std::string_view kHexDigits = "0123456789abcdef";
+constexpr std::string_view kHexDigits = ascii::kLowerHexDigits;
 
 constexpr std::array<std::uint8_t, 256> decode_table(std::string_view alphabet) {
   std::array<std::uint8_t, 256> t{};
@@ -63,10 +65,10 @@ std::string invalid_symbol(std::size_t offset, std::uint8_t byte) {
 constexpr std::size_t b64_max_decoded(std::size_t n) { return (n + 3) / 4 * 3; }
 
 // Decodes into `out` (at least b64_max_decoded bytes) and returns the length
-// written. Faults are reported in the order of the reference decoder: a
-// stray last byte of a one-symbol remainder first, then the first bad byte
-// of the complete quads before the last one, then the last quad (symbols,
-// padding position, length, padding amount, unused bits).
+// written. Faults are reported in a fixed order: a stray last byte of a
+// one-symbol remainder first, then the first bad byte of the complete quads
+// before the last one, then the last quad (symbols, padding position,
+// length, padding amount, unused bits).
 Result<std::size_t, std::string> b64_decode_into(std::string_view text, const std::array<std::uint8_t, 256>& table,
                                                  bool canonical_padding, std::uint8_t* out) {
   const auto* in = reinterpret_cast<const std::uint8_t*>(text.data());
@@ -146,21 +148,14 @@ DecodeResult b64_decode(std::string_view text, const std::array<std::uint8_t, 25
 
 // ---- hexadecimal -------------------------------------------------------------
 
-int hex_value(std::uint8_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 Result<std::size_t, std::string> hex_decode_into(std::string_view text, std::uint8_t* out) {
   if (text.size() % 2 != 0) return fail(std::string("Odd number of digits"));
   for (std::size_t i = 0; i < text.size(); i += 2) {
     const auto hi_c = static_cast<std::uint8_t>(text[i]);
     const auto lo_c = static_cast<std::uint8_t>(text[i + 1]);
-    const int hi = hex_value(hi_c);
+    const int hi = ascii::hex_value(hi_c);
     if (hi < 0) return fail("Invalid character " + quoted_char_literal(hi_c) + " at position " + std::to_string(i));
-    const int lo = hex_value(lo_c);
+    const int lo = ascii::hex_value(lo_c);
     if (lo < 0) return fail("Invalid character " + quoted_char_literal(lo_c) + " at position " + std::to_string(i + 1));
     out[i / 2] = static_cast<std::uint8_t>((hi << 4) | lo);
   }
@@ -221,17 +216,22 @@ std::string base58_encode(std::span<const std::uint8_t> bytes) {
 
 DecodeResult base58_decode(std::string_view text, std::size_t max_decoded) {
   static constexpr std::string_view kTooSmall = "buffer provided to decode base58 encoded string into was too small";
-  // Little-endian bytes of the value read so far; never more than max_decoded.
-  Bytes out;
-  out.reserve(std::min(max_decoded, text.size()));
+  // Every character is checked first, in linear time, so that an invalid one
+  // is reported wherever it stands, even past the size cap below.
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<std::uint8_t>(text[i]);
     if (c > 127) return fail("provided string contained non-ascii character starting at byte " + std::to_string(i));
-    std::uint32_t carry = kBase58Table[c];
-    if (carry == kInvalid) {
+    if (kBase58Table[c] == kInvalid) {
       return fail("provided string contained invalid character " + quoted_char_literal(c) + " at byte " +
                   std::to_string(i));
     }
+  }
+  // Little-endian bytes of the value read so far; never more than
+  // max_decoded, which keeps the quadratic conversion bounded.
+  Bytes out;
+  out.reserve(std::min(max_decoded, text.size()));
+  for (char ch : text) {
+    std::uint32_t carry = kBase58Table[static_cast<std::uint8_t>(ch)];
     for (auto& b : out) {
       carry += std::uint32_t{b} * 58;
       b = static_cast<std::uint8_t>(carry);
@@ -249,6 +249,24 @@ DecodeResult base58_decode(std::string_view text, std::size_t max_decoded) {
     out.push_back(0);
   }
   std::reverse(out.begin(), out.end());
+  return out;
+}
+
+std::string percent_decode(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size()) {
+      const int hi = ascii::hex_value(static_cast<unsigned char>(s[i + 1]));
+      const int lo = ascii::hex_value(static_cast<unsigned char>(s[i + 2]));
+      if (hi >= 0 && lo >= 0) {
+        out += static_cast<char>(hi * 16 + lo);
+        i += 2;
+        continue;
+      }
+    }
+    out += s[i];
+  }
   return out;
 }
 

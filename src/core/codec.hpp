@@ -41,6 +41,11 @@ Result<SecretBytes, std::string> base64_decode_secret(std::string_view text);
 std::string base64url_encode(std::span<const std::uint8_t> bytes);
 DecodeResult base64url_decode(std::string_view text);
 
+// ---- percent-encoding --------------------------------------------------------
+// "%XX" (either case) becomes the byte; a "%" without two hex digits after it
+// stays as it is. Never fails.
+std::string percent_decode(std::string_view s);
+
 // ---- base58btc -------------------------------------------------------------
 // The decoder works in a fixed output buffer: input whose value needs more
 // than `max_decoded` bytes fails with the decoder's buffer-too-small text

@@ -44,21 +44,85 @@ Result<ContentHash, ArgumentError> content_hash_argument(std::string_view text) 
   return std::move(*h);
 }
 
+ZResult<BodyHash> members_content_hash(std::vector<const json::Member*> members) {
+  // The canonical object is written from the members where they are: the
+  // body is never copied.
+  std::erase_if(members, [](const json::Member* m) { return is_excluded(m->key); });
+  std::sort(members.begin(), members.end(),
+            [](const json::Member* a, const json::Member* b) { return a->key < b->key; });
+  std::string canonical = "{";
+  for (const json::Member* m : members) {
+    if (canonical.size() > 1) canonical.push_back(',');
+    write_canonical_string(m->key, canonical);
+    canonical.push_back(':');
+    ZELQ_TRY(write_canonical_value(m->value, canonical, 1));
+  }
+  canonical.push_back('}');
+  ContentHash hash = ContentHash::of(canonical);
+  return BodyHash{std::move(canonical), std::move(hash)};
+}
+
 ZResult<BodyHash> body_content_hash(const json::Value& body) {
   if (!body.is_object()) return fail(ZelqError::text(ErrorKind::InvalidBody, "expected a JSON object"));
-  // Copy only what is hashed; member order is irrelevant to the canonical form.
-  json::Object kept;
-  kept.reserve(body.as_object().size());
-  for (const auto& m : body.as_object()) {
-    if (!is_excluded(m.key)) kept.insert(m.key, m.value);
-  }
-  auto canonical = jcs_canonicalize(json::Value(std::move(kept)));
-  if (!canonical) return fail(std::move(canonical).error());
-  ContentHash hash = ContentHash::of(*canonical);
-  return BodyHash{std::move(*canonical), std::move(hash)};
+  std::vector<const json::Member*> members;
+  members.reserve(body.as_object().size());
+  for (const auto& m : body.as_object()) members.push_back(&m);
+  return members_content_hash(std::move(members));
 }
 
 ZResult<void> verify_body_content_hash(const json::Value& body, const ContentHash& stored) {
+  auto h = body_content_hash(body);
+  if (!h) return fail(std::move(h).error());
+  if (h->hash != stored) return fail(ZelqError::hash_mismatch(stored.text(), h->hash.text()));
+  return {};
+}
+
+Result<CanonicalMembers, ArgumentError> canonical_body_argument(std::string_view text) {
+  auto c = canonicalize_members(text, false);
+  if (!c) return fail(ArgumentError{"invalid body JSON: " + c.error().display()});
+  return std::move(*c);
+}
+
+BodyHash hash_of_member_texts(const std::vector<std::string_view>& members) {
+  std::size_t size = 2;
+  for (auto m : members) size += m.size() + 1;
+  std::string canonical;
+  canonical.reserve(size);
+  canonical.push_back('{');
+  for (auto m : members) {
+    if (canonical.size() > 1) canonical.push_back(',');
+    canonical.append(m);
+  }
+  canonical.push_back('}');
+  ContentHash hash = ContentHash::of(canonical);
+  return BodyHash{std::move(canonical), std::move(hash)};
+}
+
+bool member_has_key(std::string_view member, std::string_view name) {
+  return member.size() > name.size() + 2 && member[0] == '"' && member.substr(1, name.size()) == name &&
+         member[name.size() + 1] == '"' && member[name.size() + 2] == ':';
+}
+
+ZResult<std::vector<std::string_view>> hashed_member_texts(const CanonicalMembers& body) {
+  if (!body.object) return fail(ZelqError::text(ErrorKind::InvalidBody, "expected a JSON object"));
+  std::vector<std::string_view> out;
+  out.reserve(body.members.size());
+  for (const auto& span : body.members) {
+    const std::string_view m = body.member(span);
+    const bool excluded = std::any_of(kContentHashExcluded.begin(), kContentHashExcluded.end(),
+                                      [&](std::string_view name) { return member_has_key(m, name); });
+    if (!excluded) out.push_back(m);
+  }
+  return out;
+}
+
+ZResult<BodyHash> body_content_hash(const CanonicalMembers& body) {
+  auto members = hashed_member_texts(body);
+  if (!members) return fail(std::move(members).error());
+  return hash_of_member_texts(*members);
+}
+
+ZResult<void> verify_body_content_hash(const CanonicalMembers& body, const ContentHash& stored) {
   auto h = body_content_hash(body);
   if (!h) return fail(std::move(h).error());
   if (h->hash != stored) return fail(ZelqError::hash_mismatch(stored.text(), h->hash.text()));

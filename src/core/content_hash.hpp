@@ -9,8 +9,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/error.hpp"
+#include "core/json/canonical.hpp"
 #include "core/json/value.hpp"
 
 namespace zelq {
@@ -56,6 +58,34 @@ struct BodyHash {
 // InvalidBody "expected a JSON object" for a non-object; the canonicaliser's
 // error unchanged when it refuses the body.
 ZResult<BodyHash> body_content_hash(const json::Value& body);
+
+// The same for an object given as its top-level members (a view: nothing is
+// copied). The excluded names are left out here; names must be distinct.
+ZResult<BodyHash> members_content_hash(std::vector<const json::Member*> members);
+
+// ---- on the text road: the same hashes without building a value ------------
+// A body given as JSON text is canonicalized in one pass and its members are
+// picked out of the canonical text, so that the memory a call needs stays a
+// small multiple of the text, whatever its shape.
+
+// A method's body argument: "invalid body JSON: {reader message}" when it
+// does not read.
+Result<CanonicalMembers, ArgumentError> canonical_body_argument(std::string_view text);
+
+// Whether a canonical member text `"key":value` has the key `name`, a name
+// that canonical form writes without escapes.
+bool member_has_key(std::string_view member, std::string_view name);
+
+// The canonical object of the selected member texts (each `"key":value` in
+// canonical form, in canonical order), and its hash.
+BodyHash hash_of_member_texts(const std::vector<std::string_view>& members);
+
+// The member texts of a canonical body that its content hash covers; empty
+// with InvalidBody "expected a JSON object" for a non-object.
+ZResult<std::vector<std::string_view>> hashed_member_texts(const CanonicalMembers& body);
+
+ZResult<BodyHash> body_content_hash(const CanonicalMembers& body);
+ZResult<void> verify_body_content_hash(const CanonicalMembers& body, const ContentHash& stored);
 
 // Recomputes and compares byte for byte with `stored` (no case folding, no
 // trimming); HashMismatch carries both texts.

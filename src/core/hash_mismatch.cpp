@@ -1,9 +1,11 @@
 #include "core/hash_mismatch.hpp"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
 #include "core/content_hash.hpp"
+#include "core/json/reader.hpp"
 #include "core/timestamp.hpp"
 #include "core/utf8.hpp"
 
@@ -37,87 +39,104 @@ constexpr std::string_view kCombinedForm =
 
 #undef ZELQ_EM_DASH
 
-json::Value without_version(const json::Value& body) {
-  json::Value out = body;
-  out.as_object().remove("zelq_version");
-  return out;
+// A rewritten body as a view: the canonical texts of the members it keeps,
+// in canonical order, taken from the body's canonical text (or from that of
+// its timestamp-truncated form), and at most one member text of its own.
+using Members = std::vector<std::string_view>;
+
+constexpr std::string_view kVersion = "zelq_version";
+constexpr std::string_view kVersion010 = "\"zelq_version\":\"0.1.0\"";
+constexpr std::string_view kVersion020 = "\"zelq_version\":\"0.2.0\"";
+
+bool is_version(std::string_view m) { return member_has_key(m, kVersion); }
+
+// The key of a canonical member text, decoded.
+std::string member_key(std::string_view m) {
+  json::Reader r(m);
+  r.eat();
+  auto k = r.parse_string_body();
+  return k ? std::move(*k) : std::string();
 }
 
-// Replaces the value in place, or appends the member.
-json::Value with_version(const json::Value& body, const char* version) {
-  json::Value out = body;
-  out.as_object().insert("zelq_version", json::Value(version));
-  return out;
+Members without_version(Members ms) {
+  std::erase_if(ms, is_version);
+  return ms;
 }
 
-bool version_is(const json::Object& o, std::string_view v) {
-  const json::Value* zv = o.find("zelq_version");
-  return zv && zv->is_string() && zv->as_string() == v;
+// The version member replaced, or added at its place in key order.
+Members with_version(Members ms, std::string_view version_member) {
+  std::erase_if(ms, is_version);
+  auto at = std::find_if(ms.begin(), ms.end(), [](std::string_view m) { return member_key(m) > kVersion; });
+  ms.insert(at, version_member);
+  return ms;
 }
 
-// Top-level null members dropped, except "supersedes", whose null is meaningful.
-json::Value strip_top_level_nulls(const json::Value& body, bool& removed_any) {
-  json::Object out;
-  out.reserve(body.as_object().size());
-  removed_any = false;
-  for (const auto& m : body.as_object()) {
-    if (m.value.is_null() && m.key != "supersedes") {
-      removed_any = true;
-    } else {
-      out.insert(m.key, m.value);
-    }
-  }
-  return json::Value(std::move(out));
+bool has_member(const Members& ms, std::string_view member) {
+  return std::find(ms.begin(), ms.end(), member) != ms.end();
 }
 
-struct Pattern {
-  std::string_view label;
-  json::Value body;
-};
+// Top-level null members dropped, except "supersedes", whose null is
+// meaningful. No other canonical value text ends in ":null".
+Members without_nulls(Members ms) {
+  std::erase_if(ms, [](std::string_view m) { return m.ends_with(":null") && !member_has_key(m, "supersedes"); });
+  return ms;
+}
 
-// The divergence patterns that apply to this body, in the order they are tried.
-std::vector<Pattern> patterns_for(const json::Value& body) {
-  const json::Object& obj = body.as_object();
-  std::vector<Pattern> out;
-  out.reserve(9);
-  if (get_zelq_version(obj)) out.push_back({kWithoutVersion, without_version(body)});
-  if (!version_is(obj, "0.1.0")) out.push_back({kWithV010, with_version(body, "0.1.0")});
-  if (!version_is(obj, "0.2.0")) out.push_back({kWithV020, with_version(body, "0.2.0")});
-  bool removed = false;
-  json::Value stripped = strip_top_level_nulls(body, removed);
-  if (removed) out.push_back({kNullsOmitted, stripped});
-  json::Value truncated = truncate_timestamps_ms(body);
-  if (!(truncated == body)) out.push_back({kMsTruncated, std::move(truncated)});
-  json::Value combined = truncate_timestamps_ms(stripped);
-  if (!(combined == body)) out.push_back({kCombined, combined});
-  out.push_back({kCombinedOmitted, without_version(combined)});
-  out.push_back({kCombinedForm, with_version(combined, "0.1.0")});
-  out.push_back({kCombinedForm, with_version(combined, "0.2.0")});
-  return out;
+// The divergence patterns that apply to this body, in the order they are
+// tried, until `try_` reports a match (true) or a failure. The timestamp
+// patterns read the text a second time, truncating as they go, and only
+// when the patterns before them found nothing.
+template <class Try>
+ZResult<bool> for_each_pattern(std::string_view text, const CanonicalMembers& body, const Members& all, Try try_) {
+  ZResult<bool> found = false;
+  // Whether to go on: no failure and no match yet.
+  auto more = [&] { return found.ok() && !*found; };
+  auto attempt = [&](std::string_view label, const Members& ms) { found = try_(label, ms); };
+  if (more() && std::any_of(all.begin(), all.end(), is_version)) attempt(kWithoutVersion, without_version(all));
+  if (more() && !has_member(all, kVersion010)) attempt(kWithV010, with_version(all, kVersion010));
+  if (more() && !has_member(all, kVersion020)) attempt(kWithV020, with_version(all, kVersion020));
+  const Members stripped = without_nulls(all);
+  const bool removed = stripped.size() != all.size();
+  if (more() && removed) attempt(kNullsOmitted, stripped);
+  if (!more()) return found;
+  auto truncated = canonicalize_members(text, true);
+  if (!truncated) return fail(ZelqError::canonicalization(truncated.error().display()));
+  const bool changed = truncated->text != body.text;
+  auto truncated_members = hashed_member_texts(*truncated);
+  if (!truncated_members) return fail(std::move(truncated_members).error());
+  if (changed) attempt(kMsTruncated, *truncated_members);
+  // Null-stripping and truncation together; truncation leaves nulls alone.
+  const Members combined = without_nulls(*truncated_members);
+  if (more() && (removed || changed)) attempt(kCombined, combined);
+  if (more()) attempt(kCombinedOmitted, without_version(combined));
+  if (more()) attempt(kCombinedForm, with_version(combined, kVersion010));
+  if (more()) attempt(kCombinedForm, with_version(combined, kVersion020));
+  return found;
 }
 
 }  // namespace
 
-ZResult<std::string> explain_hash_mismatch(const json::Value& body, const ContentHash& expected_hash) {
-  auto recomputed = body_content_hash(body);
-  if (!recomputed) return fail(std::move(recomputed).error());
-  if (recomputed->hash == expected_hash) return std::string(kHashMatchesReport);
+ZResult<std::string> explain_hash_mismatch(std::string_view text, const CanonicalMembers& body,
+                                          const ContentHash& expected_hash) {
+  auto members = hashed_member_texts(body);
+  if (!members) return fail(std::move(members).error());
+  const BodyHash recomputed = hash_of_member_texts(*members);
+  if (recomputed.hash == expected_hash) return std::string(kHashMatchesReport);
 
   std::string report = "content_hash mismatch:\n  expected:   ";
-  report.append(expected_hash.text()).append("\n  recomputed: ").append(recomputed->hash.text()).append("\n");
+  report.append(expected_hash.text()).append("\n  recomputed: ").append(recomputed.hash.text()).append("\n");
 
-  for (const auto& p : patterns_for(body)) {
-    auto h = body_content_hash(p.body);
-    if (!h) return fail(std::move(h).error());
-    if (h->hash == expected_hash) {
-      report.append("  likely cause: ").append(p.label).append("\n");
-      return report;
-    }
-  }
+  auto matched = for_each_pattern(text, body, *members, [&](std::string_view label, const Members& rewritten) {
+    if (hash_of_member_texts(rewritten).hash != expected_hash) return false;
+    report.append("  likely cause: ").append(label).append("\n");
+    return true;
+  });
+  if (!matched) return fail(std::move(matched).error());
+  if (*matched) return report;
   report.append("  no known divergence pattern reproduces the expected hash.\n  canonical preimage (")
-      .append(std::to_string(recomputed->canonical.size()))
+      .append(std::to_string(recomputed.canonical.size()))
       .append(" bytes) \xE2\x80\x94 diff this against the counterparty's canonical_preimage() output:\n  ")
-      .append(utf8_lossy(recomputed->canonical))
+      .append(utf8_lossy(recomputed.canonical))
       .append("\n");
   return report;
 }

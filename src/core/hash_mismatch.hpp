@@ -15,8 +15,11 @@ namespace zelq {
 
 inline constexpr std::string_view kHashMatchesReport = "content_hash matches the canonical preimage; no divergence";
 
-// Fails only when
-// the body (or a rewrite of it) cannot be hashed, with that error.
-ZResult<std::string> explain_hash_mismatch(const json::Value& body, const ContentHash& expected_hash);
+// `body` is the canonical form of `text` (canonical_body_argument). Fails
+// only when the body is not an object (InvalidBody). The body is never built
+// as a value: each rewrite is a selection of member texts, so memory stays a
+// small multiple of the text.
+ZResult<std::string> explain_hash_mismatch(std::string_view text, const CanonicalMembers& body,
+                                          const ContentHash& expected_hash);
 
 }  // namespace zelq

@@ -1,5 +1,7 @@
 #include "core/timestamp.hpp"
 
+#include "core/ascii.hpp"
+
 #include <array>
 #include <cstdint>
 #include <chrono>
@@ -154,9 +156,9 @@ namespace {
 
 using TP = Result<std::uint32_t, TimeParseError>;
 
-bool ascii_digit(char c) { return c >= '0' && c <= '9'; }
+using ascii::is_digit;
 
-// A cursor that fails the way the reference date-time reader fails: a field
+// A cursor over the date-time fields. A field
 // with too few bytes left is "premature end", a wrong byte is "invalid", a
 // well-formed field with an impossible value is "out of range".
 class Scanner {
@@ -169,7 +171,7 @@ class Scanner {
     std::uint32_t n = 0;
     std::size_t i = 0;
     for (; i < max && i < s_.size(); ++i) {
-      if (!ascii_digit(s_[i])) {
+      if (!is_digit(s_[i])) {
         if (i < min) return fail(TimeParseError::Invalid);
         break;
       }
@@ -200,7 +202,7 @@ class Scanner {
     static constexpr std::array<std::uint32_t, 10> kScale = {0,         100'000'000, 10'000'000, 1'000'000, 100'000,
                                                              10'000,    1'000,       100,        10,        1};
     const std::uint32_t nanos = *r * kScale[before - s_.size()];
-    while (!s_.empty() && ascii_digit(s_.front())) s_.remove_prefix(1);
+    while (!s_.empty() && is_digit(s_.front())) s_.remove_prefix(1);
     return nanos;
   }
 
@@ -225,13 +227,13 @@ class Scanner {
       return fail(TimeParseError::Invalid);
     }
     if (s_.size() < 2) return fail(TimeParseError::TooShort);
-    if (!ascii_digit(s_[0]) || !ascii_digit(s_[1])) return fail(TimeParseError::Invalid);
+    if (!is_digit(s_[0]) || !is_digit(s_[1])) return fail(TimeParseError::Invalid);
     const int hours = (s_[0] - '0') * 10 + (s_[1] - '0');
     s_.remove_prefix(2);
     auto colon = byte(':');
     if (!colon) return fail(colon.error());
     if (s_.size() < 2) return fail(TimeParseError::TooShort);
-    if (!ascii_digit(s_[1])) return fail(TimeParseError::Invalid);
+    if (!is_digit(s_[1])) return fail(TimeParseError::Invalid);
     if (s_[0] >= '6' && s_[0] <= '9') return fail(TimeParseError::OutOfRange);
     if (s_[0] < '0' || s_[0] > '5') return fail(TimeParseError::Invalid);
     const int minutes = (s_[0] - '0') * 10 + (s_[1] - '0');
@@ -322,7 +324,7 @@ RN relaxed_number(std::string_view& s, std::size_t min, std::size_t max) {
   std::int64_t n = 0;
   std::size_t i = 0;
   for (; i < max && i < s.size(); ++i) {
-    if (!ascii_digit(s[i])) {
+    if (!is_digit(s[i])) {
       if (i < min) return fail(TimeParseError::Invalid);
       break;
     }
@@ -384,7 +386,7 @@ RN relaxed_offset(std::string_view& s) {
     return fail(s.empty() ? TimeParseError::TooShort : TimeParseError::Invalid);
   }
   if (s.size() < 2) return fail(TimeParseError::TooShort);
-  if (!ascii_digit(s[0]) || !ascii_digit(s[1])) return fail(TimeParseError::Invalid);
+  if (!is_digit(s[0]) || !is_digit(s[1])) return fail(TimeParseError::Invalid);
   const std::int64_t hours = (s[0] - '0') * 10 + (s[1] - '0');
   s.remove_prefix(2);
   for (;;) {
@@ -393,7 +395,7 @@ RN relaxed_offset(std::string_view& s) {
     else break;
   }
   if (s.size() < 2) return fail(TimeParseError::TooShort);
-  if (!ascii_digit(s[1]) || !ascii_digit(s[0])) return fail(TimeParseError::Invalid);
+  if (!is_digit(s[1]) || !is_digit(s[0])) return fail(TimeParseError::Invalid);
   if (s[0] > '5') return fail(TimeParseError::OutOfRange);
   const std::int64_t minutes = (s[0] - '0') * 10 + (s[1] - '0');
   s.remove_prefix(2);
@@ -535,8 +537,8 @@ json::Value rfc3339_millis_value(const UtcTime& t) { return json::Value(format_r
 bool is_canonical_ms_timestamp(std::string_view text) {
   // The fixed positions and the strict grammar together leave only the
   // canonical shape; the parse proves that the date and time exist.
-  return text.size() == 24 && text[10] == 'T' && text[19] == '.' && text[23] == 'Z' && ascii_digit(text[20]) &&
-         ascii_digit(text[21]) && ascii_digit(text[22]) && parse_rfc3339(text).ok();
+  return text.size() == 24 && text[10] == 'T' && text[19] == '.' && text[23] == 'Z' && is_digit(text[20]) &&
+         is_digit(text[21]) && is_digit(text[22]) && parse_rfc3339(text).ok();
 }
 
 std::optional<UtcTime> parse_canonical_ms_timestamp(std::string_view text) {
@@ -550,15 +552,20 @@ std::optional<UtcTime> parse_canonical_ms_timestamp(std::string_view text) {
 namespace {
 
 json::Value truncate_string(const std::string& s) {
-  auto t = parse_rfc3339(s);
-  // Not a date-time, or already whole milliseconds: kept exactly as written.
-  if (!t || t->nanos() % 1'000'000u == 0) return json::Value(s);
-  auto truncated = UtcTime::from_unix_millis(t->unix_millis());
-  if (!truncated) return json::Value(s);  // unreachable for four-digit years
-  return rfc3339_millis_value(*truncated);
+  auto truncated = truncated_timestamp(s);
+  return truncated ? rfc3339_millis_value(*truncated) : json::Value(s);
 }
 
 }  // namespace
+
+std::optional<UtcTime> truncated_timestamp(std::string_view text) {
+  auto t = parse_rfc3339(text);
+  // Not a date-time, or already whole milliseconds: kept exactly as written.
+  if (!t || t->nanos() % 1'000'000u == 0) return std::nullopt;
+  auto truncated = UtcTime::from_unix_millis(t->unix_millis());
+  if (!truncated) return std::nullopt;  // unreachable for four-digit years
+  return *truncated;
+}
 
 // Recursion is bounded by the depth of the value, which the JSON reader caps.
 json::Value truncate_timestamps_ms(const json::Value& v) {

@@ -142,5 +142,8 @@ std::optional<UtcTime> parse_canonical_ms_timestamp(std::string_view text);
 // sub-millisecond part is replaced by its canonical text in UTC (truncated);
 // every other string, every key and every other value stays as it was.
 json::Value truncate_timestamps_ms(const json::Value& v);
+// The instant a string stands for when it is such a date-time, truncated to
+// the millisecond; nothing for every other string.
+std::optional<UtcTime> truncated_timestamp(std::string_view text);
 
 }  // namespace zelq

@@ -10,8 +10,6 @@ namespace zelq::did {
 namespace {
 
 constexpr std::string_view kDidKeyPrefix = "did:key:";
-constexpr std::uint8_t kEd25519Codec[2] = {0xed, 0x01};
-constexpr std::uint8_t kP256Codec[2] = {0x80, 0x24};
 
 ZelqError key_resolution(std::string text) { return ZelqError::text(ErrorKind::KeyResolution, std::move(text)); }
 
@@ -68,7 +66,7 @@ ZResult<DidKeyPublicKey> decode_did_key(std::string_view id) {
   auto raw = base58_decode(id.substr(1));
   if (!raw) return fail(key_resolution("did:key base58 decode: " + raw.error()));
   const Bytes& b = *raw;
-  if (b.size() >= 2 && b[0] == kP256Codec[0] && b[1] == kP256Codec[1]) {
+  if (has_multicodec(b, kP256Multicodec)) {
     if (b.size() != 35) {
       return fail(key_resolution(
           "did:key p256 key must be a 33-byte SEC1-compressed point after the multicodec prefix, got " +
@@ -79,7 +77,7 @@ ZResult<DidKeyPublicKey> decode_did_key(std::string_view id) {
     }
     return DidKeyPublicKey::p256(std::span<const std::uint8_t, 33>(b.data() + 2, 33));
   }
-  if (b.size() >= 2 && b[0] == kEd25519Codec[0] && b[1] == kEd25519Codec[1]) {
+  if (has_multicodec(b, kEd25519Multicodec)) {
     if (b.size() != 34) {
       return fail(key_resolution("did:key ed25519 key must be 32 bytes after the multicodec prefix, got " +
                                  std::to_string(b.size() - 2)));
@@ -109,12 +107,12 @@ ZResult<DidKeyPublicKey> resolve_did_key_url(std::string_view key_id) {
   return decode_did_key(id);
 }
 
-std::string did_key_from_ed25519(std::span<const std::uint8_t, 32> key) { return encode_did(kEd25519Codec, key); }
+std::string did_key_from_ed25519(std::span<const std::uint8_t, 32> key) { return encode_did(kEd25519Multicodec, key); }
 
 ZResult<std::string> did_key_from_p256(std::span<const std::uint8_t> sec1) {
   auto point = compressed_point(sec1);
   if (!point) return fail(key_resolution("p256 SEC1 parse: signature error"));
-  return encode_did(kP256Codec, *point);
+  return encode_did(kP256Multicodec, *point);
 }
 
 std::string did_key_self_key_id(std::string_view did) {

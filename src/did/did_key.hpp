@@ -14,6 +14,15 @@
 
 namespace zelq::did {
 
+// The multicodec prefixes of the two public-key kinds.
+inline constexpr std::array<std::uint8_t, 2> kEd25519Multicodec = {0xed, 0x01};
+inline constexpr std::array<std::uint8_t, 2> kP256Multicodec = {0x80, 0x24};
+
+// Whether `bytes` begins with `codec`.
+constexpr bool has_multicodec(std::span<const std::uint8_t> bytes, const std::array<std::uint8_t, 2>& codec) {
+  return bytes.size() >= 2 && bytes[0] == codec[0] && bytes[1] == codec[1];
+}
+
 // A public key taken out of a did:key identifier. A P-256 key is checked for
 // its length and leading byte only; whether it is a curve point is settled
 // where it is used.

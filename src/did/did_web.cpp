@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/codec.hpp"
 #include "core/error.hpp"
 #include "core/utf8.hpp"
 
@@ -14,33 +15,6 @@ constexpr std::string_view kPrefix = "did:web:";
 
 DidError not_did_web(std::string message) {
   return DidError{ZelqError::text(ErrorKind::KeyResolution, std::move(message)).display(), DidReason::NotDidWeb};
-}
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// "%XX" becomes the byte; a "%" without two hex digits stays as it is.
-std::string percent_decode(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    int hi = -1, lo = -1;
-    if (s[i] == '%' && i + 2 < s.size()) {
-      hi = hex_value(s[i + 1]);
-      lo = hex_value(s[i + 2]);
-    }
-    if (hi >= 0 && lo >= 0) {
-      out += static_cast<char>(hi * 16 + lo);
-      i += 2;
-    } else {
-      out += s[i];
-    }
-  }
-  return out;
 }
 
 // Bytes that, inside the authority of "https://{authority}/...", would end

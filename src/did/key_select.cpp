@@ -28,21 +28,14 @@ const std::string* jwk_string(const json::Value& jwk, std::string_view name) {
   return v && v->is_string() ? &v->as_string() : nullptr;
 }
 
-constexpr std::uint8_t kEd25519Codec[] = {0xed, 0x01};
-constexpr std::uint8_t kP256Codec[] = {0x80, 0x24};
-
-bool has_prefix(const Bytes& b, const std::uint8_t (&prefix)[2]) {
-  return b.size() >= 2 && b[0] == prefix[0] && b[1] == prefix[1];
-}
-
 struct AlgorithmByType {
   std::string_view type;
   std::string_view algorithm;
 };
 constexpr AlgorithmByType kTypeAlgorithms[] = {
-    {"EcdsaSecp256r1VerificationKey2019", kEcdsaP256},
-    {"Ed25519VerificationKey2020", kEd25519},
-    {"Ed25519VerificationKey2018", kEd25519},
+    {"EcdsaSecp256r1VerificationKey2019", crypto::kAlgP256},
+    {"Ed25519VerificationKey2020", crypto::kAlgEd25519},
+    {"Ed25519VerificationKey2018", crypto::kAlgEd25519},
 };
 
 std::string b64_of(std::span<const std::uint8_t> key) { return base64_encode(key); }
@@ -70,8 +63,8 @@ std::optional<std::string_view> method_algorithm(const VerificationMethod& m) {
     const std::string* kty = jwk_string(*m.public_key_jwk, "kty");
     const std::string* crv = jwk_string(*m.public_key_jwk, "crv");
     if (!kty || !crv) return std::nullopt;
-    if (*kty == "EC" && *crv == "P-256") return kEcdsaP256;
-    if (*kty == "OKP" && *crv == "Ed25519") return kEd25519;
+    if (*kty == "EC" && *crv == "P-256") return crypto::kAlgP256;
+    if (*kty == "OKP" && *crv == "Ed25519") return crypto::kAlgEd25519;
     return std::nullopt;
   }
   for (const auto& row : kTypeAlgorithms)
@@ -80,8 +73,8 @@ std::optional<std::string_view> method_algorithm(const VerificationMethod& m) {
   if (!mb || mb->empty() || mb->front() != 'z') return std::nullopt;
   auto bytes = base58_decode(std::string_view(*mb).substr(1));
   if (!bytes) return std::nullopt;
-  if (has_prefix(*bytes, kEd25519Codec)) return kEd25519;
-  if (has_prefix(*bytes, kP256Codec)) return kEcdsaP256;
+  if (has_multicodec(*bytes, kEd25519Multicodec)) return crypto::kAlgEd25519;
+  if (has_multicodec(*bytes, kP256Multicodec)) return crypto::kAlgP256;
   return std::nullopt;
 }
 
@@ -106,7 +99,7 @@ ZResult<crypto::Ed25519PublicKey> ed25519_public_key(const VerificationMethod& m
     if (mb.empty() || mb.front() != 'z') return fail(key_error("only 'z' (base58btc) multibase prefix is supported"));
     auto bytes = base58_decode(std::string_view(mb).substr(1));
     if (!bytes) return fail(key_error("base58 decode: " + bytes.error()));
-    if (!has_prefix(*bytes, kEd25519Codec)) {
+    if (!has_multicodec(*bytes, kEd25519Multicodec)) {
       return fail(key_error("multibase key does not have Ed25519 multicodec prefix (0xed 0x01)"));
     }
     if (bytes->size() != 2 + out.size()) return fail(key_error("Ed25519 key must be 32 bytes after multicodec prefix"));
@@ -147,7 +140,7 @@ ZResult<crypto::P256Uncompressed> p256_public_key(const VerificationMethod& m) {
 
 DidResult<KeySelection> select_key_for_algorithm(const DidDocument& doc, std::string_view requested_key_id,
                                                  std::string_view requested_alg) {
-  if (requested_alg != kEd25519 && requested_alg != kEcdsaP256) {
+  if (requested_alg != crypto::kAlgEd25519 && requested_alg != crypto::kAlgP256) {
     return did_fail(DidReason::UnsupportedAlgorithm, "unsupported algorithm: " + std::string(requested_alg));
   }
   // With a "#", only the fragment counts (no second try on the whole id);
@@ -173,7 +166,7 @@ DidResult<KeySelection> select_key_for_algorithm(const DidDocument& doc, std::st
                                                 m->id + "' is " + m->type + " (" + std::string(*alg) + ")");
   }
   std::string b64;
-  if (requested_alg == kEd25519) {
+  if (requested_alg == crypto::kAlgEd25519) {
     auto key = ed25519_public_key(*m);
     if (!key) return did_fail(DidReason::MalformedKey, key.error().display());
     b64 = b64_of(*key);
@@ -234,12 +227,12 @@ ZResult<ResolvedSigningKey> resolve_signature_key(std::string_view doc_json, std
                                                                  "' is not referenced by assertionMethod (RFC-ZELQ-0001 \u00a7" "5.11)"));
   }
   auto extraction = [](const ZelqError& e) { return key_error("key extraction: " + e.display()); };
-  if (declared_alg == kEcdsaP256) {
+  if (declared_alg == crypto::kAlgP256) {
     auto key = p256_public_key(*m);
     if (!key) return fail(extraction(key.error()));
     return ResolvedSigningKey{*key, !asserted};
   }
-  if (declared_alg == kEd25519) {
+  if (declared_alg == crypto::kAlgEd25519) {
     auto key = ed25519_public_key(*m);
     if (!key) return fail(extraction(key.error()));
     return ResolvedSigningKey{*key, !asserted};

@@ -14,12 +14,10 @@
 #include "crypto/ed25519.hpp"
 #include "crypto/p256.hpp"
 #include "did/did_document.hpp"
+#include "did/did_key.hpp"
 #include "did/did_error.hpp"
 
 namespace zelq::did {
-
-inline constexpr std::string_view kEd25519 = crypto::kAlgEd25519;
-inline constexpr std::string_view kEcdsaP256 = crypto::kAlgP256;
 
 // The first method whose id, after its last "#", equals `fragment`; methods
 // whose id has no "#" never match.

@@ -315,13 +315,19 @@ PyObject* exception_type(Exc e) {
   return g_exc[i];
 }
 
-PyObject* raise_panic(const char* what) {
+PyObject* panic_type() {
   if (!g_panic) {
     g_panic = PyErr_NewExceptionWithDoc("zelq.PanicException",
                                         "An internal failure of the zelq module, caught at the method boundary.",
                                         PyExc_BaseException, nullptr);
-    if (!g_panic) return nullptr;
   }
+  return g_panic;
+}
+
+PyObject* raise_panic(const char* what) {
+  // Made at start-up, so that raising it needs no allocation of a type when
+  // memory has run out.
+  if (!panic_type()) return nullptr;
   PyErr_SetString(g_panic, what);
   return nullptr;
 }

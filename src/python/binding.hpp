@@ -161,6 +161,9 @@ bool extract_args(const MethodSpec& spec, PyObject* const* args, Py_ssize_t narg
 // Any C++ exception escaping a method ends here: it becomes the panic
 // exception (derived from BaseException), never a crash of the host.
 PyObject* raise_panic(const char* what);
+// The panic exception's type (borrowed; created once per process, at module
+// start-up, and not added to the module), or nullptr with an exception set.
+PyObject* panic_type();
 
 template <const MethodSpec& S>
 PyObject* entry_with_args(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {

@@ -51,7 +51,7 @@ int module_exec(PyObject* module) {
     PyObject* e = exception_type(static_cast<Exc>(i));
     if (!e || add_name(module, kExcNames[i], e) < 0) return -1;
   }
-  return 0;
+  return panic_type() ? 0 : -1;
 }
 
 PyModuleDef_Slot g_slots[] = {

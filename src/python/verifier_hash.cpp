@@ -4,7 +4,6 @@
 
 #include "core/content_hash.hpp"
 #include "core/hash_mismatch.hpp"
-#include "core/json/reader.hpp"
 #include "python/binding.hpp"
 #include "python/verifier_methods.hpp"
 
@@ -12,8 +11,10 @@ namespace zelq::py {
 
 namespace {
 
+// The body is hashed on the text road: it is never built as a value, so a
+// call needs a few times the memory of its text, whatever the text's shape.
 PyObject* verify_content_hash(PyObject*, const Args& a) {
-  auto body = json::parse_argument(a.str(0), "body");
+  auto body = canonical_body_argument(a.str(0));
   if (!body) return a.fail(body.error());
   auto expected = content_hash_argument(a.str(1));
   if (!expected) return a.fail(expected.error());
@@ -22,10 +23,8 @@ PyObject* verify_content_hash(PyObject*, const Args& a) {
   return true_();
 }
 
-// The preimage of a value read from text is valid UTF-8: the reader refuses
-// lone surrogate escapes and the argument arrives as valid UTF-8.
 PyObject* canonical_preimage(PyObject*, const Args& a) {
-  auto body = json::parse_argument(a.str(0), "body");
+  auto body = canonical_body_argument(a.str(0));
   if (!body) return a.fail(body.error());
   auto h = body_content_hash(*body);
   if (!h) return a.fail(h.error());
@@ -33,11 +32,11 @@ PyObject* canonical_preimage(PyObject*, const Args& a) {
 }
 
 PyObject* explain(PyObject*, const Args& a) {
-  auto body = json::parse_argument(a.str(0), "body");
+  auto body = canonical_body_argument(a.str(0));
   if (!body) return a.fail(body.error());
   auto expected = content_hash_argument(a.str(1));
   if (!expected) return a.fail(expected.error());
-  auto report = explain_hash_mismatch(*body, *expected);
+  auto report = explain_hash_mismatch(a.str(0), *body, *expected);
   if (!report) return a.fail(report.error());
   return to_str(*report);
 }

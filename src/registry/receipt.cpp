@@ -129,11 +129,11 @@ ZResult<void> verify_receipt_signature(const wire::Signature& signature, std::st
     if (!r) return fail(invalid_receipt("receipt signature: " + r.error().display()));
     return {};
   };
-  if (signature.algorithm == did::kEd25519) {
+  if (signature.algorithm == crypto::kAlgEd25519) {
     if (!ed25519_key) return fail(invalid_receipt("receipt declares ed25519 but no ed25519 registry key was resolved"));
     return verified(crypto::verify_ed25519(*ed25519_key, signature.value, message));
   }
-  if (signature.algorithm == did::kEcdsaP256) {
+  if (signature.algorithm == crypto::kAlgP256) {
     if (!p256_key) return fail(invalid_receipt("receipt declares ecdsa-p256 but no p256 registry key was resolved"));
     return verified(crypto::verify_p256(*p256_key, signature.value, message));
   }

@@ -2,18 +2,14 @@
 
 #include <cstddef>
 
+#include "core/ascii.hpp"
+
 namespace zelq::ssrf {
 
 namespace {
 
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+using ascii::hex_value;
+using ascii::is_digit;
 
 // A cursor over the text. Every reader either consumes what it read and
 // succeeds, or leaves the position where it was and fails.
@@ -131,7 +127,7 @@ std::string compress_hex(const Ipv6Addr& a) {
   }
   if (best_len < 2) best_at = last;
 
-  static constexpr char kHex[] = "0123456789abcdef";
+  constexpr const char* kHex = ascii::kLowerHexDigits;
   std::string out;
   for (std::size_t i = 0; i < last;) {
     if (i == best_at) {

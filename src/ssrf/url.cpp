@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "core/ascii.hpp"
+#include "core/codec.hpp"
 #include "ssrf/idna.hpp"
 
 namespace zelq::ssrf {
@@ -12,16 +14,10 @@ namespace {
 
 constexpr int kEof = -1;
 
-bool is_alpha(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool is_digit(int c) { return c >= '0' && c <= '9'; }
-char to_lower(int c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); }
-
-int hex_value(int c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+using ascii::hex_value;
+using ascii::is_alpha;
+using ascii::is_digit;
+using ascii::to_lower;
 
 bool equals_ascii_nocase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -69,7 +65,7 @@ constexpr std::array<std::uint8_t, 128> build_encode_sets() {
 constexpr auto kEncodeSets = build_encode_sets();
 
 void append_encoded(std::string& out, int c, EncodeSet set) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
+  constexpr const char* kHex = ascii::kUpperHexDigits;
   auto b = static_cast<unsigned char>(c);
   if (b >= 0x80 || (kEncodeSets[b] & (1u << set))) {
     out += '%';
@@ -78,24 +74,6 @@ void append_encoded(std::string& out, int c, EncodeSet set) {
   } else {
     out += static_cast<char>(b);
   }
-}
-
-std::string percent_decode(std::string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '%' && i + 2 < s.size()) {
-      int hi = hex_value(static_cast<unsigned char>(s[i + 1]));
-      int lo = hex_value(static_cast<unsigned char>(s[i + 2]));
-      if (hi >= 0 && lo >= 0) {
-        out += static_cast<char>(hi * 16 + lo);
-        i += 2;
-        continue;
-      }
-    }
-    out += s[i];
-  }
-  return out;
 }
 
 // ---- host code points ------------------------------------------------------

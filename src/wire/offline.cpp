@@ -104,10 +104,11 @@ Result<void, CheckFailure> verify_request(const PublishRequest& r, const json::V
 }
 
 ZResult<void> verify_ctx_id_binding(const Body& body, std::string_view expected_ctx_id) {
-  ZELQ_TRY(validate_ctx_id(body.ctx_id));
-  ZELQ_TRY(validate_ctx_id(expected_ctx_id));
-  if (body.ctx_id != expected_ctx_id)
-    return fail(ZelqError::context_id_mismatch(std::string(expected_ctx_id), body.ctx_id));
+  auto served = CtxId::parse(body.ctx_id);
+  if (!served) return fail(std::move(served).error());
+  auto expected = CtxId::parse(expected_ctx_id);
+  if (!expected) return fail(std::move(expected).error());
+  if (*served != *expected) return fail(ZelqError::context_id_mismatch(expected->text(), served->text()));
   return {};
 }
 

@@ -2,24 +2,22 @@
 
 #include <string>
 
+#include "core/ascii.hpp"
 #include "core/content_hash.hpp"
 
 namespace zelq::wire {
 
 namespace {
 
-constexpr bool lower(char c) { return c >= 'a' && c <= 'z'; }
-constexpr bool digit(char c) { return c >= '0' && c <= '9'; }
-constexpr bool upper(char c) { return c >= 'A' && c <= 'Z'; }
-constexpr bool lower_hex(char c) { return digit(c) || (c >= 'a' && c <= 'f'); }
-constexpr bool lower_alnum(char c) { return lower(c) || digit(c); }
+constexpr bool lower(char c) { return ascii::is_lower(c); }
+constexpr bool digit(char c) { return ascii::is_digit(c); }
+constexpr bool upper(char c) { return ascii::is_upper(c); }
+constexpr bool lower_hex(char c) { return ascii::is_lower_hex(c); }
+constexpr bool lower_alnum(char c) { return ascii::is_lower_alnum(c); }
 
 template <class Pred>
 bool all_of(std::string_view s, Pred p) {
-  for (char c : s) {
-    if (!p(c)) return false;
-  }
-  return true;
+  return ascii::all_of(s, [&](unsigned char c) { return p(static_cast<char>(c)); });
 }
 
 bool starts_with(std::string_view s, std::string_view prefix) {

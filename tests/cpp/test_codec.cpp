@@ -96,8 +96,12 @@ TEST(Base58, HugeInputFailsQuicklyWithTheBufferText) {
   EXPECT_EQ(zelq::base58_decode(big).error(), too_small);
   const std::string ones(10 * 1024 * 1024, '1');
   EXPECT_EQ(zelq::base58_decode(ones).error(), too_small);
-  // A bad character before the value outgrows the buffer is still named.
+  // A bad character is named wherever it stands, also past the size cap.
   EXPECT_EQ(zelq::base58_decode("z0" + big).error(), "provided string contained invalid character '0' at byte 1");
+  EXPECT_EQ(zelq::base58_decode(big + "0").error(),
+            "provided string contained invalid character '0' at byte " + std::to_string(big.size()));
+  EXPECT_EQ(zelq::base58_decode(ones + "\xc3").error(),
+            "provided string contained non-ascii character starting at byte " + std::to_string(ones.size()));
   // Up to the bound, values decode exactly.
   EXPECT_EQ(zelq::base58_decode(std::string(2048, '1')).value().size(), 2048u);
   EXPECT_EQ(zelq::base58_decode(std::string(2049, '1')).error(), too_small);

@@ -56,7 +56,7 @@ TEST(Jcs, NumberForms) {
   EXPECT_EQ(canon(Value::from_i64(std::numeric_limits<std::int64_t>::min())), "-9223372036854775808");
 }
 
-TEST(JsonWriter, CompactFormsOfTheReferenceWriter) {
+TEST(JsonWriter, CompactFormsOfFloatsAndEscapes) {
   struct Case {
     double d;
     const char* text;

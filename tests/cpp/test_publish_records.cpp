@@ -98,6 +98,13 @@ TEST(PublishRequest, ArrayFormAndReaderFaults) {
       {head + R"(,"u",[],1])", "trailing characters at line 1 column 113"},
       {R"([1,null,"a",[],"t","alert",[],[],"public","h",["e","k","v"],null,"z"])",
        "invalid length 15, expected struct PublishRequest with 23 elements at line 1 column 69"},
+      {"  ", "EOF while parsing a value at line 1 column 2"},
+      {R"({"title":"a",})", "trailing comma at line 1 column 14"},
+      {R"({"title":"a" "x":1})", "expected `,` or `}` at line 1 column 14"},
+      // The request counts one level: 126 more pass, 127 do not.
+      {R"({"metadata":)" + std::string(126, '[') + std::string(126, ']') + "}", "missing field `version` at line 1 column 265"},
+      {R"({"metadata":)" + std::string(127, '[') + std::string(127, ']') + "}",
+       "recursion limit exceeded at line 1 column 139"},
       {R"({"ctx_id":1})",
        "unknown field `ctx_id`, expected one of `version`, `supersedes`, `agent_id`, `contributors`, `title`, "
        "`type`, `data_refs`, `derived_from`, `visibility`, `content_hash`, `signature`, `audience`, "

@@ -118,7 +118,7 @@ TEST(Record, IgnoredMembersAndDefaultedLists) {
             "invalid type: null, expected a sequence at line 1 column 21");
   EXPECT_EQ(text_error(R"({"id":"a","tags":["x",3]})", kLenient),
             "invalid type: integer `3`, expected a string at line 1 column 23");
-  // Skipped values report as the reference reader's skipping does.
+  // A skipped value reads a comma before a closing bracket as a missing element.
   EXPECT_EQ(text_error(R"({"id":"a","junk":[1,]})", kLenient), "expected value at line 1 column 21");
   EXPECT_EQ(text_error(R"({"id":"a","junk":{"k":1,}})", kLenient), "key must be a string at line 1 column 25");
   EXPECT_EQ(text_error(R"({"id":"a","junk":[1e999,{}]})", kLenient), "ok");

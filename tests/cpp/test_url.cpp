@@ -22,11 +22,8 @@ namespace {
 using namespace zelq::ssrf;
 namespace json = zelq::json;
 
-std::filesystem::path data_dir() {
-  // tests/cpp/ -> project root -> the shared data beside it
-  return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().parent_path() / "shared" /
-         "testdata" / "url";
-}
+// The build passes the folder of the repository's test data.
+std::filesystem::path data_dir() { return std::filesystem::path(ZELQ_TEST_DATA_DIR) / "url"; }
 
 std::optional<json::Value> load(const char* name) {
   std::ifstream f(data_dir() / name, std::ios::binary);
@@ -48,7 +45,7 @@ std::string hostname_of(const Url& u) { return u.host ? u.host->text : ""; }
 // ---- the WPT URL data: every absolute entry --------------------------------
 TEST(UrlWpt, AbsoluteEntries) {
   auto data = load("urltestdata.json");
-  if (!data) GTEST_SKIP() << "test data not found at " << data_dir();
+  ASSERT_TRUE(data) << "test data not found at " << data_dir();
   int checked = 0, passed = 0;
   for (const auto& e : data->as_array()) {
     if (!e.is_object() || !e.get("base")->is_null()) continue;
@@ -87,7 +84,7 @@ const std::set<std::string> kNewerIdnaData = {
 
 TEST(UrlWpt, ToAscii) {
   auto data = load("toascii.json");
-  if (!data) GTEST_SKIP() << "test data not found at " << data_dir();
+  ASSERT_TRUE(data) << "test data not found at " << data_dir();
   int checked = 0, passed = 0, refused = 0;
   for (const auto& e : data->as_array()) {
     if (!e.is_object()) continue;

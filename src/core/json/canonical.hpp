@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/error.hpp"
 #include "core/json/value.hpp"
@@ -44,5 +45,26 @@ bool canonicalize_fast(std::string_view text, std::string& out);
 // The same for a method's JSON text argument: "invalid JSON: {reader
 // message}" when it does not read.
 Result<std::string, ArgumentError> canonicalize_argument(std::string_view text);
+
+// The canonical form of a JSON text with the place of each top-level member
+// in it, for the hashes that leave members out or put one in: a body's
+// content hash and its rewritten forms, without building a value.
+struct CanonicalMembers {
+  std::string text;  // the canonical form of the whole value
+  bool object = false;
+  // For an object: each member's canonical text `"key":value` is
+  // text[begin, end), in canonical order, one entry per distinct key.
+  struct Span {
+    std::size_t begin, end;
+  };
+  std::vector<Span> members;
+
+  std::string_view member(const Span& s) const { return std::string_view(text).substr(s.begin, s.end - s.begin); }
+};
+
+// With `truncate_ms`, every string value (not a key) that is an RFC 3339
+// date-time with a part below the millisecond is written as its canonical
+// millisecond text in UTC, as truncate_timestamps_ms does on a value.
+json::PResult<CanonicalMembers> canonicalize_members(std::string_view text, bool truncate_ms);
 
 }  // namespace zelq

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/json/canonical.hpp"
+#include "core/timestamp.hpp"
 
 namespace zelq {
 
@@ -14,6 +15,9 @@ namespace {
 class CanonicalWriter {
  public:
   std::string out;
+  bool truncate_ms = false;
+  // The top-level object's members as they stand in `out` once it closed.
+  std::vector<CanonicalMembers::Span> top_members;
 
   void null() {
     separate();
@@ -34,6 +38,12 @@ class CanonicalWriter {
   }
   void string(std::string_view s, bool escaped) {
     separate();
+    if (truncate_ms) {
+      if (auto ms = truncated_timestamp(s)) {
+        format_rfc3339_millis(*ms, out);
+        return;
+      }
+    }
     write_string(s, escaped);
   }
   void begin_array() {
@@ -74,7 +84,7 @@ class CanonicalWriter {
     const std::size_t n = entries_.size() - f.entries;
     if (n > 0) {
       entries_.back().end = out.size();
-      reorder(f.entries);
+      reorder(f.entries, frames_.empty() ? &top_members : nullptr);
     }
     entries_.resize(f.entries);
     arena_.resize(f.arena);
@@ -120,12 +130,18 @@ class CanonicalWriter {
     out.push_back('"');
   }
 
-  void reorder(std::size_t base) {
+  // Sorts the members of the object whose first entry is `base`; with
+  // `spans`, reports where each member ends up.
+  void reorder(std::size_t base, std::vector<CanonicalMembers::Span>* spans) {
     const std::size_t n = entries_.size() - base;
     bool sorted = true;
     for (std::size_t i = base + 1; i < entries_.size() && sorted; ++i)
       sorted = key_of(entries_[i - 1]) < key_of(entries_[i]);
-    if (sorted) return;
+    if (sorted) {
+      if (spans)
+        for (std::size_t i = base; i < entries_.size(); ++i) spans->push_back({entries_[i].start, entries_[i].end});
+      return;
+    }
     std::vector<std::size_t> order(n);
     for (std::size_t i = 0; i < n; ++i) order[i] = base + i;
     std::stable_sort(order.begin(), order.end(),
@@ -143,7 +159,9 @@ class CanonicalWriter {
       const Entry& e = entries_[order[i]];
       if (!first) out.push_back(',');
       first = false;
+      const std::size_t at = out.size();
       out.append(moved, e.start - region, e.end - e.start);
+      if (spans) spans->push_back({at, out.size()});
     }
   }
 
@@ -163,6 +181,20 @@ json::PResult<std::string> canonicalize_text(std::string_view text) {
   ZELQ_TRY(r.parse_events(w));
   ZELQ_TRY(r.end());
   return std::move(w.out);
+}
+
+json::PResult<CanonicalMembers> canonicalize_members(std::string_view text, bool truncate_ms) {
+  json::Reader r(text);
+  CanonicalWriter w;
+  w.truncate_ms = truncate_ms;
+  w.out.reserve(text.size());
+  ZELQ_TRY(r.parse_events(w));
+  ZELQ_TRY(r.end());
+  CanonicalMembers m;
+  m.object = !w.out.empty() && w.out.front() == '{';
+  m.members = std::move(w.top_members);
+  m.text = std::move(w.out);
+  return m;
 }
 
 Result<std::string, ArgumentError> canonicalize_argument(std::string_view text) {

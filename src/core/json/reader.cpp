@@ -6,7 +6,9 @@
 #include "core/json/writer.hpp"
 
 #include <charconv>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <system_error>
 
@@ -34,7 +36,7 @@ constexpr const char* kTrailingChars = "trailing characters";
 constexpr const char* kEndOfHexEscape = "unexpected end of hex escape";
 constexpr const char* kRecursion = "recursion limit exceeded";
 
-bool is_digit(int c) { return c >= '0' && c <= '9'; }
+using ascii::is_digit;
 
 void push_utf8(unsigned cp, std::string& out) {
   char bytes[4];
@@ -191,66 +193,70 @@ PResult<std::string> Reader::parse_string_body() {
   return std::string(*v);
 }
 
-PResult<Value> Reader::parse_number() {
-  std::size_t start = i_;
-  bool positive = true;
+PResult<Reader::NumberText> Reader::scan_number(bool check_range) {
+  NumberText n{i_, false, true};
   if (peek() == '-') {
     ++i_;
-    positive = false;
+    n.negative = true;
   }
-  return parse_integer(positive, start);
-}
-
-PResult<Value> Reader::parse_integer(bool positive, std::size_t start) {
   if (i_ >= s_.size()) return fail(error(kEofValue));
-  char c = s_[i_++];
-  std::uint64_t sig = 0;
-  if (c == '0') {
+  const char lead = s_[i_++];
+  bool nonzero = lead != '0';
+  if (lead == '0') {
     if (is_digit(peek())) return fail(peek_error(kInvalidNumber));
-  } else if (c >= '1' && c <= '9') {
-    sig = static_cast<std::uint64_t>(c - '0');
-    while (is_digit(peek())) {
-      std::uint64_t d = static_cast<std::uint64_t>(s_[i_] - '0');
-      if (sig > (UINT64_MAX - d) / 10) {
-        // Too large for 64 bits: the rest is read as a float.
-        while (is_digit(peek())) ++i_;
-        return parse_float_tail(positive, start);
-      }
-      sig = sig * 10 + d;
-      ++i_;
-    }
+  } else if (is_digit(lead)) {
+    while (is_digit(peek())) ++i_;
   } else {
     return fail(error(kInvalidNumber));
   }
-  int p = peek();
-  if (p == '.' || p == 'e' || p == 'E') return parse_float_tail(positive, start);
-  if (positive) return Value::from_u64(sig);
-  if (sig == 0 || sig > (std::uint64_t{1} << 63)) {
-    // -0 and integers below the signed range are floats.
-    return Value::from_double(-static_cast<double>(sig));
-  }
-  return Value::from_i64(static_cast<std::int64_t>(~sig + 1));
-}
-
-PResult<Value> Reader::parse_float_tail(bool positive, std::size_t start) {
   if (peek() == '.') {
     ++i_;
-    if (!is_digit(peek())) {
-      if (peek() < 0) return fail(peek_error(kEofValue));
-      return fail(peek_error(kInvalidNumber));
-    }
-    while (is_digit(peek())) ++i_;
+    n.integer = false;
+    if (!is_digit(peek())) return fail(peek() < 0 ? peek_error(kEofValue) : peek_error(kInvalidNumber));
+    while (is_digit(peek())) nonzero |= s_[i_++] != '0';
   }
   if (peek() == 'e' || peek() == 'E') {
     ++i_;
-    if (peek() == '+' || peek() == '-') ++i_;
+    n.integer = false;
+    bool positive_exp = true;
+    if (peek() == '+' || peek() == '-') positive_exp = s_[i_++] == '+';
     if (i_ >= s_.size()) return fail(error(kEofValue));
-    char c = s_[i_++];
-    if (!is_digit(c)) return fail(error(kInvalidNumber));
-    while (is_digit(peek())) ++i_;
+    if (!is_digit(peek())) {
+      ++i_;
+      return fail(error(kInvalidNumber));
+    }
+    // An exponent past the 32-bit range makes a non-zero number with a
+    // positive exponent too large at once; anything else is zero.
+    std::int64_t exp = 0;
+    bool overflowed = false;
+    while (is_digit(peek())) {
+      exp = overflowed ? exp : exp * 10 + (s_[i_] - '0');
+      ++i_;
+      if (!overflowed && exp > INT32_MAX) {
+        overflowed = true;
+        if (check_range && nonzero && positive_exp) return fail(error(kOutOfRange));
+      }
+    }
   }
-  const char* first = s_.data() + start + (positive ? 0 : 1);
+  return n;
+}
+
+PResult<Value> Reader::parse_number() {
+  auto scanned = scan_number(true);
+  if (!scanned) return fail(std::move(scanned).error());
+  const NumberText n = *scanned;
+  const char* first = s_.data() + n.start + (n.negative ? 1 : 0);
   const char* last = s_.data() + i_;
+  if (n.integer) {
+    std::uint64_t sig = 0;
+    auto r = std::from_chars(first, last, sig);
+    if (r.ec == std::errc()) {  // else too large for 64 bits: read as a float
+      if (!n.negative) return Value::from_u64(sig);
+      // -0 and integers below the signed range are floats.
+      if (sig == 0 || sig > (std::uint64_t{1} << 63)) return Value::from_double(-static_cast<double>(sig));
+      return Value::from_i64(static_cast<std::int64_t>(~sig + 1));
+    }
+  }
   double d = 0;
   auto r = std::from_chars(first, last, d, std::chars_format::general);
   if (r.ec == std::errc::result_out_of_range) {
@@ -283,7 +289,64 @@ PResult<Value> Reader::parse_float_tail(bool positive, std::size_t start) {
     return fail(error(kInvalidNumber));
   }
   if (std::isinf(d)) return fail(error(kOutOfRange));
-  return Value::from_double(positive ? d : -d);
+  return Value::from_double(n.negative ? -d : d);
+}
+
+// ---- the container grammar ---------------------------------------------------
+
+PResult<bool> SeqCursor::next() {
+  int c = r_.peek_ws();
+  if (c == ']') return false;
+  if (c == ',' && !first_) {
+    r_.eat();
+    c = r_.peek_ws();
+    if (trailing_ == Trailing::AsElement) return true;
+    if (c == ']') return fail(r_.peek_error(kTrailingComma));
+  } else if (c < 0) {
+    return fail(r_.peek_error(kEofList));
+  } else if (!first_) {
+    return fail(r_.peek_error(kListCommaOrEnd));
+  }
+  first_ = false;
+  if (c < 0) return fail(r_.peek_error(kEofValue));
+  return true;
+}
+
+PResult<bool> MapCursor::next() {
+  int c = r_.peek_ws();
+  if (c == '}') return false;
+  bool after_comma = false;
+  if (c == ',' && !first_) {
+    r_.eat();
+    c = r_.peek_ws();
+    after_comma = true;
+  } else if (c < 0) {
+    return fail(r_.peek_error(kEofObject));
+  } else if (!first_) {
+    return fail(r_.peek_error(kObjectCommaOrEnd));
+  }
+  first_ = false;
+  if (after_comma && trailing_ == Trailing::AsElement) {
+    // The key that should follow reports what stands there instead.
+    if (c < 0) return fail(r_.peek_error(kEofObject));
+  } else {
+    if (c == '}') return fail(r_.peek_error(kTrailingComma));
+    if (c < 0) return fail(r_.peek_error(kEofValue));
+  }
+  if (c != '"') return fail(r_.peek_error(kKeyMustBeString));
+  return true;
+}
+
+PResult<std::string_view> MapCursor::key(bool& escaped) {
+  r_.eat();  // the opening quote
+  return r_.parse_string_view(escaped);
+}
+
+PResult<void> MapCursor::colon() {
+  int c = r_.peek_ws();
+  if (c != ':') return fail(c < 0 ? r_.peek_error(kEofObject) : r_.peek_error(kExpectedColon));
+  r_.eat();
+  return {};
 }
 
 namespace {
@@ -342,41 +405,19 @@ PResult<Value> Reader::parse_value() {
   return b.take();
 }
 
-PResult<void> Reader::skip_number() {
-  if (peek() == '-') ++i_;
-  if (i_ >= s_.size()) return fail(error(kEofValue));
-  char c = s_[i_++];
-  if (c == '0') {
-    if (is_digit(peek())) return fail(peek_error(kInvalidNumber));
-  } else if (c >= '1' && c <= '9') {
-    while (is_digit(peek())) ++i_;
-  } else {
-    return fail(error(kInvalidNumber));
-  }
-  if (peek() == '.') {
-    ++i_;
-    if (!is_digit(peek())) return fail(peek() < 0 ? peek_error(kEofValue) : peek_error(kInvalidNumber));
-    while (is_digit(peek())) ++i_;
-  }
-  if (peek() == 'e' || peek() == 'E') {
-    ++i_;
-    if (peek() == '+' || peek() == '-') ++i_;
-    if (i_ >= s_.size()) return fail(error(kEofValue));
-    if (!is_digit(s_[i_++])) return fail(error(kInvalidNumber));
-    while (is_digit(peek())) ++i_;
-  }
-  return {};
-}
-
-// Skips one value without building it. Its messages differ from
-// parse_value's in places (a comma before a closing bracket is "expected
-// value" here), as the reference reader's skipping does; numbers are only
-// checked for form, not range.
+// Skips one value without building it, with an explicit stack instead of
+// recursion. A comma before a closing bracket is "expected value" (or "key
+// must be a string") here, since a skipped container's element is read as a
+// value; numbers are only checked for form, not range.
 PResult<void> Reader::skip_value() {
-  std::string frames;  // open brackets, innermost last
+  struct Frame {
+    bool object;
+    SeqCursor seq;
+    MapCursor map;
+  };
+  std::vector<Frame> frames;
   for (;;) {
     int c = peek_ws();
-    bool opened = false;
     switch (c) {
       case -1: return fail(peek_error(kEofValue));
       case 'n': ++i_; ZELQ_TRY(parse_ident("ull")); break;
@@ -384,56 +425,40 @@ PResult<void> Reader::skip_value() {
       case 'f': ++i_; ZELQ_TRY(parse_ident("alse")); break;
       case '"': {
         ++i_;
-        auto str = parse_string_body();
+        bool escaped = false;
+        auto str = parse_string_view(escaped);
         if (!str) return fail(std::move(str).error());
         break;
       }
       case '[': case '{':
         ZELQ_TRY(enter());
         ++i_;
-        frames.push_back(static_cast<char>(c));
-        opened = true;
+        frames.push_back(Frame{c == '{', SeqCursor(*this, Trailing::AsElement), MapCursor(*this, Trailing::AsElement)});
         break;
       default:
         if (c == '-' || is_digit(c)) {
-          ZELQ_TRY(skip_number());
+          auto n = scan_number(false);
+          if (!n) return fail(std::move(n).error());
           break;
         }
         return fail(peek_error(kExpectedValue));
     }
-    bool accept_comma = !opened;
-    if (!opened && frames.empty()) return {};
-    // Close every container that ends here; stop at a comma or a new element.
+    // Close every container that ends here; stop before the next element.
     for (;;) {
-      int p = peek_ws();
-      char frame = frames.back();
-      if (p == ',' && accept_comma) {
-        ++i_;
-        break;
-      }
-      if ((p == ']' && frame == '[') || (p == '}' && frame == '{')) {
-        ++i_;
-        leave();
-        frames.pop_back();
-        if (frames.empty()) return {};
-        accept_comma = true;
-        continue;
-      }
-      if (p < 0) return fail(peek_error(frame == '[' ? kEofList : kEofObject));
-      if (accept_comma) return fail(peek_error(frame == '[' ? kListCommaOrEnd : kObjectCommaOrEnd));
-      break;
+      if (frames.empty()) return {};
+      Frame& top = frames.back();
+      auto more = top.object ? top.map.next() : top.seq.next();
+      if (!more) return fail(std::move(more).error());
+      if (*more) break;
+      ++i_;
+      leave();
+      frames.pop_back();
     }
-    if (frames.back() == '{') {
-      int p = peek_ws();
-      if (p < 0) return fail(peek_error(kEofObject));
-      if (p != '"') return fail(peek_error(kKeyMustBeString));
-      ++i_;
-      auto key = parse_string_body();
+    if (Frame& top = frames.back(); top.object) {
+      bool escaped = false;
+      auto key = top.map.key(escaped);
       if (!key) return fail(std::move(key).error());
-      p = peek_ws();
-      if (p < 0) return fail(peek_error(kEofObject));
-      if (p != ':') return fail(peek_error(kExpectedColon));
-      ++i_;
+      ZELQ_TRY(top.map.colon());
     }
   }
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ascii.hpp"
 #include "core/error.hpp"
 #include "core/json/value.hpp"
 #include "core/result.hpp"
@@ -26,6 +27,46 @@ using PResult = Result<T, ParseError>;
 
 // Arrays and objects nest at most this many levels minus one.
 inline constexpr int kRecursionLimit = 128;
+
+class Reader;
+
+// What a comma just before a closing bracket means. Refuse: "trailing comma"
+// at the bracket. AsElement: nothing special; the element or key that should
+// follow reports the bracket, as the skipper of unwanted values does.
+enum class Trailing : std::uint8_t { Refuse, AsElement };
+
+// Steps through an array whose "[" has been consumed: next() gives true with
+// the cursor on the next element, false at the "]" (not consumed). The one
+// place the array grammar (commas, closing bracket, end of input) is read.
+class SeqCursor {
+ public:
+  explicit SeqCursor(Reader& r, Trailing t = Trailing::Refuse) : r_(r), trailing_(t) {}
+  PResult<bool> next();
+
+ private:
+  Reader& r_;
+  Trailing trailing_;
+  bool first_ = true;
+};
+
+// Steps through an object whose "{" has been consumed: next() gives true
+// with the cursor on a member's key, false at the "}" (not consumed); key()
+// reads the key, colon() the ":" after it. The one place the object grammar
+// is read.
+class MapCursor {
+ public:
+  explicit MapCursor(Reader& r, Trailing t = Trailing::Refuse) : r_(r), trailing_(t) {}
+  PResult<bool> next();
+  // A view into the text, or (escaped true) into a buffer valid until the
+  // next string is read.
+  PResult<std::string_view> key(bool& escaped);
+  PResult<void> colon();
+
+ private:
+  Reader& r_;
+  Trailing trailing_;
+  bool first_ = true;
+};
 
 // A cursor over one text; the record readers drive it directly so that their
 // errors carry the same positions as the value reader's.
@@ -75,13 +116,18 @@ class Reader {
   PResult<Value> parse_number();
 
  private:
-  PResult<Value> parse_integer(bool positive, std::size_t start);
-  PResult<Value> parse_float_tail(bool positive, std::size_t start);
+  // The extent of a number at the cursor, read for its form. With
+  // `check_range`, a positive exponent beyond the 32-bit range on a non-zero
+  // significand stops the reading at the digit that overflows.
+  struct NumberText {
+    std::size_t start;
+    bool negative;
+    bool integer;  // no fraction, no exponent
+  };
+  PResult<NumberText> scan_number(bool check_range);
   PResult<void> parse_ident(const char* rest);
-  PResult<void> skip_number();
   PResult<void> parse_unicode_escape(std::string& out);
   PResult<unsigned> decode_hex_escape();
-
 
   std::string_view s_;
   std::size_t i_ = 0;
@@ -133,21 +179,11 @@ PResult<void> Reader::parse_events(H& h) {
       ZELQ_TRY(enter());
       ++i_;
       h.begin_array();
-      bool first = true;
+      SeqCursor seq(*this);
       for (;;) {
-        int p = peek_ws();
-        if (p == ']') break;
-        if (p == ',' && !first) {
-          ++i_;
-          p = peek_ws();
-          if (p == ']') return fail(peek_error("trailing comma"));
-        } else if (p < 0) {
-          return fail(peek_error("EOF while parsing a list"));
-        } else if (!first) {
-          return fail(peek_error("expected `,` or `]`"));
-        }
-        if (p < 0) return fail(peek_error("EOF while parsing a value"));
-        first = false;
+        auto more = seq.next();
+        if (!more) return fail(std::move(more).error());
+        if (!*more) break;
         ZELQ_TRY(parse_events(h));
       }
       ++i_;
@@ -159,32 +195,16 @@ PResult<void> Reader::parse_events(H& h) {
       ZELQ_TRY(enter());
       ++i_;
       h.begin_object();
-      bool first = true;
+      MapCursor map(*this);
       for (;;) {
-        int p = peek_ws();
-        if (p == '}') break;
-        if (p == ',' && !first) {
-          ++i_;
-          p = peek_ws();
-        } else if (p < 0) {
-          return fail(peek_error("EOF while parsing an object"));
-        } else if (!first) {
-          return fail(peek_error("expected `,` or `}`"));
-        }
-        first = false;
-        if (p == '}') return fail(peek_error("trailing comma"));
-        if (p < 0) return fail(peek_error("EOF while parsing a value"));
-        if (p != '"') return fail(peek_error("key must be a string"));
-        ++i_;
+        auto more = map.next();
+        if (!more) return fail(std::move(more).error());
+        if (!*more) break;
         bool escaped = false;
-        auto key = parse_string_view(escaped);
+        auto key = map.key(escaped);
         if (!key) return fail(std::move(key).error());
         h.key(*key, escaped);
-        int colon = peek_ws();
-        if (colon != ':') {
-          return fail(colon < 0 ? peek_error("EOF while parsing an object") : peek_error("expected `:`"));
-        }
-        ++i_;
+        ZELQ_TRY(map.colon());
         ZELQ_TRY(parse_events(h));
       }
       ++i_;
@@ -193,7 +213,7 @@ PResult<void> Reader::parse_events(H& h) {
       return {};
     }
     default:
-      if (c == '-' || (c >= '0' && c <= '9')) {
+      if (c == '-' || ascii::is_digit(c)) {
         const std::size_t start = i_;
         auto n = parse_number();
         if (!n) return fail(std::move(n).error());

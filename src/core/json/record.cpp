@@ -130,23 +130,6 @@ PResult<void> end_seq(Reader& r) {
   return fail(r.peek_error("trailing characters"));
 }
 
-PResult<bool> SeqAccess::next() {
-  int c = r_.peek_ws();
-  if (c == ']') return false;
-  if (c == ',' && !first_) {
-    r_.eat();
-    c = r_.peek_ws();
-  } else if (c < 0) {
-    return fail(r_.peek_error("EOF while parsing a list"));
-  } else if (!first_) {
-    return fail(r_.peek_error("expected `,` or `]`"));
-  }
-  first_ = false;
-  if (c == ']') return fail(r_.peek_error("trailing comma"));
-  if (c < 0) return fail(r_.peek_error("EOF while parsing a value"));
-  return true;
-}
-
 PResult<std::string> string_of(const Value& v) {
   if (!v.is_string()) return fail(invalid_type(v, "a string"));
   return v.as_string();

@@ -3,8 +3,9 @@
 // failure, and from an already parsed Value, without positions. A record is a
 // table of members; one generic routine reads any record on either road.
 //
-// The text road follows the reference reader's order of work exactly, so the
-// first failure in document order is the one reported, at the same position.
+// The text road reads in document order and judges each member as it is
+// read: the first failure in the text is the one reported, at its position,
+// and a member's own check runs before the rest of the object is looked at.
 #pragma once
 
 #include <cstdint>
@@ -86,17 +87,8 @@ inline PResult<std::uint64_t> read_u64(Reader& r) { return read_unsigned(r, UINT
 PResult<void> end_map(Reader& r);
 PResult<void> end_seq(Reader& r);
 
-// Iterates an array's elements at the cursor: returns true with the cursor on
-// the next element, false at the closing bracket (not consumed).
-class SeqAccess {
- public:
-  explicit SeqAccess(Reader& r) : r_(r) {}
-  PResult<bool> next();
-
- private:
-  Reader& r_;
-  bool first_ = true;
-};
+// The reader's array cursor, under the name the record readers know.
+using SeqAccess = SeqCursor;
 
 // ---- value-road primitives --------------------------------------------------
 PResult<std::string> string_of(const Value& v);
@@ -118,7 +110,7 @@ PResult<std::vector<E>> read_seq(Reader& r, PResult<E> (*elem)(Reader&)) {
   r.eat();
   std::vector<E> out;
   PResult<void> status;
-  SeqAccess seq(r);
+  SeqCursor seq(r);
   for (;;) {
     auto more = seq.next();
     if (!more) { status = fail(std::move(more).error()); break; }
@@ -199,24 +191,13 @@ std::string with_elements(const Record<T>& rec) {
 template <class T>
 PResult<void> visit_map(Reader& r, const Record<T>& rec, T& out) {
   std::vector<bool> seen(rec.fields.size(), false);
-  bool first = true;
+  MapCursor map(r);
   for (;;) {
-    int c = r.peek_ws();
-    if (c == '}') break;
-    if (c == ',' && !first) {
-      r.eat();
-      c = r.peek_ws();
-    } else if (c < 0) {
-      return fail(r.peek_error("EOF while parsing an object"));
-    } else if (!first) {
-      return fail(r.peek_error("expected `,` or `}`"));
-    }
-    first = false;
-    if (c == '}') return fail(r.peek_error("trailing comma"));
-    if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
-    if (c != '"') return fail(r.peek_error("key must be a string"));
-    r.eat();
-    auto key = r.parse_string_body();
+    auto more = map.next();
+    if (!more) return fail(std::move(more).error());
+    if (!*more) break;
+    bool escaped = false;
+    auto key = map.key(escaped);
     if (!key) return fail(std::move(key).error());
     std::size_t idx = 0;
     const Field<T>* f = find_field(rec, *key, idx);
@@ -225,16 +206,16 @@ PResult<void> visit_map(Reader& r, const Record<T>& rec, T& out) {
       auto names = field_names(rec);
       return fail(unknown_field(*key, names));
     }
-    int colon = r.peek_ws();
-    if (colon != ':') return fail(colon < 0 ? r.peek_error("EOF while parsing an object") : r.peek_error("expected `:`"));
-    r.eat();
+    // The key's view lasts only until the next string is read.
+    std::string collected_key = !f && rec.unknown == Unknown::Collect ? std::string(*key) : std::string();
+    ZELQ_TRY(map.colon());
     if (f) {
       seen[idx] = true;
       ZELQ_TRY(f->text(r, out));
     } else if (rec.unknown == Unknown::Collect) {
       auto v = r.parse_value();
       if (!v) return fail(std::move(v).error());
-      (out.*(rec.extensions)).insert(std::move(*key), std::move(*v));
+      (out.*(rec.extensions)).insert(std::move(collected_key), std::move(*v));
     } else {
       ZELQ_TRY(r.skip_value());
     }
@@ -244,7 +225,7 @@ PResult<void> visit_map(Reader& r, const Record<T>& rec, T& out) {
 
 template <class T>
 PResult<void> visit_seq(Reader& r, const Record<T>& rec, T& out) {
-  SeqAccess seq(r);
+  SeqCursor seq(r);
   bool ended = false;
   for (std::size_t i = 0; i < rec.fields.size(); ++i) {
     const Field<T>& f = rec.fields[i];

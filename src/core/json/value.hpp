@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -21,7 +22,14 @@ using Array = std::vector<Value>;
 // first position and takes the new value.
 class Object {
  public:
-  Object() = default;
+  // Declared here and defined below Member, so that nothing instantiates the
+  // member vector's functions while Member is still incomplete.
+  Object();
+  Object(const Object&);
+  Object(Object&&) noexcept;
+  Object& operator=(const Object&);
+  Object& operator=(Object&&) noexcept;
+  ~Object();
 
   std::size_t size() const;
   bool empty() const;
@@ -45,10 +53,14 @@ class Object {
  private:
   std::size_t lookup(std::string_view key) const;  // npos when absent
   void rebuild_index();
+  void index_insert(std::size_t position);
   std::vector<Member> members_;
-  // Open-addressed table of member positions + 1 (0 = empty); only built
-  // once an object grows past a handful of members.
-  std::vector<std::uint32_t> index_;
+  // Open-addressed table of member positions + 1 (0 = empty), hashed with a
+  // key drawn at random once per process, so that no one can choose keys
+  // that collide; only built once an object grows past a handful of
+  // members. index_[0] holds the slot mask, the slots follow. One pointer
+  // keeps a small object small.
+  std::unique_ptr<std::uint32_t[]> index_;
 };
 
 class Value {
@@ -108,10 +120,26 @@ struct Member {
 
 // Defined here, where Member is complete: a vector's members may only be
 // used once its element type is.
+inline Object::Object() = default;
+inline Object::Object(const Object& o) : members_(o.members_) { rebuild_index(); }
+inline Object::Object(Object&&) noexcept = default;
+inline Object& Object::operator=(const Object& o) {
+  if (this != &o) {
+    members_ = o.members_;
+    rebuild_index();
+  }
+  return *this;
+}
+inline Object& Object::operator=(Object&&) noexcept = default;
+inline Object::~Object() = default;
 inline std::size_t Object::size() const { return members_.size(); }
 inline bool Object::empty() const { return members_.empty(); }
 inline Value::Value(Object o) : v_(std::move(o)) {}
 
 bool operator==(const Object& a, const Object& b);
+
+// The index's keyed hash under a given key, for tests against published
+// vectors.
+std::uint64_t keyed_hash_for_tests(std::string_view s, std::uint64_t k0, std::uint64_t k1);
 
 }  // namespace zelq::json
