@@ -1,4 +1,4 @@
-"""A short tour of zelq from the consumer's side."""
+"""A short tour of zelq from the producer's and the consumer's side."""
 import base64
 import hashlib
 import json
@@ -63,6 +63,32 @@ try:
     zelq.ZelqVerifier.verify_body_offline(json.dumps(body))
 except RuntimeError as failure:
     print("edited body refused:  ", str(failure).splitlines()[0])
+
+# 6. A did:key producer publishes a context, then supersedes it; the consumer
+#    verifies both requests, and the stored bodies, offline.
+producer = zelq.ZelqProducer.from_seed_did_key(bytes(range(1, 33)))
+print("producer:      ", producer.agent_did)
+first = producer.build_publish_request(
+    "Quarterly report", "analysis", tags=["finance", "q3"], metadata='{"quarter": "2026-Q3"}')
+print("publish ok:    ", zelq.ZelqVerifier.verify_publish_request_offline(first))
+
+
+def stored(request_json, ctx_id, lineage_id):
+    """The body a registry would serve: the request plus the members it assigns."""
+    body = json.loads(request_json)
+    body.update(ctx_id=ctx_id, lineage_id=body.get("lineage_id", lineage_id),
+                origin_registry="registry.example", created_at="2026-10-01T12:00:00.000Z")
+    return json.dumps(body)
+
+
+lineage = "lin:sha256:" + "7e" * 32
+body_v1 = stored(first, "zelq://registry.example/8a0c5c02-3b59-4c53-9d3c-6d4f2a1b0e01", lineage)
+print("body v1 ok:    ", zelq.ZelqVerifier.verify_body_offline(body_v1))
+second = producer.build_supersede_request(body_v1, summary="Revised figures")
+print("supersede:     ", {k: json.loads(second)[k] for k in ("version", "supersedes", "lineage_id")})
+print("supersede ok:  ", zelq.ZelqVerifier.verify_publish_request_offline(second))
+body_v2 = stored(second, "zelq://registry.example/8a0c5c02-3b59-4c53-9d3c-6d4f2a1b0e02", lineage)
+print("body v2 ok:    ", zelq.ZelqVerifier.verify_body_offline(body_v2))
 
 # 7. Key revocation. The demo's producer key is declared compromised since
 #    2030-03-01. A key cannot attest its own compromise, so the revocation is
