@@ -202,3 +202,14 @@ def test_consistency_ignores_the_checkpoint_signature_and_clock():
     assert check_consistency(consistency(11, consistency_path=[]), CP["root_hash"], stale) == {"valid": True}
     with pytest.raises(ValueError, match="^invalid consistency proof JSON: "):
         V.verify_log_consistency("{", "{}", H)
+
+
+def test_sizes_near_two_to_the_64_fail_cleanly():
+    top = 2**64 - 1
+    cp = dict(CP, tree_size=top)  # signatures are not this method's business
+    proof = inclusion(top - 1, top, inclusion_path=[H] * 64)
+    assert check_inclusion(proof, cp)["error"] == P + (
+        f"inclusion_path for leaf_index {top - 1} does not fold to the checkpoint root_hash '{cp['root_hash']}' "
+        f"at tree_size {top} (RFC-ZELQ-0012 §9.1 step 6)")
+    proof = consistency(2**63 + 1, top, consistency_path=[H] * 130)
+    assert check_consistency(proof, H, cp) == failure(NOT_PREFIX.format(2**63 + 1, top))

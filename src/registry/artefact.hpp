@@ -1,8 +1,8 @@
-// What every signed registry artefact shares: its time members, its raw
-// string members, the digest its signature covers, the check of that
-// signature against resolved keys, and the consumer-clock window that its
-// freshness is judged in. Receipts, checkpoints, cosignatures, lineage heads
-// and lifecycle events all read through these.
+// What every signed registry artefact shares: its raw string members, the
+// digest its signature covers, the check of that signature against resolved
+// keys, and the consumer clock with the skew allowance its freshness is
+// judged by. Checkpoints, cosignatures, lineage heads and lifecycle events
+// can all read through these.
 #pragma once
 
 #include <cstdint>
