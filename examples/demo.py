@@ -1,5 +1,6 @@
-"""A short tour of zelq from the consumer's side."""
+"""A short tour of zelq from the producer's and the consumer's side."""
 import base64
+import hashlib
 import json
 
 from cryptography.hazmat.primitives.asymmetric import ed25519
@@ -63,6 +64,32 @@ try:
 except RuntimeError as failure:
     print("edited body refused:  ", str(failure).splitlines()[0])
 
+# 6. A did:key producer publishes a context, then supersedes it; the consumer
+#    verifies both requests, and the stored bodies, offline.
+producer = zelq.ZelqProducer.from_seed_did_key(bytes(range(1, 33)))
+print("producer:      ", producer.agent_did)
+first = producer.build_publish_request(
+    "Quarterly report", "analysis", tags=["finance", "q3"], metadata='{"quarter": "2026-Q3"}')
+print("publish ok:    ", zelq.ZelqVerifier.verify_publish_request_offline(first))
+
+
+def stored(request_json, ctx_id, lineage_id):
+    """The body a registry would serve: the request plus the members it assigns."""
+    body = json.loads(request_json)
+    body.update(ctx_id=ctx_id, lineage_id=body.get("lineage_id", lineage_id),
+                origin_registry="registry.example", created_at="2026-10-01T12:00:00.000Z")
+    return json.dumps(body)
+
+
+lineage = "lin:sha256:" + "7e" * 32
+body_v1 = stored(first, "zelq://registry.example/8a0c5c02-3b59-4c53-9d3c-6d4f2a1b0e01", lineage)
+print("body v1 ok:    ", zelq.ZelqVerifier.verify_body_offline(body_v1))
+second = producer.build_supersede_request(body_v1, summary="Revised figures")
+print("supersede:     ", {k: json.loads(second)[k] for k in ("version", "supersedes", "lineage_id")})
+print("supersede ok:  ", zelq.ZelqVerifier.verify_publish_request_offline(second))
+body_v2 = stored(second, "zelq://registry.example/8a0c5c02-3b59-4c53-9d3c-6d4f2a1b0e02", lineage)
+print("body v2 ok:    ", zelq.ZelqVerifier.verify_body_offline(body_v2))
+
 # 7. Key revocation. The demo's producer key is declared compromised since
 #    2030-03-01. A key cannot attest its own compromise, so the revocation is
 #    published under a new key, naming the old key's controller.
@@ -100,3 +127,47 @@ print("revocation record:    ", record)
 for receipt_time in ("2030-01-01T00:00:00.000Z", "2030-03-05T00:00:00.000Z"):
     verdict = json.loads(V.classify_under_revocation(f"[{record}]", fingerprint, receipt_time))
     print(f"signed {receipt_time[:10]}:    ", verdict["authorization"], verdict.get("error", "")[:60])
+
+# 8. A transparency log: a registry's receipt becomes a leaf, the registry
+#    signs a checkpoint of its tree, and the consumer checks the checkpoint,
+#    the leaf's inclusion, and that a later tree extends an earlier one.
+M, V = zelq.ZelqMerkle, zelq.ZelqVerifier
+registry_did = "did:web:registry.example"
+receipt = {"registry_did": registry_did, "ctx_id": "zelq://registry.example/1b4e28ba-2fa1-4d3b-a3f5-ef19b5a7633b",
+           "lineage_id": "lin:sha256:" + "ab" * 32, "origin_registry": "registry.example",
+           "created_at": "2026-01-05T10:00:00.000Z", "content_hash": content_hash,
+           "key_fingerprint": zelq.ZelqVerifier.fingerprint_ed25519_b64(public_b64),
+           "signature": {"algorithm": "ed25519", "key_id": registry_did + "#receipt-key-1", "value": "..."}}
+leaf = V.build_log_leaf(json.dumps(receipt))
+leaf_hashes = [M.leaf_hash(leaf)] + ["sha256:" + hashlib.sha256(b"other %d" % i).hexdigest() for i in range(4)]
+print("log leaf hash: ", leaf_hashes[0])
+
+
+def signed_checkpoint(size):
+    """What the registry publishes: its tree head, signed over its canonical form."""
+    head = {"checkpoint_version": "zelq-log/1", "log_id": registry_did + "/log/main", "tree_size": size,
+            "root_hash": M.root_hash(json.dumps(leaf_hashes[:size])), "timestamp": "2026-01-05T10:00:01.000Z"}
+    digest = zelq.ZelqCanonicalizer.content_hash(json.dumps(head))
+    head["signature"] = {"algorithm": "ed25519", "key_id": registry_did + "#log-key-1",
+                         "value": base64.b64encode(key.sign(digest.encode())).decode()}
+    return json.dumps(head)
+
+
+jwk_x = base64.urlsafe_b64encode(base64.b64decode(public_b64)).rstrip(b"=").decode()
+registry_doc = json.dumps({"id": registry_did, "assertionMethod": [registry_did + "#log-key-1"], "verificationMethod": [
+    {"id": registry_did + "#log-key-1", "type": "JsonWebKey2020", "controller": registry_did,
+     "publicKeyJwk": {"kty": "OKP", "crv": "Ed25519", "x": jwk_x}}]})
+later, earlier = signed_checkpoint(5), signed_checkpoint(3)
+print("checkpoint:    ", V.verify_log_checkpoint(later, registry_doc, now_rfc3339="2026-01-05T10:00:30Z"))
+
+# The registry's audit path for leaf 0 of 5 and its proof that the 3-leaf tree is a prefix.
+h = lambda i: leaf_hashes[i]
+path = [h(1), M.node_hash(h(2), h(3)), h(4)]
+inclusion = json.dumps({"log_id": registry_did + "/log/main", "leaf_index": 0, "tree_size": 5, "inclusion_path": path})
+print("inclusion:     ", V.verify_log_inclusion(inclusion, later, leaf))
+consistency = json.dumps({"log_id": registry_did + "/log/main", "first_tree_size": 3, "second_tree_size": 5,
+                          "consistency_path": [h(2), h(3), M.node_hash(h(0), h(1)), h(4)]})
+first_root = json.loads(earlier)["root_hash"]
+print("consistency:   ", V.verify_log_consistency(consistency, later, first_root))
+tampered = consistency.replace(h(4)[-4:], "0000")
+print("tampered:      ", V.verify_log_consistency(tampered, later, first_root))

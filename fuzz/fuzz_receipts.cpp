@@ -29,7 +29,7 @@ constexpr std::string_view kDoc =
     R"("controller":"did:web:reg.example","publicKeyJwk":{"kty":"OKP","crv":"Ed25519",)"
     R"("x":"11qYAYKxCrfVS_7TyWQHOg7hcvPapiMlrwIaaPcHURo"}}],"assertionMethod":["did:web:reg.example#k1"]})";
 constexpr std::string_view kCtx = "zelq://reg.example/0b7c1f6e-2d4a-4c6b-9f7e-1a2b3c4d5e6f";
-constexpr std::uint8_t kKey[32] = {0xd7, 0x5a, 0x98, 0x01};
+constexpr zelq::crypto::Ed25519PublicKey kKey = {0xd7, 0x5a, 0x98, 0x01};
 
 }  // namespace
 
@@ -54,22 +54,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       (void)registry::check_receipt_against_body(*r, {r->lineage_id, r->origin_registry, r->created_at});
       auto digest = registry::receipt_signing_digest(*raw, "receipt");
       check(digest.ok() && digest->size() == 71);
-      (void)registry::verify_receipt_signature(r->signature, *digest, std::span<const std::uint8_t, 32>(kKey),
-                                               std::nullopt);
+      (void)registry::verify_receipt_signature(r->signature, *digest, &kKey, nullptr);
     }
   }
 
   const auto now = *UtcTime::from_unix(1'772'366'400, 0);
+  const auto clock = *registry::consumer_clock(now, std::nullopt, "max_skew_secs");
   if (auto e = registry::parse_lineage_head_expectation(*raw)) {
-    (void)registry::verify_lineage_head_receipt(*raw, *e, text, now, 120, 300);
+    check_verdict(registry::verify_lineage_head_receipt(*raw, *e, text, clock, 300));
   }
   registry::LineageHeadExpectation expected;
   expected.authority = "reg.example";
   expected.registry_did = "did:web:reg.example";
   expected.head_ctx_id = kCtx;
-  if (auto v = registry::verify_lineage_head_receipt(*raw, expected, kDoc, now, 120, 300)) check_verdict(*v);
-  for (std::int64_t skew : {INT64_MIN, std::int64_t{-1}, INT64_MAX}) {
-    if (auto v = registry::verify_lineage_head_receipt(*raw, expected, kDoc, now, skew, skew)) check_verdict(*v);
+  check_verdict(registry::verify_lineage_head_receipt(*raw, expected, kDoc, clock, 300));
+  for (std::int64_t skew : {-registry::kMaxDurationSecs, std::int64_t{-1}, registry::kMaxDurationSecs}) {
+    const registry::ConsumerClock edge{now, skew};
+    check_verdict(registry::verify_lineage_head_receipt(*raw, expected, kDoc, edge, INT64_MIN));
   }
 
   check_verdict(registry::verify_lifecycle_event(*raw, std::nullopt, kCtx));

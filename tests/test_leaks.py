@@ -16,7 +16,7 @@ from cryptography.hazmat.primitives.asymmetric import ed25519
 
 import zelq
 
-ROUNDS = 2000
+ROUNDS = 1000
 BODY = json.dumps({"zelq_version": "0.2.0", "title": "t", "n": [1, 2.5, None]})
 HASH = zelq.ZelqCanonicalizer.content_hash(BODY)
 KEY = ed25519.Ed25519PrivateKey.from_private_bytes(bytes(range(32)))

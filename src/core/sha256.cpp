@@ -1,33 +1,40 @@
+// The low-level SHA-256 interface is deprecated in OpenSSL 3 in favour of
+// EVP, but present in every 3.x; it is the only one that hashes a short input
+// without a context allocation and an algorithm fetch.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include "core/sha256.hpp"
 
-#include <openssl/evp.h>
+#include <openssl/sha.h>
+
+#include <new>
 
 #include "core/codec.hpp"
 
-#include <memory>
-#include <stdexcept>
-
 namespace zelq {
 
+static_assert(sizeof(SHA256_CTX) <= 128 && alignof(SHA256_CTX) <= 8);
+
 namespace {
-
-// Looked up once: OpenSSL 3 otherwise looks the algorithm up on every
-// digest, which costs as much as hashing a few hundred bytes.
-const EVP_MD* sha256_md() {
-  static const std::unique_ptr<EVP_MD, void (*)(EVP_MD*)> md(EVP_MD_fetch(nullptr, "SHA2-256", nullptr), EVP_MD_free);
-  if (!md) throw std::runtime_error("SHA-256 unavailable");
-  return md.get();
-}
-
+SHA256_CTX* ctx(std::uint8_t* state) { return std::launder(reinterpret_cast<SHA256_CTX*>(state)); }
 }  // namespace
 
-Digest32 sha256(std::string_view data) {
+// The SHA256_* calls cannot fail for a context on the stack.
+Sha256::Sha256() { SHA256_Init(new (state_) SHA256_CTX); }
+
+void Sha256::update(std::span<const std::uint8_t> data) { SHA256_Update(ctx(state_), data.data(), data.size()); }
+
+void Sha256::update(std::string_view data) { SHA256_Update(ctx(state_), data.data(), data.size()); }
+
+Digest32 Sha256::finish() {
   Digest32 out{};
-  unsigned int len = 0;
-  // One-shot digest; it only fails on allocation failure inside OpenSSL.
-  if (EVP_Digest(data.data(), data.size(), out.data(), &len, sha256_md(), nullptr) != 1 || len != 32)
-    throw std::runtime_error("SHA-256 computation failed");
+  SHA256_Final(out.data(), ctx(state_));
   return out;
+}
+
+Digest32 sha256(std::string_view data) {
+  Sha256 h;
+  h.update(data);
+  return h.finish();
 }
 
 Digest32 sha256(std::span<const std::uint8_t> data) {

@@ -12,6 +12,23 @@ namespace zelq {
 
 using Digest32 = std::array<std::uint8_t, 32>;
 
+// Incremental SHA-256 held on the stack, for inputs made of parts (a
+// domain-separation byte and a payload). It runs OpenSSL's block function
+// directly: no allocation and no provider lookup per hash, which dominate
+// the cost of the many 65-byte hashes of a Merkle tree.
+class Sha256 {
+ public:
+  Sha256();
+  Sha256(const Sha256&) = delete;
+  Sha256& operator=(const Sha256&) = delete;
+  void update(std::span<const std::uint8_t> data);
+  void update(std::string_view data);
+  Digest32 finish();
+
+ private:
+  alignas(8) std::uint8_t state_[128];
+};
+
 Digest32 sha256(std::string_view data);
 Digest32 sha256(std::span<const std::uint8_t> data);
 // "sha256:" followed by the hex digest of `data`.

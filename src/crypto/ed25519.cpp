@@ -73,22 +73,21 @@ ZResult<void> verify_ed25519(std::span<const std::uint8_t, 32> key, std::string_
   return fail(ZelqError::invalid_signature("signature verification failed"));
 }
 
+void Ed25519SigningKey::PkeyFree::operator()(evp_pkey_st* p) const { EVP_PKEY_free(p); }
+
 Ed25519SigningKey Ed25519SigningKey::from_seed(Secret32 seed) {
-  PkeyPtr pkey(EVP_PKEY_new_raw_private_key(EVP_PKEY_ED25519, nullptr, seed.data(), seed.size()));
+  Pkey pkey(EVP_PKEY_new_raw_private_key(EVP_PKEY_ED25519, nullptr, seed.data(), seed.size()));
   ossl_check(pkey != nullptr, kSignFailed);
   Ed25519PublicKey pub{};
   std::size_t len = pub.size();
   ossl_check(EVP_PKEY_get_raw_public_key(pkey.get(), pub.data(), &len) == 1 && len == pub.size(), kSignFailed);
-  return Ed25519SigningKey(std::move(seed), pub);
+  return Ed25519SigningKey(std::move(pkey), pub);
 }
 
 Ed25519Signature Ed25519SigningKey::sign(std::string_view message) const {
-  // OpenSSL keeps its copy of the seed in memory it wipes when the key is freed.
-  PkeyPtr pkey(EVP_PKEY_new_raw_private_key(EVP_PKEY_ED25519, nullptr, seed_.data(), seed_.size()));
-  ossl_check(pkey != nullptr, kSignFailed);
   MdCtxPtr ctx(EVP_MD_CTX_new());
   ossl_check(ctx != nullptr, kSignFailed);
-  ossl_check(EVP_DigestSignInit(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) == 1, kSignFailed);
+  ossl_check(EVP_DigestSignInit(ctx.get(), nullptr, nullptr, nullptr, key_.get()) == 1, kSignFailed);
   Ed25519Signature sig{};
   std::size_t len = sig.size();
   ossl_check(EVP_DigestSign(ctx.get(), sig.data(), &len, reinterpret_cast<const unsigned char*>(message.data()),

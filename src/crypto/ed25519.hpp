@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -11,6 +12,8 @@
 #include "core/error.hpp"
 #include "core/secret.hpp"
 #include "crypto/algorithm.hpp"
+
+struct evp_pkey_st;
 
 namespace zelq::crypto {
 
@@ -31,19 +34,24 @@ ZResult<void> verify_ed25519(std::span<const std::uint8_t, 32> key, std::string_
 Result<Ed25519PublicKey, ArgumentError> decode_public_key_b64(std::string_view text,
                                                              std::string_view role = "public_key_b64");
 
+// The seed lives only inside OpenSSL's key object, which derives the public
+// key once when it is made and wipes the seed when it is freed.
 class Ed25519SigningKey {
  public:
   // Any 32 bytes are a seed.
   static Ed25519SigningKey from_seed(Secret32 seed);
 
-  const Secret32& seed() const { return seed_; }
   const Ed25519PublicKey& public_key() const { return public_; }
   // Deterministic; an OpenSSL failure unwinds as an internal failure.
   Ed25519Signature sign(std::string_view message) const;
 
  private:
-  Ed25519SigningKey(Secret32 seed, const Ed25519PublicKey& pub) : seed_(std::move(seed)), public_(pub) {}
-  Secret32 seed_;
+  struct PkeyFree {
+    void operator()(evp_pkey_st* p) const;
+  };
+  using Pkey = std::unique_ptr<evp_pkey_st, PkeyFree>;
+  Ed25519SigningKey(Pkey key, const Ed25519PublicKey& pub) : key_(std::move(key)), public_(pub) {}
+  Pkey key_;
   Ed25519PublicKey public_;
 };
 

@@ -4,6 +4,7 @@
 #include <openssl/err.h>
 #include <openssl/obj_mac.h>
 #include <openssl/params.h>
+#include <openssl/rand.h>
 
 #include <initializer_list>
 
@@ -124,22 +125,33 @@ bool x_is_r_mod_n(const EC_GROUP* g, const EC_POINT* point, const BIGNUM* r, BN_
 
 ZResult<void> sig_fail(std::string text) { return fail(ZelqError::invalid_signature(std::move(text))); }
 
+// OpenSSL's HMAC implementation, looked up once per process: a lookup by
+// name costs more than the HMACs of a nonce. The object is only read.
+EVP_MAC* hmac_mac() {
+  static const MacPtr mac = [] {
+    MacPtr m(EVP_MAC_fetch(nullptr, "HMAC", nullptr));
+    ossl_check(m != nullptr, kSignFailed);
+    return m;
+  }();
+  return mac.get();
+}
+
 // HMAC-SHA-256 with a 32-byte key, for the RFC 6979 nonce generator. The
-// context is rekeyed for every use and wipes its key state when freed.
+// digest is chosen once; the context is rekeyed for every use and wipes its
+// key state when freed.
 class HmacSha256 {
  public:
   HmacSha256() {
-    mac_.reset(EVP_MAC_fetch(nullptr, "HMAC", nullptr));
-    ossl_check(mac_ != nullptr, kSignFailed);
-    ctx_.reset(EVP_MAC_CTX_new(mac_.get()));
+    ctx_.reset(EVP_MAC_CTX_new(hmac_mac()));
     ossl_check(ctx_ != nullptr, kSignFailed);
+    char digest[] = "SHA256";
+    OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0), OSSL_PARAM_construct_end()};
+    ossl_check(EVP_MAC_CTX_set_params(ctx_.get(), params) == 1, kSignFailed);
   }
 
   // out = HMAC(key, parts...); `out` may be one of the parts.
   void compute(const Secret32& key, std::initializer_list<std::span<const std::uint8_t>> parts, Secret32& out) {
-    char digest[] = "SHA256";
-    OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0), OSSL_PARAM_construct_end()};
-    ossl_check(EVP_MAC_init(ctx_.get(), key.data(), key.size(), params) == 1, kSignFailed);
+    ossl_check(EVP_MAC_init(ctx_.get(), key.data(), key.size(), nullptr) == 1, kSignFailed);
     for (auto part : parts) ossl_check(EVP_MAC_update(ctx_.get(), part.data(), part.size()) == 1, kSignFailed);
     Secret32 result;
     std::size_t len = 0;
@@ -148,7 +160,6 @@ class HmacSha256 {
   }
 
  private:
-  MacPtr mac_;
   MacCtxPtr ctx_;
 };
 
@@ -247,7 +258,19 @@ ZResult<P256SigningKey> p256_signing_key_from_bytes(std::span<const std::uint8_t
   return P256SigningKey(Secret32(bytes), q);
 }
 
-P256Signature P256SigningKey::sign(std::string_view message) const {
+namespace {
+
+// A uniformly random scalar in 1..n-1, drawn by rejection.
+Secret32 random_scalar() {
+  Secret32 x;
+  do {
+    ossl_check(RAND_bytes(x.data(), static_cast<int>(x.size())) == 1, "random source failed");
+  } while (!ct_scalar_in_range(x.span()));
+  return x;
+}
+
+// d is in range: 0 < d < n.
+P256Signature sign_with_scalar(const Secret32& scalar, std::string_view message) {
   const EC_GROUP* g = p256_group();
   const BIGNUM* n = EC_GROUP_get0_order(g);
   auto ctx = new_bn_ctx();
@@ -255,12 +278,12 @@ P256Signature P256SigningKey::sign(std::string_view message) const {
   auto e = digest_scalar(message, n, ctx.get());
   std::array<std::uint8_t, 32> h1{};
   ossl_check(BN_bn2binpad(e.get(), h1.data(), 32) == 32, kSignFailed);
-  const Secret32 nonce = rfc6979_nonce(d_, h1);
+  const Secret32 nonce = rfc6979_nonce(scalar, h1);
 
   auto k = secret_bn_from(nonce.span());
-  auto d = secret_bn_from(d_.span());
-  auto kinv = new_secret_bn(), rd = new_secret_bn(), sum = new_secret_bn(), s = new_secret_bn();
-  auto n_minus_2 = new_bn(), r = new_bn();
+  auto d = secret_bn_from(scalar.span());
+  auto kinv = new_secret_bn(), rd = new_secret_bn(), sum = new_secret_bn(), s = new_secret_bn(), kb = new_secret_bn();
+  auto r = new_bn();
 
   // r = x(k*G) mod n; the generator multiplication is constant-time.
   auto point = new_point(g);
@@ -270,18 +293,32 @@ P256Signature P256SigningKey::sign(std::string_view message) const {
              kSignFailed);
   ossl_check(!BN_is_zero(r.get()), kSignFailed);
 
-  // s = k^-1 (e + r d) mod n: Fermat inversion with constant-time
-  // exponentiation, products in Montgomery form.
-  using MontPtr = std::unique_ptr<BN_MONT_CTX, OsslFree<BN_MONT_CTX_free>>;
-  MontPtr mont(BN_MONT_CTX_new());
-  ossl_check(mont != nullptr && BN_MONT_CTX_set(mont.get(), n, ctx.get()) == 1, kSignFailed);
-  ossl_check(BN_copy(n_minus_2.get(), n) != nullptr && BN_sub_word(n_minus_2.get(), 2) == 1 &&
-                 BN_mod_exp_mont_consttime(kinv.get(), k.get(), n_minus_2.get(), n, ctx.get(), mont.get()) == 1 &&
-                 BN_to_montgomery(d.get(), d.get(), mont.get(), ctx.get()) == 1 &&
-                 BN_mod_mul_montgomery(rd.get(), r.get(), d.get(), mont.get(), ctx.get()) == 1 &&
+  // s = k^-1 (e + r d) mod n, products in Montgomery form. The group keeps
+  // the Montgomery constants of its order, which are costly to set up; the
+  // Montgomery routines only read them but are declared without const.
+  auto* mont = const_cast<BN_MONT_CTX*>(EC_GROUP_get_mont_data(g));
+  ossl_check(mont != nullptr, kSignFailed);
+  // k^-1 = b (k b)^-1 for a fresh random b: k b is uniform whatever k is, so
+  // inverting it in variable time (a fraction of the cost of a constant-time
+  // exponentiation) tells nothing about k. b cancels: the signature stays
+  // the deterministic one.
+  const Secret32 blind = random_scalar();
+  auto b = secret_bn_from(blind.span());
+  Secret32 kb_bytes;
+  ossl_check(BN_to_montgomery(kinv.get(), k.get(), mont, ctx.get()) == 1 &&
+                 BN_mod_mul_montgomery(kb.get(), kinv.get(), b.get(), mont, ctx.get()) == 1 &&
+                 BN_bn2binpad(kb.get(), kb_bytes.data(), 32) == 32,
+             kSignFailed);
+  const Be256 inverse = public_inverse_mod(kb_bytes.span(), kOrder);
+  const Secret32 kb_inverse(inverse);
+  auto inv = secret_bn_from(kb_inverse.span());
+  ossl_check(BN_to_montgomery(inv.get(), inv.get(), mont, ctx.get()) == 1 &&
+                 BN_mod_mul_montgomery(kinv.get(), inv.get(), b.get(), mont, ctx.get()) == 1 &&
+                 BN_to_montgomery(d.get(), d.get(), mont, ctx.get()) == 1 &&
+                 BN_mod_mul_montgomery(rd.get(), r.get(), d.get(), mont, ctx.get()) == 1 &&
                  BN_mod_add_quick(sum.get(), e.get(), rd.get(), n) == 1 &&
-                 BN_to_montgomery(sum.get(), sum.get(), mont.get(), ctx.get()) == 1 &&
-                 BN_mod_mul_montgomery(s.get(), kinv.get(), sum.get(), mont.get(), ctx.get()) == 1,
+                 BN_to_montgomery(sum.get(), sum.get(), mont, ctx.get()) == 1 &&
+                 BN_mod_mul_montgomery(s.get(), kinv.get(), sum.get(), mont, ctx.get()) == 1,
              kSignFailed);
   ossl_check(!BN_is_zero(s.get()), kSignFailed);
 
@@ -289,6 +326,15 @@ P256Signature P256SigningKey::sign(std::string_view message) const {
   ossl_check(BN_bn2binpad(r.get(), out.data(), 32) == 32 && BN_bn2binpad(s.get(), out.data() + 32, 32) == 32,
              kSignFailed);
   return out;
+}
+
+}  // namespace
+
+P256Signature P256SigningKey::sign(std::string_view message) const { return sign_with_scalar(d_, message); }
+
+ZResult<P256Signature> p256_sign(std::span<const std::uint8_t, 32> scalar, std::string_view message) {
+  if (!ct_scalar_in_range(scalar)) return fail(ZelqError::schema("p256 key parse: signature error"));
+  return sign_with_scalar(Secret32(scalar), message);
 }
 
 }  // namespace zelq::crypto

@@ -61,4 +61,9 @@ class P256SigningKey {
 // d read big-endian; 0 < d < n checked in constant time, else SchemaViolation.
 ZResult<P256SigningKey> p256_signing_key_from_bytes(std::span<const std::uint8_t, 32> bytes);
 
+// The signature of P256SigningKey::sign straight from the scalar bytes, with
+// the same check, without computing the public point a signature does not
+// need.
+ZResult<P256Signature> p256_sign(std::span<const std::uint8_t, 32> scalar, std::string_view message);
+
 }  // namespace zelq::crypto

@@ -1,24 +1,17 @@
-// A producer call's failure and the host exception class it leaves through.
-// The producer methods raise ValueError and RuntimeError with texts that are
-// not all ZelqError displays (seed length, identity mismatch, argument
-// parsers), so the class travels with the text.
+// How a producer call fails: an argument (or a stored identity) that lacks
+// its form, with a complete message, or a failed step, a ZelqError. The
+// producer methods raise the first as ValueError and the second as
+// RuntimeError with its display text, whatever its kind.
 #pragma once
 
-#include <cstdint>
-#include <string>
+#include <variant>
 
+#include "core/error.hpp"
 #include "core/result.hpp"
 
 namespace zelq::producer {
 
-struct Failure {
-  enum class Type : std::uint8_t { Value, Runtime };
-  Type type;
-  std::string message;
-
-  static Failure value(std::string m) { return {Type::Value, std::move(m)}; }
-  static Failure runtime(std::string m) { return {Type::Runtime, std::move(m)}; }
-};
+using Failure = std::variant<ArgumentError, ZelqError>;
 
 template <class T>
 using PResult = Result<T, Failure>;

@@ -3,10 +3,10 @@
 #include <stdexcept>
 
 #include "core/codec.hpp"
+#include "core/content_hash.hpp"
 #include "core/json/writer.hpp"
 #include "crypto/jwk.hpp"
 #include "did/did_key.hpp"
-#include "wire/validators.hpp"
 
 namespace zelq::producer {
 
@@ -20,7 +20,7 @@ crypto::ProducerKey ed25519_key(const Secret32& seed) {
 
 // The stored secret, if it has the length every seed must have.
 PResult<Secret32> seed_of(std::span<const std::uint8_t> seed) {
-  if (seed.size() != 32) return fail(Failure::value("seed must be exactly 32 bytes"));
+  if (seed.size() != 32) return fail(ArgumentError{"seed must be exactly 32 bytes"});
   return Secret32(std::span<const std::uint8_t, 32>(seed.data(), 32));
 }
 
@@ -29,7 +29,7 @@ PResult<Secret32> seed_of(std::span<const std::uint8_t> seed) {
 PResult<void> check_scalar(KeyKind kind, const Secret32& secret) {
   if (kind != KeyKind::P256) return {};
   auto key = crypto::p256_signing_key_from_bytes(secret.span());
-  if (!key) return fail(Failure::value(key.error().display()));
+  if (!key) return fail(ArgumentError{key.error().display()});
   return {};
 }
 
@@ -62,9 +62,9 @@ PResult<Producer> Producer::from_seed(KeyKind kind, std::span<const std::uint8_t
 PResult<Producer> Producer::with_did_key(KeyKind kind, Secret32 secret) {
   Producer p(kind, {}, {}, std::move(secret));
   auto key = p.key();
-  if (!key) return fail(Failure::value(key.error().display()));
+  if (!key) return fail(ArgumentError{key.error().display()});
   auto did = did_key_of(*key);
-  if (!did) return fail(Failure::runtime(did.error().display()));
+  if (!did) return fail(std::move(did).error());
   p.key_id_ = did::did_key_self_key_id(*did);
   p.agent_did_ = std::move(*did);
   return p;
@@ -74,7 +74,7 @@ Producer Producer::generate_did_key(KeyKind kind) {
   Secret32 secret = kind == KeyKind::Ed25519 ? crypto::random_secret32() : crypto::random_p256_key().scalar().clone();
   auto p = with_did_key(kind, std::move(secret));
   // A drawn key is always valid and always has a did:key.
-  if (!p) throw std::logic_error(p.error().message);
+  if (!p) throw std::logic_error("a drawn key has no did:key");
   return std::move(*p);
 }
 
@@ -92,12 +92,11 @@ ZResult<crypto::ProducerKey> Producer::key() const {
 }
 
 PResult<std::string> Producer::sign_challenge(std::string_view signing_input) const {
-  if (wire::validate_content_hash(signing_input)) {
-    return fail(Failure::value("signing_input must not be a content hash"));
-  }
-  auto key = this->key();
-  if (!key) return fail(Failure::runtime(key.error().display()));
-  return std::move(key->sign(signing_input).value);
+  if (ContentHash::parse(signing_input)) return fail(ArgumentError{"signing_input must not be a content hash"});
+  if (kind_ == KeyKind::Ed25519) return std::move(ed25519_key(secret_).sign(signing_input).value);
+  auto sig = crypto::p256_sign(secret_.span(), signing_input);
+  if (!sig) return fail(std::move(sig).error());
+  return base64_encode(*sig);
 }
 
 std::string Producer::public_key_b64() const {
@@ -130,17 +129,17 @@ ZResult<std::string> Producer::did_verification_method(std::string_view method_i
 
 PResult<crypto::ProducerIdentity> Producer::identity() const {
   auto key = this->key();
-  if (!key) return fail(Failure::runtime(key.error().display()));
+  if (!key) return fail(std::move(key).error());
   if (!agent_did_.starts_with(kDidKeyPrefix)) {
     return crypto::ProducerIdentity{std::move(*key), agent_did_, key_id_};
   }
   auto derived = did_key_of(*key);
-  if (!derived) return fail(Failure::runtime(derived.error().display()));
+  if (!derived) return fail(std::move(derived).error());
   if (*derived != agent_did_) {
-    return fail(Failure::value("did:key identity mismatch: this seed derives '" + *derived +
+    return fail(ArgumentError{"did:key identity mismatch: this seed derives '" + *derived +
                                "', not the stored agent_did '" + agent_did_ +
                                "' \xe2\x80\x94 the seed does not correspond to the stored did:key (use "
-                               "from_seed_did_key, or pass the seed that owns this DID)"));
+                               "from_seed_did_key, or pass the seed that owns this DID)"});
   }
   std::string key_id = did::did_key_self_key_id(*derived);
   return crypto::ProducerIdentity{std::move(*key), std::move(*derived), std::move(key_id)};

@@ -2,9 +2,11 @@
 // Both carry one payload, the core's Producer, whose secret is wiped when the
 // instance is freed; each method is one row per class over one implementation.
 #include <memory>
+#include <variant>
 
 #include "core/codec.hpp"
 #include "producer/producer.hpp"
+#include "producer/request.hpp"
 #include "python/binding.hpp"
 
 namespace zelq::py {
@@ -18,13 +20,13 @@ using producer::Producer;
 constexpr const char* kEdCls = "ZelqProducer";
 constexpr const char* kP256Cls = "ZelqP256Producer";
 
-// The producer core decides the class of each failure: an argument that
-// lacks its form, or a failed step with its complete message.
+// Every producer member: an argument that lacks its form is a ValueError, a
+// failed step a RuntimeError with the error's display text, whatever its kind.
 constexpr ErrorMap kProducerErrors{Raise::ValueError, Raise::RuntimeError};
 
-PyObject* raise_failure(const Failure& f) {
-  if (f.type == Failure::Type::Value) return py::raise_failure(kProducerErrors, ArgumentError{f.message});
-  return py::raise_failure(kProducerErrors, CheckFailure{f.message});
+// Raises through the method row's error map.
+PyObject* fail(const Args& a, const Failure& f) {
+  return std::visit([&](const auto& e) { return a.fail(e); }, f);
 }
 
 template <KeyKind K>
@@ -34,14 +36,20 @@ PyObject* wrap(Producer p) {
 }
 
 template <KeyKind K>
-PyObject* wrap(producer::PResult<Producer> p) {
-  if (!p) return raise_failure(p.error());
+PyObject* wrap(const Args& a, producer::PResult<Producer> p) {
+  if (!p) return fail(a, p.error());
   return wrap<K>(std::move(*p));
 }
 
-template <class T>
-PyObject* str_or_runtime(const ZResult<T>& r) {
-  if (!r) return py::raise_failure(kProducerErrors, r.error());
+template <class R>
+PyObject* text_or_raise(const Args& a, const R& r) {
+  if (!r) return fail(a, r.error());
+  return to_str(*r);
+}
+
+// The attributes have no row: they raise through the members' map.
+PyObject* text_or_raise(const ZResult<std::string>& r) {
+  if (!r) return raise_failure(kProducerErrors, r.error());
   return to_str(*r);
 }
 
@@ -56,7 +64,7 @@ PyObject* generate(PyObject*, const Args& a) {
 
 template <KeyKind K>
 PyObject* from_seed(PyObject*, const Args& a) {
-  return wrap<K>(Producer::from_seed(K, as_bytes(a.bytes(0)), std::string(a.str(1)), std::string(a.str(2))));
+  return wrap<K>(a, Producer::from_seed(K, as_bytes(a.bytes(0)), std::string(a.str(1)), std::string(a.str(2))));
 }
 
 template <KeyKind K>
@@ -66,7 +74,7 @@ PyObject* generate_did_key(PyObject*) {
 
 template <KeyKind K>
 PyObject* from_seed_did_key(PyObject*, const Args& a) {
-  return wrap<K>(Producer::from_seed_did_key(K, as_bytes(a.bytes(0))));
+  return wrap<K>(a, Producer::from_seed_did_key(K, as_bytes(a.bytes(0))));
 }
 
 // ---- members ---------------------------------------------------------------
@@ -80,17 +88,31 @@ PyObject* seed_bytes(PyObject* self) {
 }
 
 PyObject* sign_challenge(PyObject* self, const Args& a) {
-  auto sig = self_of(self).sign_challenge(a.str(0));
-  if (!sig) return raise_failure(sig.error());
-  return to_str(*sig);
+  return text_or_raise(a, self_of(self).sign_challenge(a.str(0)));
 }
 
 PyObject* public_key_b64(PyObject* self) { return to_str(self_of(self).public_key_b64()); }
-PyObject* public_key_sec1_b64(PyObject* self) { return str_or_runtime(self_of(self).public_key_sec1_b64()); }
-PyObject* public_key_jwk(PyObject* self) { return str_or_runtime(self_of(self).public_key_jwk()); }
+PyObject* public_key_sec1_b64(PyObject* self) { return text_or_raise(self_of(self).public_key_sec1_b64()); }
+PyObject* public_key_jwk(PyObject* self) { return text_or_raise(self_of(self).public_key_jwk()); }
 
 PyObject* did_verification_method(PyObject* self, const Args& a) {
-  return str_or_runtime(self_of(self).did_verification_method(a.str(0), a.str(1)));
+  return text_or_raise(a, self_of(self).did_verification_method(a.str(0), a.str(1)));
+}
+
+PyObject* build_publish_request(PyObject* self, const Args& a) {
+  producer::PublishArgs args{a.str(0),          a.str(1),          a.opt_str(2),       a.opt_str(3),
+                             a.opt_str(4),      a.opt_str_list(5), a.opt_str(6),       a.opt_str(7),
+                             a.opt_str_list(8), a.opt_str_list(9), a.opt_str(10),      a.opt_str_list(11),
+                             a.opt_str(12),     a.opt_str(13),     a.opt_str(14),      a.opt_str(15),
+                             a.opt_str(16),     a.opt_str(17),     a.opt_bool(18)};
+  return text_or_raise(a, producer::build_publish_request(self_of(self), args));
+}
+
+PyObject* build_supersede_request(PyObject* self, const Args& a) {
+  producer::SupersedeArgs args{a.str(0),     a.opt_str(1),  a.opt_str(2),  a.opt_str(3),      a.opt_str_list(4),
+                               a.opt_str(5), a.opt_str(6),  a.opt_str(7),  a.opt_str(8),      a.opt_bool(9),
+                               a.opt_str(10), a.opt_str(11), a.opt_str(12), a.opt_str(13), a.opt_bool(14)};
+  return text_or_raise(a, producer::build_supersede_request(self_of(self), args));
 }
 
 // ---- rows ------------------------------------------------------------------
@@ -100,6 +122,57 @@ constexpr Param kFromSeedParams[] = {{"seed", PType::Bytes}, {"agent_did", PType
 constexpr Param kSeedParams[] = {{"seed", PType::Bytes}};
 constexpr Param kChallengeParams[] = {{"signing_input", PType::Str}};
 constexpr Param kVerificationMethodParams[] = {{"method_id", PType::Str}, {"controller", PType::Str}};
+constexpr Need kOpt = Need::Optional;
+constexpr Param kPublishParams[] = {
+    {"title", PType::Str},
+    {"context_type", PType::Str},
+    {"visibility", PType::Str, kOpt},
+    {"description", PType::Str, kOpt},
+    {"summary", PType::Str, kOpt},
+    {"tags", PType::StrList, kOpt},
+    {"domain", PType::Str, kOpt},
+    {"metadata", PType::Str, kOpt},
+    {"derived_from", PType::StrList, kOpt},
+    {"audience", PType::StrList, kOpt},
+    {"schema_uri", PType::Str, kOpt},
+    {"contributors", PType::StrList, kOpt},
+    {"data_refs", PType::Str, kOpt},
+    {"anchors", PType::Str, kOpt},
+    {"expires_at", PType::Str, kOpt},
+    {"data_period", PType::Str, kOpt},
+    {"expected_lineage_id", PType::Str, kOpt},
+    {"zelq_version", PType::Str, kOpt},
+    {"omit_zelq_version", PType::Bool, kOpt},
+};
+constexpr Param kSupersedeParams[] = {
+    {"previous_body_json", PType::Str},
+    {"title", PType::Str, kOpt},
+    {"summary", PType::Str, kOpt},
+    {"description", PType::Str, kOpt},
+    {"tags", PType::StrList, kOpt},
+    {"domain", PType::Str, kOpt},
+    {"metadata", PType::Str, kOpt},
+    {"data_refs", PType::Str, kOpt},
+    {"anchors", PType::Str, kOpt},
+    {"clear_anchors", PType::Bool, kOpt},
+    {"expires_at", PType::Str, kOpt},
+    {"data_period", PType::Str, kOpt},
+    {"expected_lineage_id", PType::Str, kOpt},
+    {"zelq_version", PType::Str, kOpt},
+    {"omit_zelq_version", PType::Bool, kOpt},
+};
+
+#define PUBLISH_SIGNATURE                                                                                     \
+  "build_publish_request($self, title, context_type, visibility=None, description=None, summary=None, "      \
+  "tags=None, domain=None, metadata=None, derived_from=None, audience=None, schema_uri=None, "               \
+  "contributors=None, data_refs=None, anchors=None, expires_at=None, data_period=None, "                     \
+  "expected_lineage_id=None, zelq_version=None, omit_zelq_version=None)\n--\n\n"
+
+#define SUPERSEDE_SIGNATURE                                                                                   \
+  "build_supersede_request($self, previous_body_json, title=None, summary=None, description=None, "          \
+  "tags=None, domain=None, metadata=None, data_refs=None, anchors=None, clear_anchors=None, "                \
+  "expires_at=None, data_period=None, expected_lineage_id=None, zelq_version=None, "                         \
+  "omit_zelq_version=None)\n--\n\n"
 
 #define GENERATE_DOC                                                                      \
   "generate(agent_did, key_id)\n--\n\n"                                                   \
@@ -134,17 +207,22 @@ constexpr Param kVerificationMethodParams[] = {{"method_id", PType::Str}, {"cont
   "key vault. Each call returns a fresh `bytes` copy, owned by the caller."
 
 constexpr MethodSpec kEdGenerate{kEdCls, "generate", Kind::Static, kGenerateParams, generate<KeyKind::Ed25519>,
-                                 GENERATE_DOC};
+                                 GENERATE_DOC,
+    kProducerErrors};
 constexpr MethodSpec kEdFromSeed{kEdCls, "from_seed", Kind::Static, kFromSeedParams, from_seed<KeyKind::Ed25519>,
                                  FROM_SEED_DOC_HEAD
                                  "Construct a producer from a 32-byte Ed25519 seed (RFC 8032 private key).\n\n"
-                                 FROM_SEED_DOC_TAIL};
+                                 FROM_SEED_DOC_TAIL,
+    kProducerErrors};
 constexpr MethodSpec kEdGenerateDidKey{kEdCls, "generate_did_key", Kind::StaticNoArgs, {}, nullptr,
-                                       GENERATE_DID_KEY_DOC, generate_did_key<KeyKind::Ed25519>};
+                                       GENERATE_DID_KEY_DOC, generate_did_key<KeyKind::Ed25519>,
+    kProducerErrors};
 constexpr MethodSpec kEdFromSeedDidKey{kEdCls, "from_seed_did_key", Kind::Static, kSeedParams,
-                                       from_seed_did_key<KeyKind::Ed25519>, FROM_SEED_DID_KEY_DOC};
+                                       from_seed_did_key<KeyKind::Ed25519>, FROM_SEED_DID_KEY_DOC,
+    kProducerErrors};
 constexpr MethodSpec kEdSeedBytes{kEdCls, "seed_bytes", Kind::InstanceNoArgs, {}, nullptr, SEED_BYTES_DOC,
-                                  seed_bytes};
+                                  seed_bytes,
+    kProducerErrors};
 constexpr MethodSpec kEdSignChallenge{
     kEdCls, "sign_challenge", Kind::Instance, kChallengeParams, sign_challenge,
     "sign_challenge($self, signing_input)\n--\n\n"
@@ -156,22 +234,55 @@ constexpr MethodSpec kEdSignChallenge{
     "against the public key at `key_id`.\n\n"
     "A `content_hash` text (\"sha256:\" and 64 lowercase hex digits) is refused with\n"
     "`ValueError`: publish signatures sign exactly such texts, so a challenge of that\n"
-    "form would obtain a publish signature for content this producer never saw."};
+    "form would obtain a publish signature for content this producer never saw.",
+    kProducerErrors};
+
+constexpr MethodSpec kEdBuildPublish{
+    kEdCls, "build_publish_request", Kind::Instance, kPublishParams, build_publish_request,
+    PUBLISH_SIGNATURE
+    "Build and sign a first-version publish request; returns its wire JSON string.\n\n"
+    "Only `title` and `context_type` are required. `metadata` must be JSON text of an\n"
+    "object, `data_refs` JSON text of an array of data-reference objects, `data_period`\n"
+    "a JSON object with \"start\" and \"end\", `expires_at` an RFC 3339 timestamp.\n"
+    "`expected_lineage_id` is a lineage identifier, accepted for later versions only\n"
+    "and refused on a first version.\n\n"
+    "By default the request carries `zelq_version` explicitly, set to the current\n"
+    "protocol version \"0.4.0\". The explicit and the omitted form are different\n"
+    "canonical pre-images and so yield different content hashes: a lineage picks one\n"
+    "form and never switches. `zelq_version` overrides the string;\n"
+    "`omit_zelq_version=True` restores the omitted form and takes precedence.",
+    kProducerErrors};
+constexpr MethodSpec kEdBuildSupersede{
+    kEdCls, "build_supersede_request", Kind::Instance, kSupersedeParams, build_supersede_request,
+    SUPERSEDE_SIGNATURE
+    "Build and sign a supersession request from the previous version's body JSON (the\n"
+    "body of a retrieved context); returns its wire JSON string.\n\n"
+    "The version is the previous version plus one and the lineage identifier is\n"
+    "carried forward. Every given argument overrides the corresponding field of the\n"
+    "previous body; every omitted one is retained. `zelq_version` and\n"
+    "`omit_zelq_version` behave as in `build_publish_request`: a lineage stays on the\n"
+    "form it started with.",
+    kProducerErrors};
 
 constexpr MethodSpec kPGenerate{kP256Cls, "generate", Kind::Static, kGenerateParams, generate<KeyKind::P256>,
-                                GENERATE_DOC};
+                                GENERATE_DOC,
+    kProducerErrors};
 constexpr MethodSpec kPFromSeed{kP256Cls, "from_seed", Kind::Static, kFromSeedParams, from_seed<KeyKind::P256>,
                                 FROM_SEED_DOC_HEAD
                                 "Construct a producer from a 32-byte big-endian P-256 private scalar.\n\n"
                                 FROM_SEED_DOC_TAIL
                                 "\n\nRaises `ValueError` if the bytes are not exactly 32 or are not a valid\n"
-                                "scalar (zero, or not below the curve order)."};
+                                "scalar (zero, or not below the curve order).",
+    kProducerErrors};
 constexpr MethodSpec kPGenerateDidKey{kP256Cls, "generate_did_key", Kind::StaticNoArgs, {}, nullptr,
-                                      GENERATE_DID_KEY_DOC, generate_did_key<KeyKind::P256>};
+                                      GENERATE_DID_KEY_DOC, generate_did_key<KeyKind::P256>,
+    kProducerErrors};
 constexpr MethodSpec kPFromSeedDidKey{kP256Cls, "from_seed_did_key", Kind::Static, kSeedParams,
-                                      from_seed_did_key<KeyKind::P256>, FROM_SEED_DID_KEY_DOC};
+                                      from_seed_did_key<KeyKind::P256>, FROM_SEED_DID_KEY_DOC,
+    kProducerErrors};
 constexpr MethodSpec kPSeedBytes{kP256Cls, "seed_bytes", Kind::InstanceNoArgs, {}, nullptr, SEED_BYTES_DOC,
-                                 seed_bytes};
+                                 seed_bytes,
+    kProducerErrors};
 constexpr MethodSpec kPSignChallenge{
     kP256Cls, "sign_challenge", Kind::Instance, kChallengeParams, sign_challenge,
     "sign_challenge($self, signing_input)\n--\n\n"
@@ -180,7 +291,8 @@ constexpr MethodSpec kPSignChallenge{
     "1363 r\xe2\x80\x96s signature.\n\n"
     "A `content_hash` text (\"sha256:\" and 64 lowercase hex digits) is refused with\n"
     "`ValueError`: publish signatures sign exactly such texts, so a challenge of that\n"
-    "form would obtain a publish signature for content this producer never saw."};
+    "form would obtain a publish signature for content this producer never saw.",
+    kProducerErrors};
 constexpr MethodSpec kPDidVerificationMethod{
     kP256Cls, "did_verification_method", Kind::Instance, kVerificationMethodParams, did_verification_method,
     "did_verification_method($self, method_id, controller)\n--\n\n"
@@ -190,7 +302,22 @@ constexpr MethodSpec kPDidVerificationMethod{
     "that owns the key (no fragment).\n\n"
     "Consumers resolve the signature algorithm from this entry, so publishing it keeps\n"
     "a P-256 signature from being rejected on algorithm-downgrade grounds\n"
-    "(RFC-ZELQ-0008 \xc2\xa7" "3.9)."};
+    "(RFC-ZELQ-0008 \xc2\xa7" "3.9).",
+    kProducerErrors};
+
+constexpr MethodSpec kPBuildPublish{
+    kP256Cls, "build_publish_request", Kind::Instance, kPublishParams, build_publish_request,
+    PUBLISH_SIGNATURE
+    "The same surface and semantics as `ZelqProducer.build_publish_request`, the\n"
+    "`zelq_version` rule included; only the signature algorithm differs\n"
+    "(\"ecdsa-p256\").",
+    kProducerErrors};
+constexpr MethodSpec kPBuildSupersede{
+    kP256Cls, "build_supersede_request", Kind::Instance, kSupersedeParams, build_supersede_request,
+    SUPERSEDE_SIGNATURE
+    "The same surface and semantics as `ZelqProducer.build_supersede_request`, the\n"
+    "`zelq_version` rule included.",
+    kProducerErrors};
 
 constexpr GetterSpec kAgentDid{"agent_did", agent_did, "The producer's DID (`did:web:\xe2\x80\xa6` or `did:key:\xe2\x80\xa6`)."};
 constexpr GetterSpec kKeyId{"key_id", key_id,
@@ -216,11 +343,13 @@ constexpr PyGetSetDef kGetSetEnd = {nullptr, nullptr, nullptr, nullptr, nullptr}
 PyMethodDef g_ed25519_methods[] = {method_def<kEdGenerate>(),     method_def<kEdFromSeed>(),
                                    method_def<kEdGenerateDidKey>(), method_def<kEdFromSeedDidKey>(),
                                    method_def<kEdSeedBytes>(),     method_def<kEdSignChallenge>(),
+                                   method_def<kEdBuildPublish>(),  method_def<kEdBuildSupersede>(),
                                    kMethodsEnd};
 PyMethodDef g_p256_methods[] = {method_def<kPGenerate>(),        method_def<kPFromSeed>(),
                                 method_def<kPGenerateDidKey>(),  method_def<kPFromSeedDidKey>(),
                                 method_def<kPSeedBytes>(),       method_def<kPSignChallenge>(),
-                                method_def<kPDidVerificationMethod>(), kMethodsEnd};
+                                method_def<kPDidVerificationMethod>(), method_def<kPBuildPublish>(),
+                                method_def<kPBuildSupersede>(),  kMethodsEnd};
 PyGetSetDef g_ed25519_getset[] = {getter_def<kAgentDid>(), getter_def<kKeyId>(), getter_def<kPublicKeyB64>(),
                                   kGetSetEnd};
 PyGetSetDef g_p256_getset[] = {getter_def<kAgentDid>(), getter_def<kKeyId>(), getter_def<kPublicKeySec1B64>(),

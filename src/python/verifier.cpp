@@ -42,7 +42,8 @@ constexpr std::string_view kMethodOrder[] = {
 std::vector<PyMethodDef> provided_methods() {
   std::vector<PyMethodDef> all;
   for (auto group : {verifier_hash_methods(), verifier_signature_methods(), verifier_record_methods(),
-                     verifier_receipt_methods(), verifier_witness_methods(), verifier_lifecycle_methods()})
+                     verifier_receipt_methods(), verifier_log_methods(), verifier_witness_methods(),
+                     verifier_lifecycle_methods()})
     all.insert(all.end(), group.begin(), group.end());
   return all;
 }

@@ -10,6 +10,7 @@
 #include "core/json/value.hpp"
 #include "core/json/record.hpp"
 #include "core/timestamp.hpp"
+#include "registry/artefact.hpp"
 #include "wire/signature.hpp"
 
 namespace zelq::registry {
@@ -42,9 +43,5 @@ ZelqError cosignature_error(std::string message);
 // The signing digest of the cosignature as received (its "signature" left
 // out); what the witness signs is the ASCII text of this digest.
 ZResult<std::string> cosignature_signing_digest(const json::Value& raw);
-
-// The largest whole-second allowance or age that a signed 64-bit count of
-// milliseconds holds; larger ones are refused where they are read.
-inline constexpr std::int64_t kMaxDurationSecs = 9'223'372'036'854'775;
 
 }  // namespace zelq::registry

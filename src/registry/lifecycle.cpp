@@ -2,7 +2,6 @@
 
 #include <variant>
 
-#include "core/content_hash.hpp"
 #include "core/json/record.hpp"
 #include "core/json/writer.hpp"
 #include "core/utf8.hpp"
@@ -10,6 +9,7 @@
 #include "crypto/ed25519.hpp"
 #include "crypto/p256.hpp"
 #include "did/key_select.hpp"
+#include "registry/artefact.hpp"
 #include "wire/did_key_verify.hpp"
 #include "wire/validators.hpp"
 
@@ -134,8 +134,7 @@ ZResult<LifecycleEvent> check_lifecycle_event(const json::Value& raw,
   if (!e) return e;
   ZELQ_TRY(check_fields(*e, expected_ctx_id));
   ZELQ_TRY(check_event_signer(*e));
-  if (!raw.is_object()) return fail(ZelqError::schema("lifecycle event must be a JSON object"));
-  auto digest = signing_digest(raw.as_object());
+  auto digest = artefact_signing_digest(raw, "lifecycle event", ErrorKind::SchemaViolation);
   if (!digest) return fail(std::move(digest).error());
   ZELQ_TRY(verify_event_signature(*e, *digest, actor_did_doc_json));
   return e;

@@ -1,7 +1,6 @@
 #include "registry/lineage_head.hpp"
 
 #include <limits>
-#include <variant>
 
 #include "core/json/record.hpp"
 #include "core/verdict.hpp"
@@ -54,12 +53,6 @@ ZelqError head_error(std::string message) { return invalid_receipt("lineage_head
 
 bool is_did_web(std::string_view s) { return s.size() >= kDidWeb.size() && s.starts_with(kDidWeb); }
 
-// A string member of the expected object; other JSON types count as absent.
-const std::string* string_member(const json::Value& o, std::string_view key) {
-  const json::Value* v = o.get(key);
-  return v && v->is_string() ? &v->as_string() : nullptr;
-}
-
 ZResult<void> lineage_head_as_of(const json::Value& raw) {
   const json::Value* v = raw.get("as_of");
   if (!v || !v->is_string()) return fail(head_error("as_of missing or not a string"));
@@ -97,8 +90,8 @@ Result<LineageHeadExpectation, ArgumentError> parse_lineage_head_expectation(con
   const auto bad = [](std::string message) { return fail(ArgumentError{std::move(message)}); };
   if (!expected.is_object()) return bad("expected must be a JSON object");
   LineageHeadExpectation e;
-  const std::string* authority = string_member(expected, "authority");
-  const std::string* registry_did = string_member(expected, "registry_did");
+  const std::string* authority = raw_string_member(expected, "authority");
+  const std::string* registry_did = raw_string_member(expected, "registry_did");
   if (!authority && !registry_did) {
     return bad(
         "expected must carry 'authority' (the serving authority the response was fetched from) and/or "
@@ -117,12 +110,12 @@ Result<LineageHeadExpectation, ArgumentError> parse_lineage_head_expectation(con
     e.registry_did = *registry_did;
   }
 
-  const std::string* lineage_id = string_member(expected, "lineage_id");
+  const std::string* lineage_id = raw_string_member(expected, "lineage_id");
   if (!lineage_id) return bad("expected.lineage_id is required");
   if (auto v = wire::validate_lineage_id(*lineage_id); !v) return bad("expected.lineage_id: " + v.error().display());
   e.lineage_id = *lineage_id;
 
-  const std::string* head_ctx_id = string_member(expected, "head_ctx_id");
+  const std::string* head_ctx_id = raw_string_member(expected, "head_ctx_id");
   if (!head_ctx_id) return bad("expected.head_ctx_id is required");
   if (auto v = wire::validate_ctx_id(*head_ctx_id); !v) return bad("expected.head_ctx_id: " + v.error().display());
   e.head_ctx_id = *head_ctx_id;
@@ -133,7 +126,7 @@ Result<LineageHeadExpectation, ArgumentError> parse_lineage_head_expectation(con
   }
   e.head_version = static_cast<std::uint32_t>(version->as_u64());
 
-  const std::string* status = string_member(expected, "head_status");
+  const std::string* status = raw_string_member(expected, "head_status");
   if (!status) return bad("expected.head_status is required");
   auto s = wire::validate_status(*status);
   if (!s) return bad("expected.head_status: " + s.error().display());
@@ -235,50 +228,39 @@ ZResult<void> check_head_against_served(const LineageHeadReceipt& r, std::string
   return {};
 }
 
-ZResult<void> check_as_of_fresh(const LineageHeadReceipt& r, const UtcTime& now, std::int64_t max_skew_secs) {
-  if (later_by_more_than(r.as_of, now, max_skew_secs)) {
+ZResult<void> check_as_of_fresh(const LineageHeadReceipt& r, const ConsumerClock& clock) {
+  if (beyond_skew(r.as_of, clock)) {
     return fail(head_error("as_of " + quoted(format_rfc3339_millis(r.as_of)) + " is in the future beyond the " +
-                           std::to_string(max_skew_secs) + "s clock-skew allowance (consumer clock " +
-                           quoted(format_rfc3339_millis(now)) + ") \u2014 forged freshness claim (RFC-ZELQ-0011 \u00a7" "7 step 6)"));
+                           std::to_string(clock.skew_secs) + "s clock-skew allowance (consumer clock " +
+                           quoted(format_rfc3339_millis(clock.now)) + ") \u2014 forged freshness claim "
+                           "(RFC-ZELQ-0011 \u00a7" "7 step 6)"));
   }
   return {};
 }
 
-Result<std::string, ArgumentError> verify_lineage_head_receipt(const json::Value& raw,
-                                                             const LineageHeadExpectation& expected,
-                                                             std::string_view registry_did_doc_json,
-                                                             const UtcTime& now, std::int64_t max_skew_secs,
-                                                             std::int64_t max_age_secs) {
-  const auto verdict = [](const ZelqError& e) -> Result<std::string, ArgumentError> { return failure_verdict_json(e); };
+std::string verify_lineage_head_receipt(const json::Value& raw, const LineageHeadExpectation& expected,
+                                        std::string_view registry_did_doc_json, const ConsumerClock& clock,
+                                        std::int64_t max_age_secs) {
   auto receipt = parse_lineage_head_receipt(raw);
-  if (!receipt) return verdict(receipt.error());
+  if (!receipt) return failure_verdict_json(receipt.error());
   const LineageHeadReceipt& r = *receipt;
-  if (auto c = check_head_registry(r, expected.authority, expected.registry_did); !c) return verdict(c.error());
-  if (auto c = check_head_lineage(r, expected.lineage_id); !c) return verdict(c.error());
+  if (auto c = check_head_registry(r, expected.authority, expected.registry_did); !c) return failure_verdict_json(c.error());
+  if (auto c = check_head_lineage(r, expected.lineage_id); !c) return failure_verdict_json(c.error());
   if (auto c = check_head_against_served(r, expected.head_ctx_id, expected.head_version, expected.head_status,
                                          expected.on_current_endpoint);
       !c) {
-    return verdict(c.error());
+    return failure_verdict_json(c.error());
   }
-  if (max_skew_secs > kMaxSkewSecs || max_skew_secs < -kMaxSkewSecs) {
-    return fail(ArgumentError{"max_skew_secs " + std::to_string(max_skew_secs) +
-                              " is outside the representable time span of \u00b1" + std::to_string(kMaxSkewSecs) +
-                              " seconds"});
-  }
-  if (auto c = check_as_of_fresh(r, now, max_skew_secs); !c) return verdict(c.error());
+  if (auto c = check_as_of_fresh(r, clock); !c) return failure_verdict_json(c.error());
 
   auto key = did::resolve_signature_key(registry_did_doc_json, r.registry_did, r.signature.key_id,
                                         r.signature.algorithm, false);
-  if (!key) return verdict(key.error());
+  if (!key) return failure_verdict_json(key.error());
   auto digest = receipt_signing_digest(raw, "lineage_head_receipt");
-  if (!digest) return verdict(digest.error());
-  std::optional<std::span<const std::uint8_t, 32>> ed;
-  std::optional<std::span<const std::uint8_t>> p256;
-  if (const auto* k = std::get_if<crypto::Ed25519PublicKey>(&key->key)) ed.emplace(*k);
-  if (const auto* k = std::get_if<crypto::P256Uncompressed>(&key->key)) p256.emplace(*k);
-  if (auto s = verify_receipt_signature(r.signature, *digest, ed, p256); !s) return verdict(s.error());
+  if (!digest) return failure_verdict_json(digest.error());
+  if (auto s = verify_receipt_signature(r.signature, *digest, *key); !s) return failure_verdict_json(s.error());
 
-  const std::int64_t age = whole_seconds_between(now, r.as_of);
+  const std::int64_t age = whole_seconds_between(clock.now, r.as_of);
   std::string out = "{\"valid\":true,\"stale\":";
   out += age > max_age_secs ? "true" : "false";
   out += ",\"age_secs\":" + std::to_string(age) + ",\"historical\":";

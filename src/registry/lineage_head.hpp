@@ -13,13 +13,13 @@
 #include "core/json/value.hpp"
 #include "core/result.hpp"
 #include "core/timestamp.hpp"
+#include "registry/artefact.hpp"
 #include "wire/signature.hpp"
 #include "wire/validators.hpp"
 
 namespace zelq::registry {
 
 inline constexpr std::string_view kLineageHeadReceiptVersion = "zelq-lhr/1";
-inline constexpr std::int64_t kDefaultHeadMaxSkewSecs = 120;
 inline constexpr std::int64_t kDefaultHeadMaxAgeSecs = 300;
 
 struct LineageHeadReceipt {
@@ -60,18 +60,12 @@ ZResult<void> check_head_lineage(const LineageHeadReceipt& r, std::string_view l
 ZResult<void> check_head_against_served(const LineageHeadReceipt& r, std::string_view served_ctx_id,
                                         std::uint32_t served_version, const wire::ContextStatus& served_status,
                                         bool on_current_endpoint);
-ZResult<void> check_as_of_fresh(const LineageHeadReceipt& r, const UtcTime& now, std::int64_t max_skew_secs);
+ZResult<void> check_as_of_fresh(const LineageHeadReceipt& r, const ConsumerClock& clock);
 
-// The largest allowance in whole seconds that a signed 64-bit count of
-// milliseconds holds; a larger one is refused as an argument.
-inline constexpr std::int64_t kMaxSkewSecs = 9'223'372'036'854'775;
-
-// The whole check after the arguments have been read. The value side is the
-// verdict text: {"valid":true,"stale":..,"age_secs":..,"historical":..} or a
-// FailureVerdict. The error side is a max_skew_secs that would move the time
-// limit out of the representable range.
-Result<std::string, ArgumentError> verify_lineage_head_receipt(const json::Value& raw, const LineageHeadExpectation& expected,
-                                                 std::string_view registry_did_doc_json, const UtcTime& now,
-                                                 std::int64_t max_skew_secs, std::int64_t max_age_secs);
+// The whole check after the arguments have been read: the verdict text,
+// {"valid":true,"stale":..,"age_secs":..,"historical":..} or a FailureVerdict.
+std::string verify_lineage_head_receipt(const json::Value& raw, const LineageHeadExpectation& expected,
+                                        std::string_view registry_did_doc_json, const ConsumerClock& clock,
+                                        std::int64_t max_age_secs);
 
 }  // namespace zelq::registry

@@ -101,8 +101,7 @@ ZResult<void> check_receipt_against_body(const RegistryReceipt& receipt, const B
 }
 
 ZResult<std::string> receipt_signing_digest(const json::Value& raw, std::string_view label) {
-  if (!raw.is_object()) return fail(invalid_receipt(std::string(label) + " must be a JSON object"));
-  return signing_digest(raw.as_object());
+  return artefact_signing_digest(raw, label, ErrorKind::InvalidReceipt);
 }
 
 ZResult<RegistryReceipt> read_registry_receipt(const json::Value& raw) {
@@ -111,7 +110,7 @@ ZResult<RegistryReceipt> read_registry_receipt(const json::Value& raw) {
 }
 
 ZResult<void> verify_receipt(const json::Value& raw, const RegistryReceipt& receipt, const wire::Body& body,
-                             std::span<const std::uint8_t, 32> registry_key, const wire::CtxId& expected_ctx_id,
+                             const crypto::Ed25519PublicKey& registry_key, const wire::CtxId& expected_ctx_id,
                              const ContentHash& recomputed_body_hash,
                              std::optional<std::string_view> producer_key_fingerprint) {
   ZELQ_TRY(cross_check(receipt, expected_ctx_id, recomputed_body_hash, producer_key_fingerprint));
@@ -119,25 +118,17 @@ ZResult<void> verify_receipt(const json::Value& raw, const RegistryReceipt& rece
   auto digest = receipt_signing_digest(raw, "receipt");
   if (!digest) return fail(std::move(digest).error());
   // The registry's receipt key is Ed25519 only on this road.
-  return verify_receipt_signature(receipt.signature, *digest, registry_key, std::nullopt);
+  return verify_receipt_signature(receipt.signature, *digest, &registry_key, nullptr);
 }
 
 ZResult<void> verify_receipt_signature(const wire::Signature& signature, std::string_view message,
-                                       std::optional<std::span<const std::uint8_t, 32>> ed25519_key,
-                                       std::optional<std::span<const std::uint8_t>> p256_key) {
-  const auto verified = [](ZResult<void> r) -> ZResult<void> {
-    if (!r) return fail(invalid_receipt("receipt signature: " + r.error().display()));
-    return {};
-  };
-  if (signature.algorithm == crypto::kAlgEd25519) {
-    if (!ed25519_key) return fail(invalid_receipt("receipt declares ed25519 but no ed25519 registry key was resolved"));
-    return verified(crypto::verify_ed25519(*ed25519_key, signature.value, message));
-  }
-  if (signature.algorithm == crypto::kAlgP256) {
-    if (!p256_key) return fail(invalid_receipt("receipt declares ecdsa-p256 but no p256 registry key was resolved"));
-    return verified(crypto::verify_p256(*p256_key, signature.value, message));
-  }
-  return fail(invalid_receipt("receipt signature algorithm " + quoted(signature.algorithm) + " is not supported"));
+                                       const crypto::Ed25519PublicKey* ed25519, const crypto::P256Uncompressed* p256) {
+  return verify_artefact_signature(signature, message, ed25519, p256, "receipt", ErrorKind::InvalidReceipt);
+}
+
+ZResult<void> verify_receipt_signature(const wire::Signature& signature, std::string_view message,
+                                       const did::ResolvedSigningKey& key) {
+  return verify_artefact_signature(signature, message, key, "receipt", ErrorKind::InvalidReceipt);
 }
 
 }  // namespace zelq::registry

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,6 +15,7 @@
 #include "core/json/value.hpp"
 #include "core/content_hash.hpp"
 #include "core/timestamp.hpp"
+#include "registry/artefact.hpp"
 #include "wire/body.hpp"
 #include "wire/signature.hpp"
 #include "wire/validators.hpp"
@@ -72,14 +72,16 @@ ZResult<RegistryReceipt> read_registry_receipt(const json::Value& raw);
 // the request and the body, then the registry signature over the preimage
 // hash of the raw receipt.
 ZResult<void> verify_receipt(const json::Value& raw, const RegistryReceipt& receipt, const wire::Body& body,
-                             std::span<const std::uint8_t, 32> registry_key, const wire::CtxId& expected_ctx_id,
+                             const crypto::Ed25519PublicKey& registry_key, const wire::CtxId& expected_ctx_id,
                              const ContentHash& recomputed_body_hash,
                              std::optional<std::string_view> producer_key_fingerprint);
 
-// The registry signature over `message`, with whichever registry keys were
-// resolved; the algorithm the receipt declares picks the key.
+// The registry signature over `message` with the registry key(s) resolved;
+// the algorithm the receipt declares picks the key. Messages name the
+// artefact "receipt", whoever calls.
 ZResult<void> verify_receipt_signature(const wire::Signature& signature, std::string_view message,
-                                       std::optional<std::span<const std::uint8_t, 32>> ed25519_key,
-                                       std::optional<std::span<const std::uint8_t>> p256_key);
+                                       const crypto::Ed25519PublicKey* ed25519, const crypto::P256Uncompressed* p256);
+ZResult<void> verify_receipt_signature(const wire::Signature& signature, std::string_view message,
+                                       const did::ResolvedSigningKey& key);
 
 }  // namespace zelq::registry

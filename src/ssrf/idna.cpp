@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/ascii.hpp"
+
 namespace zelq::ssrf {
 
 namespace {
@@ -317,9 +319,9 @@ std::optional<std::string> punycode_encode(const std::vector<char32_t>& label) {
 }
 
 int punycode_digit_value(char16_t c) {
-  if (c >= u'a' && c <= u'z') return c - u'a';
-  if (c >= u'A' && c <= u'Z') return c - u'A';
-  if (c >= u'0' && c <= u'9') return c - u'0' + 26;
+  if (ascii::is_lower(c)) return c - 'a';
+  if (ascii::is_upper(c)) return c - 'A';
+  if (ascii::is_digit(c)) return c - '0' + 26;
   return -1;
 }
 

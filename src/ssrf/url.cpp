@@ -86,17 +86,10 @@ bool forbidden_domain(unsigned char c) { return forbidden_host(c) || c < 0x20 ||
 
 // ---- domains ----------------------------------------------------------------
 
-bool is_ascii(std::string_view s) {
-  for (char ch : s) {
-    if (static_cast<unsigned char>(ch) >= 0x80) return false;
-  }
-  return true;
-}
-
 Result<std::string, UrlError> host_name_to_ascii(std::string_view domain) {
   // An ASCII name is only lowercased: labels are not validated, not even
   // "xn--" ones, exactly as browsers treat them.
-  if (is_ascii(domain)) {
+  if (ascii::all_of(domain, [](int c) { return c < 0x80; })) {
     std::string out(domain);
     for (auto& ch : out) ch = to_lower(static_cast<unsigned char>(ch));
     return out;

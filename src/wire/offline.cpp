@@ -3,6 +3,7 @@
 #include "core/content_hash.hpp"
 #include "wire/did_key_verify.hpp"
 #include "wire/field_rules.hpp"
+#include "wire/publish_checks.hpp"
 #include "wire/validators.hpp"
 
 namespace zelq::wire {
@@ -10,14 +11,6 @@ namespace zelq::wire {
 namespace {
 
 constexpr std::string_view kDidKeyPrefix = "did:key:";
-
-ZResult<void> check_length(std::string_view name, const std::optional<std::string>& text, std::size_t limit) {
-  if (!text) return {};
-  if (auto n = char_count(*text); n > limit)
-    return fail(ZelqError::schema(std::string(name) + " length " + std::to_string(n) + " exceeds " +
-                                  std::to_string(limit)));
-  return {};
-}
 
 // The signing key must be the producer's own.
 ZResult<void> check_key_binding(const Signature& sig, std::string_view agent_id) {
@@ -34,29 +27,10 @@ ZResult<void> check_key_binding(const Signature& sig, std::string_view agent_id)
 std::string_view key_id_did(std::string_view key_id) { return key_id.substr(0, key_id.find('#')); }
 
 ZResult<void> verify_body(const Body& b) {
-  if (auto n = char_count(b.title); n < 1 || n > 500)
-    return fail(ZelqError::schema("title length " + std::to_string(n) + " not in 1..=500"));
-  ZELQ_TRY(check_length("description", b.description, 5000));
-  ZELQ_TRY(check_length("summary", b.summary, 1000));
-  ZELQ_TRY(check_length("domain", b.domain, 200));
-  ZELQ_TRY(validate_producer_did(b.agent_id));
-  for (const auto& c : b.contributors) ZELQ_TRY(validate_did(c));
-  ZELQ_TRY(check_list_limit_unique("contributors", b.contributors, kMaxContributors));
-  ZELQ_TRY(check_derived_from_list(b.derived_from));
-  if (b.tags) ZELQ_TRY(validate_tags(*b.tags));
-  if (b.audience) {
-    ZELQ_TRY(check_list_limit_unique("audience", *b.audience, kMaxAudience));
-    for (const auto& a : *b.audience) ZELQ_TRY(validate_did_field(a));
-  }
-  ZELQ_TRY(check_visibility_audience(b.visibility, b.audience));
-  if (b.data_period && b.data_period->start > b.data_period->end)
-    return fail(ZelqError::schema("data_period.start must not be after data_period.end"));
+  ZELQ_TRY(check_publish_fields(b));
   if (b.metadata) ZELQ_TRY(check_json_object_limits(*b.metadata, "metadata"));
   ZELQ_TRY(validate_extensions(b.extensions));
-  for (const auto& d : b.data_refs) ZELQ_TRY(validate_data_ref(d));
-  if (b.anchors) ZELQ_TRY(validate_anchors(*b.anchors));
-  ZELQ_TRY(check_signature_value_length(b.signature.algorithm, b.signature.value.size()));
-  ZELQ_TRY(validate_key_id(b.signature.key_id));
+  ZELQ_TRY(check_publish_payload(b));
   ZELQ_TRY(validate_identifiers(b.ctx_id, b.lineage_id, b.content_hash));
   if (b.supersedes) ZELQ_TRY(validate_ctx_id(*b.supersedes));
   for (const auto& d : b.derived_from) ZELQ_TRY(validate_ctx_id(d));

@@ -63,18 +63,8 @@ char* write_canonical_float(double d, char* out) {
     *out++ = '-';
     d = -d;
   }
-  // Shortest round-trip digits (closest to the value) from the library.
-  char buf[40];
-  auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
-  char digits[20];
-  int k = 0;
-  const char* p = buf;
-  for (; p < r.ptr && *p != 'e'; ++p)
-    if (*p != '.') digits[k++] = *p;
-  int e = 0;
-  if (p < r.ptr) std::from_chars(p + 1 + (p[1] == '+'), r.ptr, e);
-  while (k > 1 && digits[k - 1] == '0') --k;
-  return write_ecmascript_decimal(digits, k, e + 1, out);
+  const json::ShortestDigits dec = json::shortest_digits(d);
+  return write_ecmascript_decimal(dec.digits, dec.len, dec.point, out);
 }
 
 void write_canonical_float(double d, std::string& out) {

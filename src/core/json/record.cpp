@@ -147,11 +147,19 @@ PResult<std::uint64_t> u64_of(const Value& v) {
   return fail(invalid_type(v, "u64"));
 }
 
-PResult<UtcTime> utc_time_of(const Value& v) {
-  if (!v.is_string()) return fail(invalid_type(v, "a string"));
+namespace {
+
+PResult<UtcTime> time_of(const Value& v, std::string_view expected) {
+  if (!v.is_string()) return fail(invalid_type(v, expected));
   auto t = parse_rfc3339(v.as_string());
   if (!t) return fail(ParseError{std::string(time_parse_message(t.error()))});
   return *t;
 }
+
+}  // namespace
+
+PResult<UtcTime> utc_time_of(const Value& v) { return time_of(v, "a string"); }
+
+PResult<UtcTime> date_time_of(const Value& v) { return time_of(v, "an RFC 3339 formatted date and time string"); }
 
 }  // namespace zelq::json

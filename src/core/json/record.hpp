@@ -99,6 +99,9 @@ PResult<std::uint64_t> u64_of(const Value& v);
 // A JSON string holding an RFC 3339 date-time, as the UTC instant; the
 // date-time reader's message when it does not read.
 PResult<UtcTime> utc_time_of(const Value& v);
+// The same, for members whose non-string values are reported as expecting
+// "an RFC 3339 formatted date and time string".
+PResult<UtcTime> date_time_of(const Value& v);
 
 // ---- lists ------------------------------------------------------------------
 template <class E>
@@ -404,6 +407,12 @@ constexpr Field<T> utc_time_field(const char* name) {
                   &value_scalar<T, UtcTime, &utc_time_of, M>};
 }
 
+template <class T, UtcTime T::*M>
+constexpr Field<T> date_time_field(const char* name) {
+  return Field<T>{name, Presence::Required, &text_scalar<T, UtcTime, &date_time_of, M>,
+                  &value_scalar<T, UtcTime, &date_time_of, M>};
+}
+
 // A record nested as a member, read by its own table on either road.
 template <class T, class U, U T::*M, const Record<U>& R>
 PResult<void> value_nested(const Value& v, T& t) {
@@ -424,6 +433,38 @@ PResult<void> text_nested(Reader& r, T& t) {
 template <class T, class U, U T::*M, const Record<U>& R>
 constexpr Field<T> nested_field(const char* name) {
   return Field<T>{name, Presence::Required, &text_nested<T, U, M, R>, &value_nested<T, U, M, R>};
+}
+
+// The same, optional: JSON null or an absent member leaves it empty.
+template <class T, class U, std::optional<U> T::*M, const Record<U>& R>
+PResult<void> value_opt_nested(const Value& v, T& t) {
+  if (v.is_null()) {
+    (t.*M).reset();
+    return {};
+  }
+  auto x = read_record(v, R);
+  if (!x) return fail(std::move(x).error());
+  t.*M = std::move(*x);
+  return {};
+}
+
+template <class T, class U, std::optional<U> T::*M, const Record<U>& R>
+PResult<void> text_opt_nested(Reader& r, T& t) {
+  if (r.peek_ws() == 'n') {
+    auto v = r.parse_value();  // "null", or the reader's failure on a bad ident
+    if (!v) return fail(std::move(v).error());
+    (t.*M).reset();
+    return {};
+  }
+  auto x = read_record(r, R);
+  if (!x) return fail(std::move(x).error());
+  t.*M = std::move(*x);
+  return {};
+}
+
+template <class T, class U, std::optional<U> T::*M, const Record<U>& R>
+constexpr Field<T> opt_nested_field(const char* name) {
+  return Field<T>{name, Presence::Optional, &text_opt_nested<T, U, M, R>, &value_opt_nested<T, U, M, R>};
 }
 
 template <class T, std::string T::*M>

@@ -51,20 +51,15 @@ void write_escaped_string(std::string_view s, std::string& out, bool short_bf) {
 void write_string(std::string_view s, std::string& out) { write_escaped_string(s, out, true); }
 
 // Shortest round-trip digits and decimal exponent: value = 0.d1d2.. x 10^point.
-struct Decimal {
-  char digits[32];
-  int len;
-  int point;  // position of the decimal point relative to the digits
-};
-
-static Decimal shortest_decimal(double d) {
-  char buf[64];
+ShortestDigits shortest_digits(double d) {
+  // The library's shortest round-trip form, closest to the value.
+  char buf[40];
   auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::scientific);
-  Decimal dec{};
+  ShortestDigits dec{};
   const char* p = buf;
   int exp = 0;
   for (; p < r.ptr && *p != 'e'; ++p) {
-    if (*p >= '0' && *p <= '9') dec.digits[dec.len++] = *p;
+    if (*p != '.') dec.digits[dec.len++] = *p;
   }
   if (p < r.ptr) std::from_chars(p + 1 + (p[1] == '+'), r.ptr, exp);
   while (dec.len > 1 && dec.digits[dec.len - 1] == '0') --dec.len;
@@ -78,7 +73,7 @@ void write_float(double d, std::string& out) {
     return;
   }
   if (d < 0) out.push_back('-');
-  Decimal dec = shortest_decimal(d < 0 ? -d : d);
+  const ShortestDigits dec = shortest_digits(d < 0 ? -d : d);
   const int k = dec.len;
   const int kk = dec.point;       // 10^(kk-1) <= v < 10^kk
   const int exponent = kk - k;    // v = digits x 10^exponent

@@ -23,6 +23,16 @@ char* write_escape(unsigned char c, char* out, bool short_bf);
 // exponent ("1.0", "1e100"), so it reads back as a float.
 void write_float(double d, std::string& out);
 
+// The shortest decimal digits that read back as `d` (finite, above zero),
+// the closest to it of that length: d = 0.digits x 10^point, no trailing
+// zero digit. Both number writers form their text from these.
+struct ShortestDigits {
+  char digits[24];
+  int len;
+  int point;
+};
+ShortestDigits shortest_digits(double d);
+
 // Structured debug form: Null, Bool(true), Number(1), String("a"), Array [..], Object {..}.
 std::string debug_string(const Value& v);
 

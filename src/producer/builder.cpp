@@ -1,0 +1,120 @@
+#include "producer/builder.hpp"
+
+#include "core/content_hash.hpp"
+#include "core/json/record.hpp"
+#include "wire/publish_checks.hpp"
+#include "wire/validators.hpp"
+
+namespace zelq::producer {
+
+namespace {
+
+ZelqError missing(std::string field) { return ZelqError::text(ErrorKind::MissingField, std::move(field)); }
+
+// The version a request may carry, or the rule it breaks.
+ZResult<std::uint32_t> checked_version(const PublishRequestBuilder& b) {
+  if (b.supersedes) {
+    if (!b.version) return fail(missing("version"));
+    if (*b.version < 2)
+      return fail(ZelqError::schema("supersession publish requires version >= 2, got " + std::to_string(*b.version)));
+    return *b.version;
+  }
+  if (b.version && *b.version != 1)
+    return fail(ZelqError::schema("first-version publish requires version=1, got " + std::to_string(*b.version)));
+  if (b.lineage_id) return fail(ZelqError::schema("lineage_id MUST NOT be set on v1 publish requests"));
+  return 1u;
+}
+
+// The rules of a finished request, in their fixed order.
+ZResult<void> validate_request(const wire::PublishRequest& r) {
+  ZELQ_TRY(wire::check_publish_fields(r));
+  if (r.type.kind == wire::ContextType::Kind::Custom) ZELQ_TRY(wire::validate_context_type(r.type.custom));
+  if (r.metadata) ZELQ_TRY(wire::check_json_object_limits(*r.metadata, "metadata"));
+  ZELQ_TRY(wire::check_publish_payload(r));
+  ZELQ_TRY(wire::validate_content_hash(r.content_hash));
+  if (r.supersedes) ZELQ_TRY(wire::validate_ctx_id(*r.supersedes));
+  for (const auto& d : r.derived_from) ZELQ_TRY(wire::validate_ctx_id(d));
+  if (r.lineage_id) ZELQ_TRY(wire::validate_lineage_id(*r.lineage_id));
+  if (r.zelq_version) ZELQ_TRY(wire::validate_semver(*r.zelq_version));
+  return {};
+}
+
+}  // namespace
+
+PublishRequestBuilder PublishRequestBuilder::first_version(const crypto::ProducerIdentity& identity) {
+  PublishRequestBuilder b(identity);
+  b.zelq_version = std::string(kZelqVersion);
+  return b;
+}
+
+PublishRequestBuilder PublishRequestBuilder::new_version_from(const wire::Body& previous,
+                                                              const crypto::ProducerIdentity& identity) {
+  PublishRequestBuilder b(identity);
+  b.supersedes = previous.ctx_id;
+  b.version = previous.version + 1u;  // wraps to 0, which the build refuses
+  b.lineage_id = previous.lineage_id;
+  b.title = previous.title;
+  b.context_type = previous.type;
+  b.contributors = previous.contributors;
+  b.derived_from = previous.derived_from;
+  b.data_refs = previous.data_refs;
+  b.anchors = previous.anchors;
+  b.visibility = previous.visibility;
+  b.audience = previous.audience;
+  b.description = previous.description;
+  b.summary = previous.summary;
+  b.tags = previous.tags;
+  b.domain = previous.domain;
+  b.schema_uri = previous.schema_uri;
+  b.expires_at = previous.expires_at;
+  b.data_period = previous.data_period;
+  b.metadata = previous.metadata;
+  b.zelq_version = previous.zelq_version;  // an omitted form stays omitted
+  return b;
+}
+
+ZResult<wire::PublishRequest> PublishRequestBuilder::build() && {
+  if (!title) return fail(missing("title"));
+  if (!context_type) return fail(missing("context_type"));
+  auto v = checked_version(*this);
+  if (!v) return fail(std::move(v).error());
+  if (visibility == wire::Visibility::Restricted && (!audience || audience->empty()))
+    return fail(ZelqError::schema("visibility:restricted requires a non-empty audience"));
+
+  wire::PublishRequest r;
+  r.version = *v;
+  r.supersedes = std::move(supersedes);
+  r.agent_id = identity->agent_did;
+  r.contributors = std::move(contributors);
+  r.title = std::move(*title);
+  r.type = std::move(*context_type);
+  r.data_refs = std::move(data_refs);
+  r.derived_from = std::move(derived_from);
+  r.visibility = visibility;
+  r.audience = std::move(audience);
+  r.zelq_version = std::move(zelq_version);
+  r.description = std::move(description);
+  r.summary = std::move(summary);
+  r.lineage_id = std::move(lineage_id);
+  r.tags = std::move(tags);
+  r.domain = std::move(domain);
+  r.expires_at = expires_at;
+  r.data_period = data_period;
+  r.metadata = std::move(metadata);
+  r.schema_uri = std::move(schema_uri);
+  r.anchors = std::move(anchors);
+
+  // The request's own members are the body the hash covers: the hash leaves
+  // out content_hash, signature and lineage_id, which are not set yet or not
+  // part of it.
+  auto hash = body_content_hash(json::record_value(r, wire::kPublishRequestRecord));
+  if (!hash) return fail(std::move(hash).error());
+  auto sig = identity->key.sign(hash->hash);
+  r.content_hash = std::move(hash->hash);
+  r.signature = wire::Signature{std::string(sig.algorithm), identity->key_id, std::move(sig.value)};
+
+  ZELQ_TRY(validate_request(r));
+  return r;
+}
+
+}  // namespace zelq::producer

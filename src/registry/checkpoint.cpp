@@ -1,0 +1,149 @@
+#include "registry/checkpoint.hpp"
+
+#include "core/ascii.hpp"
+#include "core/json/writer.hpp"
+#include "core/json/reader.hpp"
+#include "registry/merkle.hpp"
+
+namespace zelq::registry {
+
+namespace {
+
+constexpr json::Field<LogCheckpoint> kFields[] = {
+    json::string_field<LogCheckpoint, &LogCheckpoint::checkpoint_version>("checkpoint_version"),
+    json::string_field<LogCheckpoint, &LogCheckpoint::log_id>("log_id"),
+    json::u64_field<LogCheckpoint, &LogCheckpoint::tree_size>("tree_size"),
+    json::string_field<LogCheckpoint, &LogCheckpoint::root_hash>("root_hash"),
+    json::date_time_field<LogCheckpoint, &LogCheckpoint::timestamp>("timestamp"),
+    json::nested_field<LogCheckpoint, wire::Signature, &LogCheckpoint::signature, wire::kSignatureRecord>(
+        "signature"),
+};
+
+constexpr std::string_view kLabel = "log_checkpoint";
+constexpr std::string_view kWebPrefix = "did:web:";
+
+ZelqError proof_error(std::string text) { return ZelqError::text(ErrorKind::InvalidLogProof, std::move(text)); }
+
+}  // namespace
+
+const json::Record<LogCheckpoint> kLogCheckpointRecord{"LogCheckpoint", kFields, json::Unknown::Deny, true};
+
+ZResult<LogIdParts> check_log_id(std::string_view log_id) {
+  auto refuse = [&](std::string_view rule) {
+    return fail(proof_error("log_id '" + std::string(log_id) + "' " + std::string(rule)));
+  };
+  const std::size_t at = log_id.find("/log/");
+  if (at == std::string_view::npos) {
+    return refuse("is not '<registry_did>/log/<instance>' (RFC-ZELQ-0012 \u00a7" "6)");
+  }
+  const LogIdParts parts{log_id.substr(0, at), log_id.substr(at + 5)};
+  if (!parts.registry_did.starts_with(kWebPrefix)) {
+    return refuse("registry DID must be did:web (RFC-ZELQ-0012 \u00a7" "6)");
+  }
+  const std::string_view msid = parts.registry_did.substr(kWebPrefix.size());
+  if (msid.empty() ||
+      !ascii::all_of(msid, [](int c) { return ascii::is_alnum(c) || c == '%' || c == '-' || c == '.' || c == ':'; })) {
+    return refuse("has a malformed did:web method-specific identifier");
+  }
+  const std::string_view inst = parts.instance;
+  if (inst.empty() || inst.size() > 32 ||
+      !ascii::all_of(inst, [](int c) { return ascii::is_lower_alnum(c) || c == '-'; })) {
+    return refuse("instance component must match [a-z0-9-]{1,32} (RFC-ZELQ-0012 \u00a7" "6)");
+  }
+  return parts;
+}
+
+bool is_key_id_under_did(std::string_view key_id, std::string_view did) {
+  const std::size_t hash = key_id.find('#');
+  return hash != std::string_view::npos && key_id.substr(0, hash) == did && hash + 1 < key_id.size();
+}
+
+ZResult<std::string_view> check_checkpoint_key_id(const LogCheckpoint& cp) {
+  auto parts = check_log_id(cp.log_id);
+  if (!parts) return fail(std::move(parts).error());
+  if (!is_key_id_under_did(cp.signature.key_id, parts->registry_did)) {
+    return fail(proof_error("log_checkpoint signature.key_id '" + cp.signature.key_id +
+                            "' is not a DID URL under the log_id's registry DID '" +
+                            std::string(parts->registry_did) + "' (RFC-ZELQ-0012 \u00a7" "6)"));
+  }
+  return parts->registry_did;
+}
+
+ZResult<LogCheckpoint> parse_log_checkpoint(const json::Value& v) {
+  auto cp = json::read_record(v, kLogCheckpointRecord);
+  if (!cp) return fail(proof_error("log_checkpoint does not parse: " + cp.error().display()));
+  if (cp->checkpoint_version != kCheckpointVersion) {
+    return fail(proof_error("log_checkpoint checkpoint_version '" + cp->checkpoint_version + "' \u2260 '" +
+                            std::string(kCheckpointVersion) + "' (RFC-ZELQ-0012 \u00a7" "9.3 step 1)"));
+  }
+  if (auto parts = check_log_id(cp->log_id); !parts) return fail(std::move(parts).error());
+  if (auto root = parse_sha256_hash(cp->root_hash); !root) return fail(std::move(root).error());
+  const std::string* raw = raw_string_member(v, "timestamp");
+  if (!raw) return fail(proof_error("log_checkpoint timestamp missing or not a string"));
+  if (!is_canonical_ms_timestamp(*raw)) {
+    return fail(proof_error("log_checkpoint timestamp '" + *raw +
+                            "' is not canonical millisecond-precision RFC 3339 UTC (`YYYY-MM-DDTHH:MM:SS.mmmZ`, "
+                            "RFC-ZELQ-0012 \u00a7" "9.3 step 4)"));
+  }
+  if (auto did = check_checkpoint_key_id(*cp); !did) return fail(std::move(did).error());
+  return std::move(*cp);
+}
+
+ZResult<void> check_checkpoint_timestamp_fresh(const LogCheckpoint& cp, const ConsumerClock& clock) {
+  if (cp.timestamp.nanos() % 1'000'000u != 0) {
+    return fail(proof_error("log_checkpoint timestamp is not millisecond-truncated (RFC-ZELQ-0001 \u00a7" "5.3)"));
+  }
+  if (beyond_skew(cp.timestamp, clock)) {
+    return fail(proof_error("log_checkpoint timestamp '" + format_rfc3339_millis(cp.timestamp) +
+                            "' is in the future beyond the " + std::to_string(clock.skew_secs) +
+                            "s clock-skew allowance (consumer clock '" + format_rfc3339_millis(clock.now) +
+                            "') (RFC-ZELQ-0012 \u00a7" "9.3 step 4)"));
+  }
+  return {};
+}
+
+ZResult<std::string> checkpoint_signing_digest(const json::Value& raw) {
+  return artefact_signing_digest(raw, kLabel, ErrorKind::InvalidLogProof);
+}
+
+ZResult<void> verify_checkpoint_signature(const LogCheckpoint& cp, std::string_view digest,
+                                          const did::ResolvedSigningKey& key) {
+  return verify_artefact_signature(cp.signature, digest, key, kLabel, ErrorKind::InvalidLogProof);
+}
+
+ZResult<CheckpointSummary> verify_log_checkpoint(const json::Value& raw, std::string_view registry_did_doc_json,
+                                                 std::optional<std::string_view> expected_log_id,
+                                                 const ConsumerClock& clock) {
+  auto cp = parse_log_checkpoint(raw);
+  if (!cp) return fail(std::move(cp).error());
+  if (expected_log_id && *expected_log_id != cp->log_id) {
+    return fail(proof_error("log_checkpoint log_id '" + cp->log_id + "' \u2260 expected '" +
+                            std::string(*expected_log_id) +
+                            "' \u2014 a new log_id is an explicit, detectable history reset "
+                            "(RFC-ZELQ-0012 \u00a7" "7.4)"));
+  }
+  auto registry_did = check_checkpoint_key_id(*cp);
+  if (!registry_did) return fail(std::move(registry_did).error());
+  ZELQ_TRY(check_checkpoint_timestamp_fresh(*cp, clock));
+  auto key = did::resolve_signature_key(registry_did_doc_json, *registry_did, cp->signature.key_id,
+                                        cp->signature.algorithm, false);
+  if (!key) return fail(std::move(key).error());
+  auto digest = checkpoint_signing_digest(raw);
+  if (!digest) return fail(std::move(digest).error());
+  ZELQ_TRY(verify_checkpoint_signature(*cp, *digest, *key));
+  return CheckpointSummary{cp->log_id, cp->tree_size, cp->root_hash, whole_seconds_between(clock.now, cp->timestamp),
+                           key->historical};
+}
+
+std::string checkpoint_summary_json(const CheckpointSummary& s) {
+  json::Object o;
+  o.insert("valid", json::Value(true));
+  o.insert("log_id", json::Value(s.log_id));
+  o.insert("tree_size", json::Value::from_u64(s.tree_size));
+  o.insert("root_hash", json::Value(s.root_hash));
+  o.insert("age_secs", json::Value::from_i64(s.age_secs));
+  o.insert("historical", json::Value(s.historical));
+  return json::to_string(json::Value(std::move(o)));
+}
+
+}  // namespace zelq::registry

@@ -1,0 +1,57 @@
+// Inclusion and consistency proofs of the transparency log: their closed
+// records, the binding of a proof to the checkpoint the consumer verified,
+// and the proof checks themselves.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/error.hpp"
+#include "core/json/value.hpp"
+#include "registry/checkpoint.hpp"
+#include "registry/log_leaf.hpp"
+
+namespace zelq::registry {
+
+struct LogInclusion {
+  std::string log_id;
+  std::uint64_t leaf_index = 0;
+  std::uint64_t tree_size = 0;
+  std::vector<std::string> inclusion_path;  // wire hashes, the leaf's sibling first
+  LogCheckpoint log_checkpoint;
+  std::optional<LogLeaf> leaf;  // validated, never hashed
+};
+
+struct LogConsistencyProof {
+  std::string log_id;
+  std::uint64_t first_tree_size = 0;
+  std::uint64_t second_tree_size = 0;
+  std::vector<std::string> consistency_path;
+  LogCheckpoint log_checkpoint;
+};
+
+// JSON equality as values: objects compare by their members in any order,
+// numbers only within one kind (7 and 7.0 differ).
+bool json_equal(const json::Value& a, const json::Value& b);
+
+// The proof with the supplied checkpoint inserted when it has none; a proof
+// that embeds a different one fails. Both values are taken over.
+ZResult<json::Value> check_embedded_checkpoint(json::Value proof, json::Value checkpoint, std::string_view label);
+
+ZResult<LogInclusion> parse_log_inclusion(const json::Value& merged);
+ZResult<void> verify_inclusion_core(const LogInclusion& proof, const LogLeaf& leaf);
+// The whole check of a proof against the supplied checkpoint and the leaf the
+// consumer rebuilt; the leaf's wire hash on success.
+ZResult<std::string> verify_log_inclusion(json::Value proof, json::Value checkpoint,
+                                          const json::Value& reconstructed_leaf);
+// {"valid":true,"leaf_hash":..}
+std::string inclusion_success_json(std::string_view leaf_hash);
+
+ZResult<LogConsistencyProof> parse_log_consistency_proof(const json::Value& merged);
+ZResult<void> check_consistency(const LogConsistencyProof& proof, std::string_view first_root_hash);
+ZResult<void> verify_log_consistency(json::Value proof, json::Value checkpoint, std::string_view first_root_hash);
+
+}  // namespace zelq::registry

@@ -1,0 +1,209 @@
+#include "registry/merkle.hpp"
+
+#include <array>
+#include <bit>
+#include <optional>
+
+#include "core/codec.hpp"
+#include "core/json/record.hpp"
+
+namespace zelq::registry {
+
+namespace {
+
+constexpr std::string_view kHashPrefix = "sha256:";
+constexpr std::size_t kHashTextSize = 71;
+
+ZelqError log_proof(std::string text) { return ZelqError::text(ErrorKind::InvalidLogProof, std::move(text)); }
+
+// Lowercase hex digit values, 0x10 for every other byte: a table lookup
+// keeps the decoding free of data-dependent branches.
+struct LowerHexTable {
+  std::uint8_t v[256];
+  constexpr LowerHexTable() : v() {
+    for (int c = 0; c < 256; ++c) v[c] = 0x10;
+    for (int c = '0'; c <= '9'; ++c) v[c] = static_cast<std::uint8_t>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c) v[c] = static_cast<std::uint8_t>(c - 'a' + 10);
+  }
+};
+constexpr LowerHexTable kLowerHex;
+
+}  // namespace
+
+ZResult<Digest32> parse_sha256_hash(std::string_view text) {
+  if (!text.starts_with(kHashPrefix)) {
+    return fail(log_proof("hash '" + std::string(text) +
+                          "' is not of the form 'sha256:<hex>' (RFC-ZELQ-0012 \u00a7" "2)"));
+  }
+  Digest32 d{};
+  unsigned bad = text.size() == kHashTextSize ? 0 : 0x10;
+  if (bad == 0) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + kHashPrefix.size();
+    for (std::size_t i = 0; i < d.size(); ++i) {
+      const std::uint8_t hi = kLowerHex.v[p[2 * i]];
+      const std::uint8_t lo = kLowerHex.v[p[2 * i + 1]];
+      bad |= hi | lo;
+      d[i] = static_cast<std::uint8_t>(hi << 4 | (lo & 0x0f));
+    }
+  }
+  if (bad & 0x10) {
+    return fail(log_proof("hash '" + std::string(text) +
+                          "' is not 'sha256:' + 64 lowercase hex digits (RFC-ZELQ-0012 \u00a7" "2)"));
+  }
+  return d;
+}
+
+std::string format_sha256_hash(const Digest32& d) { return std::string(kHashPrefix) + hex_encode(d); }
+
+ZResult<std::vector<Digest32>> parse_hash_path(std::span<const std::string> texts) {
+  std::vector<Digest32> out;
+  out.reserve(texts.size());
+  for (const std::string& t : texts) {
+    auto d = parse_sha256_hash(t);
+    if (!d) return fail(std::move(d).error());
+    out.push_back(*d);
+  }
+  return out;
+}
+
+Digest32 merkle_leaf_hash(std::string_view bytes) {
+  Sha256 h;
+  const std::uint8_t prefix = 0x00;
+  h.update(std::span(&prefix, 1));
+  h.update(bytes);
+  return h.finish();
+}
+
+Digest32 merkle_node_hash(const Digest32& left, const Digest32& right) {
+  std::array<std::uint8_t, 65> in;
+  in[0] = 0x01;
+  std::copy(left.begin(), left.end(), in.begin() + 1);
+  std::copy(right.begin(), right.end(), in.begin() + 33);
+  Sha256 h;
+  h.update(in);
+  return h.finish();
+}
+
+Digest32 merkle_tree_hash(std::span<const Digest32> leaves) {
+  const std::size_t n = leaves.size();
+  if (n == 0) return sha256(std::string_view{});
+  if (n == 1) return leaves[0];
+  // k: the largest power of two strictly below n. The recursion depth is the
+  // bit length of n, and each level holds two digests.
+  const std::size_t k = std::bit_floor(n - 1);
+  return merkle_node_hash(merkle_tree_hash(leaves.first(k)), merkle_tree_hash(leaves.subspan(k)));
+}
+
+namespace {
+
+// The walk both proof checks share: each path entry is a sibling on the left
+// (`left`) or on the right (`right`) of the running node, decided by the
+// node's index `fn` and the last index `sn` of its level. True when the path
+// climbs exactly to the root (never longer, never shorter).
+template <class Left, class Right>
+bool walk_path(std::uint64_t fn, std::uint64_t sn, std::span<const Digest32> path, Left left, Right right) {
+  for (const Digest32& c : path) {
+    if (sn == 0) return false;
+    if ((fn & 1) != 0 || fn == sn) {
+      left(c);
+      while ((fn & 1) == 0 && fn != 0) {
+        fn >>= 1;
+        sn >>= 1;
+      }
+    } else {
+      right(c);
+    }
+    fn >>= 1;
+    sn >>= 1;
+  }
+  return sn == 0;
+}
+
+}  // namespace
+
+bool verify_inclusion_path(std::uint64_t index, std::uint64_t size, const Digest32& leaf,
+                           std::span<const Digest32> path, const Digest32& root) {
+  if (size == 0 || index >= size) return false;
+  Digest32 r = leaf;
+  const bool climbs = walk_path(
+      index, size - 1, path, [&](const Digest32& p) { r = merkle_node_hash(p, r); },
+      [&](const Digest32& p) { r = merkle_node_hash(r, p); });
+  return climbs && r == root;
+}
+
+bool verify_consistency_proof(std::uint64_t first_size, std::uint64_t second_size, std::span<const Digest32> path,
+                              const Digest32& first_root, const Digest32& second_root) {
+  if (first_size == second_size) return path.empty() && first_root == second_root;
+  // Unsigned wrap-around folds "first size is 0" into "first above second".
+  if (first_size - 1 >= second_size) return false;
+  if (path.empty()) return false;
+  // For a first tree that is a complete subtree, its root is the proof's
+  // implicit first node.
+  const bool complete = (first_size & (first_size - 1)) == 0;
+  std::uint64_t fn = first_size - 1;
+  std::uint64_t sn = second_size - 1;
+  while ((fn & 1) != 0) {
+    fn >>= 1;
+    sn >>= 1;
+  }
+  Digest32 fr = complete ? first_root : path[0];
+  Digest32 sr = fr;
+  const bool climbs = walk_path(
+      fn, sn, path.subspan(complete ? 0 : 1),
+      [&](const Digest32& c) {
+        fr = merkle_node_hash(c, fr);
+        sr = merkle_node_hash(c, sr);
+      },
+      [&](const Digest32& c) { sr = merkle_node_hash(sr, c); });
+  return climbs && fr == first_root && sr == second_root;
+}
+
+namespace {
+
+// One array element: its digest, or nothing when its text is no wire hash.
+json::PResult<std::optional<Digest32>> read_hash_entry(json::Reader& r) {
+  const int c = r.peek_ws();
+  if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
+  if (c != '"') return fail(json::peek_invalid_type(r, "a string"));
+  r.eat();
+  // Fast path: a well-formed hash and its closing quote hold no escape, so
+  // they are decoded in place and skipped.
+  const std::string_view rest = r.text().substr(r.index());
+  if (rest.size() > kHashTextSize && rest[kHashTextSize] == '"') {
+    if (auto d = parse_sha256_hash(rest.substr(0, kHashTextSize))) {
+      for (std::size_t i = 0; i <= kHashTextSize; ++i) r.eat();
+      return std::optional<Digest32>(*d);
+    }
+  }
+  bool escaped = false;
+  auto text = r.parse_string_view(escaped);
+  if (!text) return fail(std::move(text).error());
+  auto d = parse_sha256_hash(*text);
+  return d ? std::optional<Digest32>(*d) : std::nullopt;
+}
+
+}  // namespace
+
+Result<ZResult<std::vector<Digest32>>, ArgumentError> read_leaf_hashes_argument(std::string_view text) {
+  json::Reader r(text);
+  auto entries = json::read_seq<std::optional<Digest32>>(r, read_hash_entry);
+  auto ended = entries ? r.end() : json::PResult<void>{};
+  if (!entries || !ended) {
+    const json::ParseError& e = entries ? ended.error() : entries.error();
+    return fail(ArgumentError{"invalid leaf_hashes JSON (array of strings): " + e.display()});
+  }
+  std::vector<Digest32> digests;
+  digests.reserve(entries->size());
+  for (const auto& e : *entries) {
+    if (!e) {
+      // A malformed entry: read the texts again to report the first one.
+      json::Reader again(text);
+      auto texts = json::read_seq<std::string>(again, json::read_string);
+      return ZResult<std::vector<Digest32>>(fail(parse_hash_path(*texts).error()));
+    }
+    digests.push_back(*e);
+  }
+  return ZResult<std::vector<Digest32>>(std::move(digests));
+}
+
+}  // namespace zelq::registry
