@@ -171,3 +171,21 @@ first_root = json.loads(earlier)["root_hash"]
 print("consistency:   ", V.verify_log_consistency(consistency, later, first_root))
 tampered = consistency.replace(h(4)[-4:], "0000")
 print("tampered:      ", V.verify_log_consistency(tampered, later, first_root))
+
+# 9. Witnesses: three independent witnesses observe that checkpoint and
+#    cosign it; a consumer that trusts all three asks for two of them.
+observed = json.dumps({m: json.loads(later)[m] for m in ("log_id", "tree_size", "root_hash", "timestamp")})
+cosignatures, witness_docs = [], {}
+for n in (1, 2, 3):
+    witness_did, seed = f"did:web:witness{n}.example", bytes([n]) * 32
+    witness_x = ed25519.Ed25519PrivateKey.from_private_bytes(seed).public_key().public_bytes_raw()
+    witness_docs[witness_did] = {"id": witness_did, "verificationMethod": [
+        {"id": witness_did + "#witness-key-1", "type": "JsonWebKey2020", "controller": witness_did,
+         "publicKeyJwk": {"kty": "OKP", "crv": "Ed25519",
+                          "x": base64.urlsafe_b64encode(witness_x).rstrip(b"=").decode()}}]}
+    cosignatures.append(V.build_witness_cosignature(observed, witness_did, seed.hex(), f"2026-01-05T10:00:0{n}Z"))
+print("cosignature:   ", V.verify_witness_cosignature(cosignatures[0], json.dumps(witness_docs["did:web:witness1.example"]),
+                                                      later, now_rfc3339="2026-01-05T10:00:30Z"))
+quorum = V.evaluate_witness_quorum("[" + ",".join(cosignatures) + "]", later, json.dumps(list(witness_docs)),
+                                   json.dumps(witness_docs), json.dumps({"min_witnesses": 2}), "2026-01-05T10:00:30Z")
+print("witness quorum:", quorum)

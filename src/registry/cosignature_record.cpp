@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "core/content_hash.hpp"
 
 namespace zelq::registry {
 
@@ -57,8 +56,7 @@ ZelqError cosignature_error(std::string message) {
 }
 
 ZResult<std::string> cosignature_signing_digest(const Value& raw) {
-  if (!raw.is_object()) return fail(cosignature_error("log_cosignature must be a JSON object"));
-  return signing_digest(raw.as_object());
+  return artefact_signing_digest(raw, "log_cosignature", ErrorKind::InvalidWitnessCosignature);
 }
 
 }  // namespace zelq::registry

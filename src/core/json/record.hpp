@@ -129,6 +129,17 @@ PResult<std::vector<E>> read_seq(Reader& r, PResult<E> (*elem)(Reader&)) {
   return out;
 }
 
+// The whole text as one array, element by element; nothing but white space
+// may follow it.
+template <class E>
+PResult<std::vector<E>> parse_seq(std::string_view text, PResult<E> (*elem)(Reader&)) {
+  Reader r(text);
+  auto out = read_seq(r, elem);
+  if (!out) return out;
+  ZELQ_TRY(r.end());
+  return out;
+}
+
 inline PResult<std::vector<std::string>> read_string_list(Reader& r) { return read_seq<std::string>(r, read_string); }
 
 // null gives nothing, else the value read by `Read`.

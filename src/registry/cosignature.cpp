@@ -1,0 +1,160 @@
+#include "registry/cosignature.hpp"
+
+#include <utility>
+
+#include "core/json/writer.hpp"
+#include "core/verdict.hpp"
+#include "did/did_document.hpp"
+#include "did/did_key.hpp"
+#include "did/key_select.hpp"
+#include "registry/merkle.hpp"
+
+namespace zelq::registry {
+
+namespace {
+
+using json::Value;
+
+// The raw text of a time member, which must be its own canonical form.
+ZResult<void> check_canonical_time(const std::string& raw, std::string_view what) {
+  if (is_canonical_ms_timestamp(raw)) return {};
+  return fail(cosignature_error("log_cosignature " + std::string(what) + " '" + raw +
+                                "' is not canonical millisecond-precision RFC 3339 UTC "
+                                "(`YYYY-MM-DDTHH:MM:SS.mmmZ`, RFC-ZELQ-0015 \xc2\xa7" "4)"));
+}
+
+ZelqError wrap_key_extraction(const ZelqError& e) {
+  return cosignature_error("witness key extraction: " + e.display());
+}
+
+ZelqError wrap_checkpoint_form(const ZelqError& e) { return cosignature_error("witnessed_checkpoint: " + e.display()); }
+
+}  // namespace
+
+ZResult<LogCosignature> parse_log_cosignature(const Value& raw) {
+  auto read = json::read_record(raw, kLogCosignatureRecord);
+  if (!read) return fail(cosignature_error("log_cosignature does not parse: " + read.error().message));
+  LogCosignature& c = *read;
+  if (c.cosignature_version != kCosignatureVersion) {
+    return fail(cosignature_error("log_cosignature cosignature_version '" + c.cosignature_version + "' \xe2\x89\xa0 '" +
+                                  std::string(kCosignatureVersion) + "' (RFC-ZELQ-0015 \xc2\xa7" "4)"));
+  }
+  if (!did::is_web_or_key_did(c.witness_id)) {
+    return fail(cosignature_error("log_cosignature witness_id '" + c.witness_id +
+                                  "' is not a did:web or did:key DID (RFC-ZELQ-0015 \xc2\xa7" "4)"));
+  }
+  if (auto id = check_log_id(c.witnessed_checkpoint.log_id); !id) return fail(wrap_checkpoint_form(id.error()));
+  if (auto h = parse_sha256_hash(c.witnessed_checkpoint.root_hash); !h) return fail(wrap_checkpoint_form(h.error()));
+  // The positional forms read, but carry no member texts to hold to the
+  // canonical form.
+  const Value* wc = raw.get("witnessed_checkpoint");
+  const std::string* ts = wc ? raw_string_member(*wc, "timestamp") : nullptr;
+  if (!ts) return fail(cosignature_error("log_cosignature witnessed_checkpoint.timestamp missing or not a string"));
+  ZELQ_TRY(check_canonical_time(*ts, "witnessed_checkpoint.timestamp"));
+  // Always a string once the record read from an object; checked all the same.
+  const std::string* at = raw_string_member(raw, "witnessed_at");
+  if (!at) return fail(cosignature_error("log_cosignature witnessed_at missing or not a string"));
+  ZELQ_TRY(check_canonical_time(*at, "witnessed_at"));
+  ZELQ_TRY(check_cosignature_key_id(c));
+  return std::move(*read);
+}
+
+ZResult<void> check_cosignature_key_id(const LogCosignature& c) {
+  if (is_key_id_under_did(c.signature.key_id, c.witness_id)) return {};
+  return fail(cosignature_error("log_cosignature signature.key_id '" + c.signature.key_id +
+                                "' is not a DID URL under witness_id '" + c.witness_id +
+                                "' (RFC-ZELQ-0015 \xc2\xa7" "8 step 3)"));
+}
+
+ZResult<void> verify_cosignature_signature(const LogCosignature& c, std::string_view digest,
+                                           const crypto::Ed25519PublicKey* ed25519,
+                                           const crypto::P256Uncompressed* p256) {
+  return verify_artefact_signature(c.signature, digest, ed25519, p256, "log_cosignature",
+                                   ErrorKind::InvalidWitnessCosignature);
+}
+
+ZResult<void> check_witnessed_at_fresh(const LogCosignature& c, const ConsumerClock& clock) {
+  if (c.witnessed_at.nanos() % 1'000'000u != 0) {
+    return fail(cosignature_error("log_cosignature witnessed_at is not millisecond-truncated "
+                                  "(RFC-ZELQ-0001 \xc2\xa7" "5.3)"));
+  }
+  if (!beyond_skew(c.witnessed_at, clock)) return {};
+  return fail(cosignature_error("log_cosignature witnessed_at '" + format_rfc3339_millis(c.witnessed_at) +
+                                "' is in the future beyond the " + std::to_string(clock.skew_secs) +
+                                "s clock-skew allowance (consumer clock '" + format_rfc3339_millis(clock.now) +
+                                "') \xe2\x80\x94 forged observation-time claim (RFC-ZELQ-0015 \xc2\xa7" "8 step 5)"));
+}
+
+ZResult<LogCosignature> verify_cosignature_with_read_doc(const Value& cosig, const json::PResult<did::DidDocument>& doc,
+                                                         const LogCheckpoint& e, const ConsumerClock& clock) {
+  auto parsed = parse_log_cosignature(cosig);
+  if (!parsed) return parsed;
+  const LogCosignature& c = *parsed;
+  const WitnessedCheckpoint& w = c.witnessed_checkpoint;
+  if (w.log_id != e.log_id) {
+    return fail(cosignature_error("log_cosignature witnessed_checkpoint.log_id '" + w.log_id +
+                                  "' \xe2\x89\xa0 evaluated checkpoint log_id '" + e.log_id +
+                                  "' (RFC-ZELQ-0015 \xc2\xa7" "8 step 4)"));
+  }
+  if (w.tree_size != e.tree_size) {
+    return fail(cosignature_error("log_cosignature witnessed_checkpoint.tree_size " + std::to_string(w.tree_size) +
+                                  " \xe2\x89\xa0 evaluated checkpoint tree_size " + std::to_string(e.tree_size) +
+                                  " (RFC-ZELQ-0015 \xc2\xa7" "8 step 4)"));
+  }
+  if (w.root_hash != e.root_hash) {
+    return fail(cosignature_error("log_cosignature witnessed_checkpoint.root_hash '" + w.root_hash +
+                                  "' \xe2\x89\xa0 evaluated checkpoint root_hash '" + e.root_hash +
+                                  "' (RFC-ZELQ-0015 \xc2\xa7" "8 step 4)"));
+  }
+  if (!doc) return fail(cosignature_error("witness DID document does not parse: " + doc.error().message));
+  if (doc->id != c.witness_id) {
+    return fail(cosignature_error("witness DID document id '" + doc->id + "' \xe2\x89\xa0 cosignature witness_id '" +
+                                  c.witness_id + "' (RFC-ZELQ-0015 \xc2\xa7" "8 step 3)"));
+  }
+  const std::string fragment = c.signature.key_id.substr(c.signature.key_id.find('#') + 1);
+  const did::VerificationMethod* method = did::find_method_by_fragment(*doc, fragment);
+  if (!method) {
+    return fail(cosignature_error("witness DID document has no verification method '#" + fragment +
+                                  "' \xe2\x80\x94 witness keys (including retired ones) must remain in "
+                                  "verificationMethod (RFC-ZELQ-0015 \xc2\xa7" "9)"));
+  }
+  auto digest = cosignature_signing_digest(cosig);
+  if (!digest) return fail(std::move(digest).error());
+  // The declared algorithm decides which key the method must hold.
+  if (c.signature.algorithm == crypto::kAlgEd25519) {
+    auto k = did::ed25519_public_key(*method);
+    if (!k) return fail(wrap_key_extraction(k.error()));
+    ZELQ_TRY(verify_cosignature_signature(c, *digest, &*k, nullptr));
+  } else if (c.signature.algorithm == crypto::kAlgP256) {
+    auto k = did::p256_public_key(*method);
+    if (!k) return fail(wrap_key_extraction(k.error()));
+    ZELQ_TRY(verify_cosignature_signature(c, *digest, nullptr, &*k));
+  } else {
+    return fail(cosignature_error("witness cosignature signature algorithm '" + c.signature.algorithm +
+                                  "' is not supported"));
+  }
+  ZELQ_TRY(check_witnessed_at_fresh(c, clock));
+  return parsed;
+}
+
+ZResult<LogCosignature> verify_cosignature_with_doc(const Value& cosig, const Value& witness_doc,
+                                                    const LogCheckpoint& checkpoint, const ConsumerClock& clock) {
+  return verify_cosignature_with_read_doc(cosig, did::did_document_from_value(witness_doc), checkpoint, clock);
+}
+
+std::string verify_witness_cosignature(const Value& cosig, const Value& witness_doc,
+                                       const Value& expected_checkpoint, const ConsumerClock& clock) {
+  auto checkpoint = parse_log_checkpoint(expected_checkpoint);
+  if (!checkpoint) return witness_failure_verdict_json(checkpoint.error());
+  auto c = verify_cosignature_with_doc(cosig, witness_doc, *checkpoint, clock);
+  if (!c) return witness_failure_verdict_json(c.error());
+  const std::int64_t age = whole_seconds_between(clock.now, c->witnessed_at);
+  json::Object out;
+  out.insert("valid", Value(true));
+  out.insert("witness_id", Value(std::move(c->witness_id)));
+  out.insert("age_secs", Value::from_i64(age));
+  out.insert("stale", Value(age > kStaleAfterSecs));
+  return json::to_string(Value(std::move(out)));
+}
+
+}  // namespace zelq::registry

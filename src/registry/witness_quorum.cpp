@@ -1,0 +1,151 @@
+#include "registry/witness_quorum.hpp"
+
+#include <limits>
+#include <map>
+#include <set>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include "core/json/reader.hpp"
+#include "core/json/record.hpp"
+#include "core/json/writer.hpp"
+#include "core/verdict.hpp"
+#include "did/did_document.hpp"
+#include "registry/cosignature.hpp"
+
+namespace zelq::registry {
+
+namespace {
+
+using json::Value;
+
+constexpr auto kI64Max = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+constexpr auto kMaxDuration = static_cast<std::uint64_t>(kMaxDurationSecs);
+
+bool is_uint_at_most(const Value& v, std::uint64_t max) { return v.type() == json::Type::UInt && v.as_u64() <= max; }
+
+ArgumentError too_long(std::string_view member) {
+  return {"policy." + std::string(member) + " must be at most " + std::to_string(kMaxDurationSecs) + " seconds"};
+}
+
+json::PResult<Value> value_elem(json::Reader& r) { return r.parse_value(); }
+
+}  // namespace
+
+Result<std::vector<Value>, ArgumentError> cosignatures_argument(std::string_view text) {
+  auto list = json::parse_seq(text, &value_elem);
+  if (!list) return fail(ArgumentError{"invalid cosignatures JSON (array): " + list.error().display()});
+  return std::move(*list);
+}
+
+Result<std::vector<std::string>, ArgumentError> trusted_witness_dids_argument(std::string_view text) {
+  auto list = json::parse_seq(text, &json::read_string);
+  if (!list) return fail(ArgumentError{"invalid trusted_witness_dids JSON (array): " + list.error().display()});
+  return std::move(*list);
+}
+
+Result<json::Object, ArgumentError> witness_did_docs_argument(std::string_view text) {
+  auto docs = json::parse_argument(text, "witness DID docs");
+  if (!docs) return fail(std::move(docs).error());
+  if (!docs->is_object()) return fail(ArgumentError{"witness_did_docs_json must be a JSON object keyed by witness_id"});
+  return std::move(docs->as_object());
+}
+
+Result<WitnessPolicy, ArgumentError> witness_policy_argument(std::string_view text) {
+  auto policy = json::parse_argument(text, "policy");
+  if (!policy) return fail(std::move(policy).error());
+  if (!policy->is_object()) return fail(ArgumentError{"policy must be a JSON object"});
+  WitnessPolicy p;
+  if (const Value* v = policy->get("min_witnesses")) {
+    if (!is_uint_at_most(*v, std::numeric_limits<std::uint32_t>::max()) || v->as_u64() == 0) {
+      return fail(ArgumentError{"policy.min_witnesses must be an integer >= 1"});
+    }
+    p.min_witnesses = static_cast<std::uint32_t>(v->as_u64());
+  }
+  if (const Value* v = policy->get("max_age_secs")) {
+    if (v->is_null()) {
+      p.max_age_secs = std::nullopt;
+    } else {
+      if (!is_uint_at_most(*v, kI64Max)) {
+        return fail(ArgumentError{"policy.max_age_secs must be a non-negative integer or null"});
+      }
+      if (v->as_u64() > kMaxDuration) return fail(too_long("max_age_secs"));
+      p.max_age_secs = static_cast<std::int64_t>(v->as_u64());
+    }
+  }
+  if (const Value* v = policy->get("max_clock_skew_secs")) {
+    if (!is_uint_at_most(*v, kI64Max)) {
+      return fail(ArgumentError{"policy.max_clock_skew_secs must be a non-negative integer"});
+    }
+    if (v->as_u64() > kMaxDuration) return fail(too_long("max_clock_skew_secs"));
+    p.max_clock_skew_secs = static_cast<std::int64_t>(v->as_u64());
+  }
+  return p;
+}
+
+ZResult<std::string> evaluate_witness_quorum(const std::vector<Value>& cosignatures, const Value& expected_checkpoint,
+                                             const std::vector<std::string>& trusted_witness_dids,
+                                             const json::Object& witness_did_docs, const WitnessPolicy& policy,
+                                             const UtcTime& now) {
+  auto checkpoint = parse_log_checkpoint(expected_checkpoint);
+  if (!checkpoint) return fail(std::move(checkpoint).error());
+  // The policy reader keeps the allowance within the duration range.
+  const ConsumerClock clock{now, policy.max_clock_skew_secs};
+  const std::unordered_set<std::string_view> trusted(trusted_witness_dids.begin(), trusted_witness_dids.end());
+  // Each witness's document is read once however many cosignatures name it;
+  // reading is pure, so the outcome is that of reading it every time.
+  std::map<std::string, json::PResult<did::DidDocument>, std::less<>> docs_read;
+  // Repeats of one cosignature are verified once: with the documents, the
+  // checkpoint and the clock fixed for the call, the outcome depends on the
+  // value alone. Each repeat still adds its failure entry.
+  std::unordered_map<std::string, ZResult<LogCosignature>> outcomes;
+  std::set<std::string> counted, fresh;  // std::string orders by unsigned bytes
+  json::Array failures;
+
+  for (const Value& raw : cosignatures) {
+    auto c = parse_log_cosignature(raw);
+    if (!c) continue;
+    const WitnessedCheckpoint& w = c->witnessed_checkpoint;
+    if (w.log_id != checkpoint->log_id || w.tree_size != checkpoint->tree_size || w.root_hash != checkpoint->root_hash)
+      continue;
+    if (!trusted.contains(c->witness_id)) continue;
+    const Value* doc = witness_did_docs.find(c->witness_id);
+    if (!doc) {
+      failures.push_back(witness_failure_verdict(
+          cosignature_error("no DID document supplied for trusted witness '" + c->witness_id +
+                            "' \xe2\x80\x94 cannot verify its cosignature (RFC-ZELQ-0015 \xc2\xa7" "8 step 2)")));
+      continue;
+    }
+    std::string text = json::to_string(raw);
+    auto outcome = outcomes.find(text);
+    if (outcome == outcomes.end()) {
+      auto read = docs_read.find(c->witness_id);
+      if (read == docs_read.end()) read = docs_read.emplace(c->witness_id, did::did_document_from_value(*doc)).first;
+      auto result = verify_cosignature_with_read_doc(raw, read->second, *checkpoint, clock);
+      outcome = outcomes.emplace(std::move(text), std::move(result)).first;
+    }
+    const ZResult<LogCosignature>& verified = outcome->second;
+    if (!verified) {
+      failures.push_back(witness_failure_verdict(verified.error()));
+      continue;
+    }
+    if (!policy.max_age_secs || !later_by_more_than(now, verified->witnessed_at, *policy.max_age_secs))
+      fresh.insert(verified->witness_id);
+    counted.insert(verified->witness_id);
+  }
+
+  json::Array witnesses;
+  witnesses.reserve(counted.size());
+  for (const std::string& id : counted) witnesses.emplace_back(id);
+  json::Object report;
+  report.insert("witnessed_count", Value::from_u64(counted.size()));
+  report.insert("witnesses", Value(std::move(witnesses)));
+  report.insert("meets_quorum", Value(counted.size() >= policy.min_witnesses));
+  report.insert("fresh_witnessed_count", Value::from_u64(fresh.size()));
+  report.insert("meets_fresh_quorum", Value(fresh.size() >= policy.min_witnesses));
+  report.insert("failures", Value(std::move(failures)));
+  return json::to_string(Value(std::move(report)));
+}
+
+}  // namespace zelq::registry

@@ -1,0 +1,47 @@
+// Counting a quorum of trusted witnesses over one checkpoint: which trusted
+// witnesses cosigned it validly, whether they reach the policy's minimum, and
+// how many of them saw it recently enough.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/error.hpp"
+#include "core/json/value.hpp"
+#include "core/result.hpp"
+#include "core/timestamp.hpp"
+
+namespace zelq::registry {
+
+struct WitnessPolicy {
+  std::uint32_t min_witnesses = 1;
+  std::optional<std::int64_t> max_age_secs = 300;  // none: no freshness limit
+  std::int64_t max_clock_skew_secs = 120;
+};
+
+// The arguments of the quorum method, each with the whole message of its
+// ValueError when it lacks its form.
+// A JSON array of any values: "invalid cosignatures JSON (array): {reader}".
+Result<std::vector<json::Value>, ArgumentError> cosignatures_argument(std::string_view text);
+// A JSON array of strings: "invalid trusted_witness_dids JSON (array): {reader}".
+Result<std::vector<std::string>, ArgumentError> trusted_witness_dids_argument(std::string_view text);
+// A JSON object keyed by witness_id.
+Result<json::Object, ArgumentError> witness_did_docs_argument(std::string_view text);
+// The policy object's three members (others ignored). Durations above
+// kMaxDurationSecs are refused by name, since no duration can hold them.
+Result<WitnessPolicy, ArgumentError> witness_policy_argument(std::string_view text);
+
+// The report {"witnessed_count","witnesses","meets_quorum",
+// "fresh_witnessed_count","meets_fresh_quorum","failures"} as compact JSON.
+// Fails only when the expected checkpoint does; failing cosignatures of
+// trusted witnesses are listed in the report.
+ZResult<std::string> evaluate_witness_quorum(const std::vector<json::Value>& cosignatures,
+                                             const json::Value& expected_checkpoint,
+                                             const std::vector<std::string>& trusted_witness_dids,
+                                             const json::Object& witness_did_docs, const WitnessPolicy& policy,
+                                             const UtcTime& now);
+
+}  // namespace zelq::registry
