@@ -128,17 +128,31 @@ for receipt_time in ("2030-01-01T00:00:00.000Z", "2030-03-05T00:00:00.000Z"):
     verdict = json.loads(V.classify_under_revocation(f"[{record}]", fingerprint, receipt_time))
     print(f"signed {receipt_time[:10]}:    ", verdict["authorization"], verdict.get("error", "")[:60])
 
-# 8. A transparency log: a registry's receipt becomes a leaf, the registry
+# 8. The registry's signed receipt for the body of step 5: it names the body's
+#    context, lineage, registry, time and content hash and the producer key's
+#    fingerprint. The consumer checks it against the body as served, its own
+#    request, a hash it recomputed itself, and the registry's receipt key.
+body["title"] = "Quarterly report"  # the body as served, before the edit of step 5
+served = json.dumps(body)
+recomputed = body["content_hash"]
+print("body hash recomputed: ", V.verify_content_hash(served, recomputed))
+registry_key = ed25519.Ed25519PrivateKey.from_private_bytes(bytes([5]) * 32)
+registry_key_b64 = base64.b64encode(registry_key.public_key().public_bytes_raw()).decode()
+receipt = {"registry_did": "did:web:registry.example.com", "ctx_id": body["ctx_id"],
+           "lineage_id": body["lineage_id"], "origin_registry": body["origin_registry"],
+           "created_at": body["created_at"], "content_hash": recomputed, "key_fingerprint": fingerprint}
+preimage_hash = zelq.ZelqCanonicalizer.content_hash(json.dumps(receipt))
+receipt["signature"] = {"algorithm": "ed25519", "key_id": receipt["registry_did"] + "#receipt-key-1",
+                        "value": base64.b64encode(registry_key.sign(preimage_hash.encode())).decode()}
+print("receipt verified:     ", V.verify_receipt(json.dumps(receipt), served, registry_key_b64, body["ctx_id"],
+                                                 recomputed, fingerprint))
+
+# 9. A transparency log: a registry's receipt becomes a leaf, the registry
 #    signs a checkpoint of its tree, and the consumer checks the checkpoint,
 #    the leaf's inclusion, and that a later tree extends an earlier one.
 M, V = zelq.ZelqMerkle, zelq.ZelqVerifier
-registry_did = "did:web:registry.example"
-receipt = {"registry_did": registry_did, "ctx_id": "zelq://registry.example/1b4e28ba-2fa1-4d3b-a3f5-ef19b5a7633b",
-           "lineage_id": "lin:sha256:" + "ab" * 32, "origin_registry": "registry.example",
-           "created_at": "2026-01-05T10:00:00.000Z", "content_hash": content_hash,
-           "key_fingerprint": zelq.ZelqVerifier.fingerprint_ed25519_b64(public_b64),
-           "signature": {"algorithm": "ed25519", "key_id": registry_did + "#receipt-key-1", "value": "..."}}
-leaf = V.build_log_leaf(json.dumps(receipt))
+registry_did = receipt["registry_did"]
+leaf = V.build_log_leaf(json.dumps(receipt))  # the receipt verified in step 8
 leaf_hashes = [M.leaf_hash(leaf)] + ["sha256:" + hashlib.sha256(b"other %d" % i).hexdigest() for i in range(4)]
 print("log leaf hash: ", leaf_hashes[0])
 

@@ -1,6 +1,7 @@
 #include "producer/kwargs.hpp"
 
 #include "core/json/reader.hpp"
+#include "wire/enums.hpp"
 #include "wire/validators.hpp"
 
 namespace zelq::producer {
@@ -31,10 +32,8 @@ PResult<T> as_producer(Result<T, ArgumentError> r) {
 
 PResult<wire::ContextType> parse_context_type_arg(std::string_view text) {
   if (auto t = wire::context_type_from(text)) return std::move(*t);
-  std::string arg(text);
-  return fail(ArgumentError{"invalid context_type '" + arg + "': context_type '" + arg +
-                            "' is not a known ZELQ type and does not match the namespaced custom pattern "
-                            "^[a-z][a-z0-9_]*:[a-z][a-z0-9_-]*$"});
+  return fail(ArgumentError{"invalid context_type '" + std::string(text) +
+                            "': " + wire::unknown_context_type_message(text)});
 }
 
 PResult<wire::Visibility> parse_visibility_arg(std::string_view text) {

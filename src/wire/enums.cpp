@@ -70,9 +70,13 @@ json::PResult<ContextType> read_context_type(json::Reader& r) {
   if (!s) return fail(std::move(s).error());
   if (auto t = context_type_from(*s)) return std::move(*t);
   // No position here: the enclosing record attaches where its reading stopped.
-  return fail(json::ParseError{"context_type '" + *s +
-                               "' is not a known ZELQ type and does not match the namespaced custom pattern "
-                               "^[a-z][a-z0-9_]*:[a-z][a-z0-9_-]*$"});
+  return fail(json::ParseError{unknown_context_type_message(*s)});
+}
+
+std::string unknown_context_type_message(std::string_view text) {
+  return "context_type '" + std::string(text) +
+         "' is not a known ZELQ type and does not match the namespaced custom pattern "
+         "^[a-z][a-z0-9_]*:[a-z][a-z0-9_-]*$";
 }
 
 json::Value context_type_value(const ContextType& t) { return json::Value(std::string(t.name())); }

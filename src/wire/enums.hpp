@@ -77,6 +77,8 @@ struct ContextType {
 json::PResult<ContextType> read_context_type(json::Reader& r);
 // The same rule for a text given on its own (the producer's argument).
 std::optional<ContextType> context_type_from(std::string_view text);
+// Why `text` is no context type; both the reader and the argument parser say it.
+std::string unknown_context_type_message(std::string_view text);
 json::Value context_type_value(const ContextType& t);
 
 }  // namespace zelq::wire

@@ -103,6 +103,26 @@ bool bytes_less(std::string_view a, std::string_view b) {
   return a.size() < b.size();
 }
 
+// A member's bytes to a place that does not overlap them; most members are
+// short, and a library call would cost more than the copy.
+inline void copy_member(char* to, const char* from, std::size_t n) {
+  if (n >= 8 && n <= 16) {
+    std::uint64_t head, tail;
+    std::memcpy(&head, from, 8);
+    std::memcpy(&tail, from + n - 8, 8);
+    std::memcpy(to, &head, 8);
+    std::memcpy(to + n - 8, &tail, 8);
+  } else if (n > 16 && n <= 32) {
+    char head[16], tail[16];
+    std::memcpy(head, from, 16);
+    std::memcpy(tail, from + n - 16, 16);
+    std::memcpy(to, head, 16);
+    std::memcpy(to + n - 16, tail, 16);
+  } else {
+    std::memcpy(to, from, n);
+  }
+}
+
 // The output, with its length kept apart from the string's size so that
 // writing a token is one bounds check and a copy.
 class Out {
@@ -614,7 +634,7 @@ class FastCanonicalizer {
       if (order[i] == largest) {
         largest_at = at;
       } else {
-        std::memcpy(spare + parked, o + e.start, e.end - e.start);
+        copy_member(spare + parked, o + e.start, e.end - e.start);
         parked += e.end - e.start;
       }
       at += e.end - e.start;
@@ -628,7 +648,7 @@ class FastCanonicalizer {
       if (at != region) o[at++] = ',';
       const std::size_t size = e.end - e.start;
       if (order[i] != largest) {
-        std::memcpy(o + at, from, size);
+        copy_member(o + at, from, size);
         from += size;
       }
       at += size;
