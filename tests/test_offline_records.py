@@ -95,6 +95,9 @@ def dataref(**fields):
     ({"contributors": ["did:web:a", "did:web:b", "did:web:a"]},
      SCHEMA + 'contributors contains duplicate entry: AgentDid("did:web:a")'),
     ({"derived_from": ["x", "y", "x"]}, SCHEMA + 'derived_from contains duplicate entry: CtxId("x")'),
+    # Invisible and combining characters are shown by code point.
+    ({"derived_from": ["x\u0301\u00a0\u200b\x7f\u00e9", "x\u0301\u00a0\u200b\x7f\u00e9"]},
+     SCHEMA + 'derived_from contains duplicate entry: CtxId("x\\u{301}\\u{a0}\\u{200b}\\u{7f}\u00e9")'),
     ({"tags": ["_x"]}, SCHEMA + "tag '_x' first char must be alphanumeric"),
     ({"tags": ["a", ""]}, SCHEMA + "tag '' length not in 1..=100"),
     ({"tags": ["a b"]}, SCHEMA + "tag 'a b' must match [A-Za-z0-9][A-Za-z0-9_.-]*"),

@@ -1,8 +1,11 @@
 #include "core/error.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <vector>
+
+#include <unicode/uchar.h>
 
 #include "core/json/value.hpp"
 #include "core/json/writer.hpp"
@@ -96,28 +99,81 @@ std::string_view error_kind_name(ErrorKind k) { return info(k).name; }
 std::string_view verdict_code(ErrorKind k) { return info(k).verdict; }
 std::string_view witness_verdict_code(ErrorKind k) { return info(k).witness_verdict; }
 
+namespace {
+
+// Characters a reader cannot see, and those that merge into the character
+// before them, are shown by their code point.
+bool shown_by_code_point(UChar32 c) {
+  if (u_hasBinaryProperty(c, UCHAR_GRAPHEME_EXTEND)) return true;
+  switch (u_charType(c)) {
+    case U_CONTROL_CHAR:
+    case U_FORMAT_CHAR:
+    case U_SURROGATE:
+    case U_PRIVATE_USE_CHAR:
+    case U_UNASSIGNED:
+    case U_LINE_SEPARATOR:
+    case U_PARAGRAPH_SEPARATOR:
+      return true;
+    case U_SPACE_SEPARATOR:
+      return c != ' ';
+    default:
+      return false;
+  }
+}
+
+// The code point that starts `s` and its byte length; -1 (length 1) when the
+// bytes there are not UTF-8.
+UChar32 next_code_point(std::string_view s, std::size_t& len) {
+  const auto b0 = static_cast<unsigned char>(s[0]);
+  len = b0 >= 0xf0 ? 4 : b0 >= 0xe0 ? 3 : b0 >= 0xc0 ? 2 : 1;
+  if (len == 1 || b0 > 0xf4 || s.size() < len) {
+    len = 1;
+    return b0 < 0x80 ? b0 : -1;
+  }
+  UChar32 cp = b0 & (0x7f >> len);
+  for (std::size_t k = 1; k < len; ++k) {
+    const auto b = static_cast<unsigned char>(s[k]);
+    if ((b & 0xc0) != 0x80) {
+      len = 1;
+      return -1;
+    }
+    cp = (cp << 6) | (b & 0x3f);
+  }
+  return cp;
+}
+
+}  // namespace
+
 std::string debug_quote(std::string_view s) {
   std::string out = "\"";
+  out.reserve(s.size() + 2);
   std::size_t i = 0;
   while (i < s.size()) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\0': out += "\\0"; break;
-      default:
-        if (c < 0x20 || c == 0x7f) {
-          char buf[16];
-          std::snprintf(buf, sizeof buf, "\\u{%x}", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
+      case '"': out += "\\\""; ++i; continue;
+      case '\\': out += "\\\\"; ++i; continue;
+      case '\t': out += "\\t"; ++i; continue;
+      case '\r': out += "\\r"; ++i; continue;
+      case '\n': out += "\\n"; ++i; continue;
+      case '\0': out += "\\0"; ++i; continue;
+      default: break;
     }
-    ++i;
+    if (c >= 0x20 && c < 0x7f) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    std::size_t len = 1;
+    UChar32 cp = next_code_point(s.substr(i), len);
+    if (cp >= 0 && shown_by_code_point(cp)) {
+      char buf[16];
+      std::snprintf(buf, sizeof buf, "\\u{%x}", static_cast<unsigned>(cp));
+      out += buf;
+    } else {  // printable, or not UTF-8: the bytes as they stand
+      out.append(s.data() + i, len);
+    }
+    i += len;
   }
   out += '"';
   return out;

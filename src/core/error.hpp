@@ -136,7 +136,8 @@ std::string_view error_kind_name(ErrorKind k);
 std::string_view verdict_code(ErrorKind k);
 std::string_view witness_verdict_code(ErrorKind k);
 
-// Debug quoting of a text: double quotes, backslash escapes.
+// Debug quoting of a text: double quotes, backslash escapes; invisible and
+// combining characters as \u{hex}.
 std::string debug_quote(std::string_view s);
 
 }  // namespace zelq

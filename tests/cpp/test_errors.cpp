@@ -62,6 +62,8 @@ TEST(ErrorDebug, StructAndTupleForms) {
   EXPECT_EQ(ZelqError::hash_mismatch("s", "r").debug(),
             "HashMismatch { stored: ContentHash(\"s\"), recomputed: ContentHash(\"r\") }");
   EXPECT_EQ(zelq::debug_quote("a\tb\x01"), "\"a\\tb\\u{1}\"");
+  // Bytes that are not UTF-8 (a stray or cut-off sequence) stand as they are.
+  EXPECT_EQ(zelq::debug_quote("\xff\xe2\x80"), "\"\xff\xe2\x80\"");
 }
 
 struct VerdictCase {
