@@ -245,10 +245,14 @@ def test_verification_argument_errors_raise(args, kw, message):
         V.verify_witness_cosignature(*args, **kw)
 
 
-def test_the_largest_allowance_is_applied_exactly():
+def test_a_large_allowance_is_applied_exactly_and_one_off_the_calendar_is_refused():
     far = A.mint(at="9999-12-31T23:59:59.999Z")
-    assert verify(far, A.doc, max_clock_skew_secs=9223372036854775)["valid"] is True
-    assert verify(GOOD, A.doc, max_clock_skew_secs=-9223372036854775)["valid"] is False
+    assert verify(far, A.doc, max_clock_skew_secs=10**12)["valid"] is True
+    assert verify(GOOD, A.doc, max_clock_skew_secs=-10**12)["valid"] is False
+    for skew in (9223372036854775, -9223372036854775):
+        with pytest.raises(ValueError, match=f"^max_clock_skew_secs {skew} puts the clock-skew limit outside "
+                                             "the representable time range"):
+            verify(GOOD, A.doc, max_clock_skew_secs=skew)
 
 
 # ---- quorum -------------------------------------------------------------------
