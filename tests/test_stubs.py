@@ -1,9 +1,10 @@
-"""The typing stubs describe exactly the module's surface, and a user's code
-type-checks against them (the demo and the README's example, under mypy --strict)."""
+"""The typing stubs describe exactly the module's surface; the README's example
+and the demo run, and type-check against the stubs under mypy --strict."""
 import ast
 import inspect
 import os
 import re
+import runpy
 import shutil
 import subprocess
 import sys
@@ -116,6 +117,11 @@ def readme_example():
 def test_readme_example_runs(capsys):
     exec(compile(readme_example(), "README.md", "exec"), {"__name__": "readme_example"})
     assert capsys.readouterr().out
+
+
+def test_demo_runs(capsys):
+    runpy.run_path(str(ROOT / "examples" / "demo.py"), run_name="__main__")
+    assert "10. A stolen key" in capsys.readouterr().out
 
 
 def test_demo_and_readme_example_pass_mypy_strict(tmp_path):
