@@ -1,4 +1,14 @@
-"""A short tour of zelq from the producer's and the consumer's side."""
+"""A walk through zelq, from the producer who publishes to the consumer who checks.
+
+A producer signs a quarterly report and publishes it, then a revised version.
+A registry stores both, signs a receipt and enters it in its transparency log,
+which three witnesses cosign. A consumer fetches all of that with its own HTTP
+client and verifies every piece offline. Last, the producer's key is stolen, and
+a revocation decides which of its signatures still count.
+
+Results are shown the same way throughout: texts as they are, every other value
+(True, verdicts, records) as JSON; a refusal as the exception it raised.
+"""
 import base64
 import hashlib
 import json
@@ -6,200 +16,244 @@ import json
 from cryptography.hazmat.primitives.asymmetric import ed25519
 
 import zelq
-
-# 1. Canonical JSON and the content hash of a document.
-document = '{"title": "Quarterly report", "tags": ["finance", "q3"], "version": 1.0, "a": -0}'
-print("canonical form:", zelq.ZelqCanonicalizer.canonicalize(document))
-content_hash = zelq.ZelqCanonicalizer.content_hash(document)
-print("content_hash:  ", content_hash)
-
-# 2. A producer signs the content_hash text; the consumer verifies it.
-key = ed25519.Ed25519PrivateKey.from_private_bytes(bytes(range(32)))
-public_b64 = base64.b64encode(key.public_key().public_bytes_raw()).decode()
-signature_b64 = base64.b64encode(key.sign(content_hash.encode())).decode()
-print("signature ok:  ", zelq.ZelqVerifier.verify_signature(public_b64, signature_b64, content_hash))
-print("key fingerprint:", zelq.ZelqVerifier.fingerprint_ed25519_b64(public_b64))
-
-# 3. Where a did:web identity keeps its DID document.
-print("DID document:  ", zelq.ZelqDid.web_to_url("did:web:example.com%3A3000:user:alice"))
-
-# 4. Vetting URLs and resolved addresses before fetching them.
-policy = zelq.ZelqSsrfPolicy.production()
-policy.check_url("https://registry.example.com/v1/contexts")
-for address in ("93.184.216.34", "169.254.169.254", "::ffff:127.0.0.1"):
-    try:
-        policy.check_ip(address)
-        print(f"fetch {address}: allowed")
-    except zelq.SsrfRejected as rejected:
-        print(f"fetch {address}: refused ({rejected.reason}): {rejected}")
-
-# 5. A did:key producer's stored body, verified offline: field rules, the
-#    content_hash over the body, the key binding and the signature.
-B58 = "123456789ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz"
-raw = key.public_key().public_bytes_raw()
-n = int.from_bytes(b"\xed\x01" + raw, "big")
-ident = ""
-while n:
-    n, r = divmod(n, 58)
-    ident = B58[r] + ident
-did = "did:key:z" + ident
-body = {
-    "version": 1, "supersedes": None, "agent_id": did, "contributors": [],
-    "title": "Quarterly report", "type": "analysis", "derived_from": [], "visibility": "public",
-    "data_refs": [{"type": "primary_result", "location": "https://data.example.com/q3.csv"}],
-    "tags": ["finance", "q3"],
-}
-body["content_hash"] = zelq.ZelqCanonicalizer.content_hash(json.dumps(body))
-body["signature"] = {"algorithm": "ed25519", "key_id": f"{did}#z{ident}",
-                     "value": base64.b64encode(key.sign(body["content_hash"].encode())).decode()}
-# What the registry adds when it stores the body lies outside the hash.
-body.update(ctx_id="zelq://registry.example.com/6f1c2a4e-5b7d-4c3e-9a1f-2b3c4d5e6f70",
-            lineage_id="lin:sha256:" + "0" * 64, origin_registry="registry.example.com",
-            created_at="2030-01-01T00:00:00.000Z")
-print("body verified offline:", zelq.ZelqVerifier.verify_body_offline(json.dumps(body)))
-print("served as requested:  ", zelq.ZelqVerifier.verify_ctx_id_binding(json.dumps(body), body["ctx_id"]))
-body["title"] = "Quarterly report (edited)"
-try:
-    zelq.ZelqVerifier.verify_body_offline(json.dumps(body))
-except RuntimeError as failure:
-    print("edited body refused:  ", str(failure).splitlines()[0])
-
-# 6. A did:key producer publishes a context, then supersedes it; the consumer
-#    verifies both requests, and the stored bodies, offline.
-producer = zelq.ZelqProducer.from_seed_did_key(bytes(range(1, 33)))
-print("producer:      ", producer.agent_did)
-first = producer.build_publish_request(
-    "Quarterly report", "analysis", tags=["finance", "q3"], metadata='{"quarter": "2026-Q3"}')
-print("publish ok:    ", zelq.ZelqVerifier.verify_publish_request_offline(first))
+from zelq import ZelqCanonicalizer, ZelqDid, ZelqDidDocument, ZelqMerkle, ZelqProducer, ZelqSsrfPolicy, ZelqVerifier
 
 
-def stored(request_json, ctx_id, lineage_id):
-    """The body a registry would serve: the request plus the members it assigns."""
+def section(number: int, title: str) -> None:
+    heading = f"{number}. {title}"
+    print(f"\n{heading}\n{'=' * len(heading)}")
+
+
+def show(label: str, result: object) -> None:
+    text = result if isinstance(result, str) else json.dumps(result, indent=2, ensure_ascii=False)
+    print(f"  {label}: " + text.replace("\n", "\n  "))
+
+
+def refusal(error: Exception) -> dict[str, object]:
+    shown: dict[str, object] = {"raised": type(error).__name__}
+    if isinstance(error, (zelq.SsrfRejected, zelq.DidResolutionError)):
+        shown["reason"] = error.reason
+    lines = str(error).splitlines()
+    shown["message"] = lines[0] if len(lines) == 1 else lines
+    return shown
+
+
+def b64(raw: bytes) -> str:
+    return base64.b64encode(raw).decode()
+
+
+def b64url(raw: bytes) -> str:
+    return base64.urlsafe_b64encode(raw).rstrip(b"=").decode()
+
+
+# One timeline for the whole walk.
+V1_CREATED = "2026-03-02T09:00:00.000Z"
+V2_CREATED = "2026-03-09T09:00:00.000Z"
+EARLIER_CHECKPOINT = "2026-03-09T09:30:00.000Z"
+CHECKPOINT = "2026-03-09T10:00:00.000Z"
+NOW = "2026-03-09T10:00:30Z"  # the consumer's clock while it checks
+COMPROMISED_SINCE = "2026-04-01T00:00:00.000Z"
+REVOCATION_CREATED = "2026-04-02T08:00:00.000Z"
+
+section(1, "Canonical JSON and the content hash")
+# Every hash of the protocol is taken over the canonical (RFC 8785) form:
+# members sorted, no white space, numbers in one spelling.
+document = '{"title": "Quarterly report", "tags": ["finance", "q1"], "version": 1.0, "a": -0}'
+show("input", document)
+show("canonical form", ZelqCanonicalizer.canonicalize(document))
+show("content hash", ZelqCanonicalizer.content_hash(document))
+
+section(2, "The producer's identity")
+# A did:key producer: the DID is the public key itself, so consumers need no
+# DID document. The 32-byte seed would come from a key vault (seed_bytes()).
+producer = ZelqProducer.from_seed_did_key(bytes(range(1, 33)))
+producer_fingerprint = ZelqVerifier.fingerprint_ed25519_b64(producer.public_key_b64)
+show("agent DID", producer.agent_did)
+show("signing key", producer.key_id)
+show("key fingerprint", producer_fingerprint)
+
+section(3, "Publishing a report")
+# The producer builds and signs the request; the consumer can check it offline.
+request = producer.build_publish_request(
+    "Quarterly report", "analysis", tags=["finance", "q1"], metadata=json.dumps({"quarter": "2026-Q1"}),
+    data_refs=json.dumps([{"type": "primary_result", "location": "https://data.example.com/2026-q1.csv"}]))
+fields = json.loads(request)
+show("request", {k: fields[k] for k in ("agent_id", "title", "type", "version", "content_hash", "signature")})
+show("request verified offline", ZelqVerifier.verify_publish_request_offline(request))
+
+section(4, "The registry stores the body")
+# The registry adds its own members, which lie outside the content hash and the
+# signature; the consumer checks the body as served, and that it is the context
+# it asked for.
+REGISTRY_DID = "did:web:registry.example.com"
+LINEAGE = "lin:sha256:" + hashlib.sha256(b"registry.example.com lineage 1").hexdigest()
+CTX_V1 = "zelq://registry.example.com/8a0c5c02-3b59-4c53-9d3c-6d4f2a1b0e01"
+CTX_V2 = "zelq://registry.example.com/8a0c5c02-3b59-4c53-9d3c-6d4f2a1b0e02"
+
+
+def stored(request_json: str, ctx_id: str, created_at: str, lineage_id: str = LINEAGE) -> str:
     body = json.loads(request_json)
-    body.update(ctx_id=ctx_id, lineage_id=body.get("lineage_id", lineage_id),
-                origin_registry="registry.example", created_at="2026-10-01T12:00:00.000Z")
+    body.update(ctx_id=ctx_id, lineage_id=lineage_id, origin_registry="registry.example.com", created_at=created_at)
     return json.dumps(body)
 
 
-lineage = "lin:sha256:" + "7e" * 32
-body_v1 = stored(first, "zelq://registry.example/8a0c5c02-3b59-4c53-9d3c-6d4f2a1b0e01", lineage)
-print("body v1 ok:    ", zelq.ZelqVerifier.verify_body_offline(body_v1))
-second = producer.build_supersede_request(body_v1, summary="Revised figures")
-print("supersede:     ", {k: json.loads(second)[k] for k in ("version", "supersedes", "lineage_id")})
-print("supersede ok:  ", zelq.ZelqVerifier.verify_publish_request_offline(second))
-body_v2 = stored(second, "zelq://registry.example/8a0c5c02-3b59-4c53-9d3c-6d4f2a1b0e02", lineage)
-print("body v2 ok:    ", zelq.ZelqVerifier.verify_body_offline(body_v2))
-
-# 7. Key revocation. The demo's producer key is declared compromised since
-#    2030-03-01. A key cannot attest its own compromise, so the revocation is
-#    published under a new key, naming the old key's controller.
-V = zelq.ZelqVerifier
-fingerprint = V.fingerprint_ed25519_b64(public_b64)
-new_seed = bytes([9]) * 32
-successor = zelq.ZelqProducer.from_seed_did_key(new_seed)
-
-
-def revocation_body(signing_key, signer_did, signer_key_id):
-    revocation = {
-        "version": 1, "supersedes": None, "agent_id": signer_did, "contributors": [],
-        "title": "Key compromise", "type": "key-revocation", "derived_from": [], "visibility": "public",
-        "data_refs": [], "metadata": {"revoked_key_fingerprint": fingerprint, "revoked_key_controller": did,
-                                      "compromised_since": "2030-03-01T00:00:00.000Z", "reason": "laptop stolen"},
-    }
-    revocation["content_hash"] = zelq.ZelqCanonicalizer.content_hash(json.dumps(revocation))
-    revocation["signature"] = {"algorithm": "ed25519", "key_id": signer_key_id,
-                               "value": base64.b64encode(signing_key.sign(revocation["content_hash"].encode())).decode()}
-    revocation.update(ctx_id="zelq://registry.example.com/0d9e8f7a-6b5c-4d3e-8f1a-2b3c4d5e6f70",
-                      lineage_id="lin:sha256:" + "1" * 64, origin_registry="registry.example.com",
-                      created_at="2030-03-02T00:00:00.000Z")
-    return json.dumps(revocation)
-
-
+body_v1 = stored(request, CTX_V1, V1_CREATED)
+show("body verified offline", ZelqVerifier.verify_body_offline(body_v1))
+show("served as requested", ZelqVerifier.verify_ctx_id_binding(body_v1, CTX_V1))
+edited = json.loads(body_v1)
+edited["title"] = "Quarterly report (edited)"
 try:
-    V.parse_key_revocation(revocation_body(key, did, f"{did}#z{ident}"))
-except RuntimeError as refused:
-    print("self-revocation:      ", str(refused)[:72] + "...")
-published = revocation_body(ed25519.Ed25519PrivateKey.from_private_bytes(new_seed), successor.agent_did,
-                            successor.key_id)
-print("revocation verified:  ", V.verify_body_offline(published))
-record = V.parse_key_revocation(published)
-print("revocation record:    ", record)
-for receipt_time in ("2030-01-01T00:00:00.000Z", "2030-03-05T00:00:00.000Z"):
-    verdict = json.loads(V.classify_under_revocation(f"[{record}]", fingerprint, receipt_time))
-    print(f"signed {receipt_time[:10]}:    ", verdict["authorization"], verdict.get("error", "")[:60])
+    ZelqVerifier.verify_body_offline(json.dumps(edited))
+except RuntimeError as error:
+    show("edited body", refusal(error))
 
-# 8. The registry's signed receipt for the body of step 5: it names the body's
-#    context, lineage, registry, time and content hash and the producer key's
-#    fingerprint. The consumer checks it against the body as served, its own
-#    request, a hash it recomputed itself, and the registry's receipt key.
-body["title"] = "Quarterly report"  # the body as served, before the edit of step 5
-served = json.dumps(body)
-recomputed = body["content_hash"]
-print("body hash recomputed: ", V.verify_content_hash(served, recomputed))
-registry_key = ed25519.Ed25519PrivateKey.from_private_bytes(bytes([5]) * 32)
-registry_key_b64 = base64.b64encode(registry_key.public_key().public_bytes_raw()).decode()
-receipt = {"registry_did": "did:web:registry.example.com", "ctx_id": body["ctx_id"],
-           "lineage_id": body["lineage_id"], "origin_registry": body["origin_registry"],
-           "created_at": body["created_at"], "content_hash": recomputed, "key_fingerprint": fingerprint}
-preimage_hash = zelq.ZelqCanonicalizer.content_hash(json.dumps(receipt))
-receipt["signature"] = {"algorithm": "ed25519", "key_id": receipt["registry_did"] + "#receipt-key-1",
-                        "value": base64.b64encode(registry_key.sign(preimage_hash.encode())).decode()}
-print("receipt verified:     ", V.verify_receipt(json.dumps(receipt), served, registry_key_b64, body["ctx_id"],
-                                                 recomputed, fingerprint))
+section(5, "A revised version")
+# Superseding derives the next version from the stored body: same lineage,
+# version plus one, and the previous context named.
+revision = producer.build_supersede_request(body_v1, summary="Revised figures")
+fields = json.loads(revision)
+show("supersede request", {k: fields[k] for k in ("version", "supersedes", "lineage_id", "summary")})
+show("request verified offline", ZelqVerifier.verify_publish_request_offline(revision))
+body_v2 = stored(revision, CTX_V2, V2_CREATED)
+show("body verified offline", ZelqVerifier.verify_body_offline(body_v2))
 
-# 9. A transparency log: a registry's receipt becomes a leaf, the registry
-#    signs a checkpoint of its tree, and the consumer checks the checkpoint,
-#    the leaf's inclusion, and that a later tree extends an earlier one.
-M, V = zelq.ZelqMerkle, zelq.ZelqVerifier
-registry_did = receipt["registry_did"]
-leaf = V.build_log_leaf(json.dumps(receipt))  # the receipt verified in step 8
-leaf_hashes = [M.leaf_hash(leaf)] + ["sha256:" + hashlib.sha256(b"other %d" % i).hexdigest() for i in range(4)]
-print("log leaf hash: ", leaf_hashes[0])
+section(6, "Fetching the registry's DID document safely")
+# The consumer looks up the registry's keys in its DID document. Before
+# fetching, it vets the URL, every address its resolver returns and every
+# redirect.
+url = ZelqDid.web_to_url(REGISTRY_DID)
+show("document URL", url)
+policy = ZelqSsrfPolicy.production()
+policy.check_url(url)
+show("URL", "allowed")
+for address in ("93.184.216.34", "169.254.169.254", "::ffff:127.0.0.1"):
+    try:
+        policy.check_ip(address)
+        show(address, "allowed")
+    except zelq.SsrfRejected as rejected:
+        show(address, refusal(rejected))
+try:
+    policy.check_redirect_authority(url, "https://169.254.169.254/latest/meta-data/")
+except zelq.SsrfRejected as rejected:
+    show("redirect", refusal(rejected))
+
+# What the registry serves there: one key for receipts, one for its log.
+receipt_key = ed25519.Ed25519PrivateKey.from_private_bytes(bytes([5]) * 32)
+log_key = ed25519.Ed25519PrivateKey.from_private_bytes(bytes([6]) * 32)
 
 
-def signed_checkpoint(size):
-    """What the registry publishes: its tree head, signed over its canonical form."""
-    head = {"checkpoint_version": "zelq-log/1", "log_id": registry_did + "/log/main", "tree_size": size,
-            "root_hash": M.root_hash(json.dumps(leaf_hashes[:size])), "timestamp": "2026-01-05T10:00:01.000Z"}
-    digest = zelq.ZelqCanonicalizer.content_hash(json.dumps(head))
-    head["signature"] = {"algorithm": "ed25519", "key_id": registry_did + "#log-key-1",
-                         "value": base64.b64encode(key.sign(digest.encode())).decode()}
-    return json.dumps(head)
+def verification_method(controller: str, fragment: str, key: ed25519.Ed25519PrivateKey) -> dict[str, object]:
+    return {"id": f"{controller}#{fragment}", "type": "JsonWebKey2020", "controller": controller,
+            "publicKeyJwk": {"kty": "OKP", "crv": "Ed25519", "x": b64url(key.public_key().public_bytes_raw())}}
 
 
-jwk_x = base64.urlsafe_b64encode(base64.b64decode(public_b64)).rstrip(b"=").decode()
-registry_doc = json.dumps({"id": registry_did, "assertionMethod": [registry_did + "#log-key-1"], "verificationMethod": [
-    {"id": registry_did + "#log-key-1", "type": "JsonWebKey2020", "controller": registry_did,
-     "publicKeyJwk": {"kty": "OKP", "crv": "Ed25519", "x": jwk_x}}]})
-later, earlier = signed_checkpoint(5), signed_checkpoint(3)
-print("checkpoint:    ", V.verify_log_checkpoint(later, registry_doc, now_rfc3339="2026-01-05T10:00:30Z"))
+registry_doc = json.dumps({
+    "id": REGISTRY_DID,
+    "verificationMethod": [verification_method(REGISTRY_DID, "receipt-key-1", receipt_key),
+                           verification_method(REGISTRY_DID, "log-key-1", log_key)],
+    "assertionMethod": [REGISTRY_DID + "#receipt-key-1", REGISTRY_DID + "#log-key-1"]})
+resolved = ZelqDidDocument.parse(registry_doc, REGISTRY_DID).receipt_key_for_algorithm(
+    REGISTRY_DID + "#receipt-key-1", "ed25519")
+show("receipt key", dict(sorted(resolved.items())))
 
-# The registry's audit path for leaf 0 of 5 and its proof that the 3-leaf tree is a prefix.
-h = lambda i: leaf_hashes[i]
-path = [h(1), M.node_hash(h(2), h(3)), h(4)]
-inclusion = json.dumps({"log_id": registry_did + "/log/main", "leaf_index": 0, "tree_size": 5, "inclusion_path": path})
-print("inclusion:     ", V.verify_log_inclusion(inclusion, later, leaf))
-consistency = json.dumps({"log_id": registry_did + "/log/main", "first_tree_size": 3, "second_tree_size": 5,
-                          "consistency_path": [h(2), h(3), M.node_hash(h(0), h(1)), h(4)]})
-first_root = json.loads(earlier)["root_hash"]
-print("consistency:   ", V.verify_log_consistency(consistency, later, first_root))
-tampered = consistency.replace(h(4)[-4:], "0000")
-print("tampered:      ", V.verify_log_consistency(tampered, later, first_root))
+section(7, "The registry's receipt")
+# The registry signs the canonical hash of what it accepted: the context, the
+# lineage, the time, the body's content hash and the producer key's
+# fingerprint. The consumer checks it against the body it was served, its own
+# request, a body hash it recomputed itself and the registry's receipt key.
 
-# 9. Witnesses: three independent witnesses observe that checkpoint and
-#    cosign it; a consumer that trusts all three asks for two of them.
-observed = json.dumps({m: json.loads(later)[m] for m in ("log_id", "tree_size", "root_hash", "timestamp")})
+
+def registry_signed(document: dict[str, object], key: ed25519.Ed25519PrivateKey, key_id: str) -> str:
+    digest = ZelqCanonicalizer.content_hash(json.dumps(document))  # the object has no signature yet
+    return json.dumps({**document, "signature": {"algorithm": "ed25519", "key_id": key_id,
+                                                  "value": b64(key.sign(digest.encode()))}})
+
+
+served = json.loads(body_v2)
+receipt = registry_signed({
+    "registry_did": REGISTRY_DID, "ctx_id": CTX_V2, "lineage_id": LINEAGE, "origin_registry": "registry.example.com",
+    "created_at": V2_CREATED, "content_hash": served["content_hash"], "key_fingerprint": producer_fingerprint,
+}, receipt_key, REGISTRY_DID + "#receipt-key-1")
+recomputed = served["content_hash"]
+show("body hash recomputed", ZelqVerifier.verify_content_hash(body_v2, recomputed))
+show("receipt verified", ZelqVerifier.verify_receipt(receipt, body_v2, resolved["public_key_b64"], CTX_V2,
+                                                     recomputed, producer_fingerprint))
+
+section(8, "The transparency log")
+# The receipt becomes a leaf of the registry's log. The registry signs
+# checkpoints of its tree with its log key; the consumer checks the latest
+# checkpoint, that the leaf is in its tree, and that the tree extends the one
+# it saw earlier.
+LOG_ID = REGISTRY_DID + "/log/main"
+leaf = ZelqVerifier.build_log_leaf(receipt)
+show("log leaf", json.loads(leaf))
+# Our leaf first, then four other entries of the log.
+leaf_hashes = [ZelqMerkle.leaf_hash(leaf)] + [
+    "sha256:" + hashlib.sha256(b"another entry %d" % i).hexdigest() for i in range(1, 5)]
+
+
+def checkpoint(size: int, timestamp: str) -> str:
+    return registry_signed({"checkpoint_version": "zelq-log/1", "log_id": LOG_ID, "tree_size": size,
+                            "root_hash": ZelqMerkle.root_hash(json.dumps(leaf_hashes[:size])),
+                            "timestamp": timestamp}, log_key, REGISTRY_DID + "#log-key-1")
+
+
+earlier, latest = checkpoint(3, EARLIER_CHECKPOINT), checkpoint(5, CHECKPOINT)
+show("checkpoint", json.loads(ZelqVerifier.verify_log_checkpoint(latest, registry_doc, now_rfc3339=NOW)))
+h = leaf_hashes
+inclusion = json.dumps({"log_id": LOG_ID, "leaf_index": 0, "tree_size": 5,
+                        "inclusion_path": [h[1], ZelqMerkle.node_hash(h[2], h[3]), h[4]]})
+show("inclusion", json.loads(ZelqVerifier.verify_log_inclusion(inclusion, latest, leaf)))
+consistency = {"log_id": LOG_ID, "first_tree_size": 3, "second_tree_size": 5,
+               "consistency_path": [h[2], h[3], ZelqMerkle.node_hash(h[0], h[1]), h[4]]}
+earlier_root = json.loads(earlier)["root_hash"]
+show("consistency", json.loads(ZelqVerifier.verify_log_consistency(json.dumps(consistency), latest, earlier_root)))
+# A log that rewrote the entry at index 2 cannot prove that it extends the earlier tree.
+rewritten = dict(consistency, consistency_path=[h[4], h[3], ZelqMerkle.node_hash(h[0], h[1]), h[4]])
+show("rewritten history",
+     json.loads(ZelqVerifier.verify_log_consistency(json.dumps(rewritten), latest, earlier_root)))
+
+section(9, "Witnesses")
+# Three independent witnesses observe the checkpoint and cosign it. The
+# consumer trusts all three and asks for two.
+observed = json.dumps({m: json.loads(latest)[m] for m in ("log_id", "tree_size", "root_hash", "timestamp")})
 cosignatures, witness_docs = [], {}
 for n in (1, 2, 3):
-    witness_did, seed = f"did:web:witness{n}.example", bytes([n]) * 32
-    witness_x = ed25519.Ed25519PrivateKey.from_private_bytes(seed).public_key().public_bytes_raw()
-    witness_docs[witness_did] = {"id": witness_did, "verificationMethod": [
-        {"id": witness_did + "#witness-key-1", "type": "JsonWebKey2020", "controller": witness_did,
-         "publicKeyJwk": {"kty": "OKP", "crv": "Ed25519",
-                          "x": base64.urlsafe_b64encode(witness_x).rstrip(b"=").decode()}}]}
-    cosignatures.append(V.build_witness_cosignature(observed, witness_did, seed.hex(), f"2026-01-05T10:00:0{n}Z"))
-print("cosignature:   ", V.verify_witness_cosignature(cosignatures[0], json.dumps(witness_docs["did:web:witness1.example"]),
-                                                      later, now_rfc3339="2026-01-05T10:00:30Z"))
-quorum = V.evaluate_witness_quorum("[" + ",".join(cosignatures) + "]", later, json.dumps(list(witness_docs)),
-                                   json.dumps(witness_docs), json.dumps({"min_witnesses": 2}), "2026-01-05T10:00:30Z")
-print("witness quorum:", quorum)
+    witness_did, seed = f"did:web:witness{n}.example", bytes([20 + n]) * 32
+    witness_key = ed25519.Ed25519PrivateKey.from_private_bytes(seed)
+    witness_docs[witness_did] = {"id": witness_did,
+                                 "verificationMethod": [verification_method(witness_did, "witness-key-1", witness_key)]}
+    cosignatures.append(ZelqVerifier.build_witness_cosignature(observed, witness_did, seed.hex(),
+                                                               f"2026-03-09T10:00:0{n}Z"))
+show("cosignature of witness 1", json.loads(ZelqVerifier.verify_witness_cosignature(
+    cosignatures[0], json.dumps(witness_docs["did:web:witness1.example"]), latest, now_rfc3339=NOW)))
+quorum = ZelqVerifier.evaluate_witness_quorum("[" + ",".join(cosignatures) + "]", latest,
+                                              json.dumps(list(witness_docs)), json.dumps(witness_docs),
+                                              json.dumps({"min_witnesses": 2}), NOW)
+show("quorum", json.loads(quorum))
+
+section(10, "A stolen key")
+# The producer's key is known to be compromised since 1 April. A key cannot
+# attest its own compromise, so the revocation is published under another key,
+# naming the stolen key and its controller. Its publisher does not control the
+# stolen key, so the record is classed registry_attested, not producer_signed.
+REVOCATION_CTX = "zelq://registry.example.com/0d9e8f7a-6b5c-4d3e-8f1a-2b3c4d5e6f70"
+REVOCATION_LINEAGE = "lin:sha256:" + hashlib.sha256(b"registry.example.com lineage 2").hexdigest()
+revoked = {"revoked_key_fingerprint": producer_fingerprint, "revoked_key_controller": producer.agent_did,
+           "compromised_since": COMPROMISED_SINCE, "reason": "laptop stolen"}
+self_signed = producer.build_publish_request("Key compromise", "key-revocation", metadata=json.dumps(revoked))
+try:
+    ZelqVerifier.parse_key_revocation(stored(self_signed, REVOCATION_CTX, REVOCATION_CREATED, REVOCATION_LINEAGE))
+except RuntimeError as error:
+    show("revocation under the stolen key", refusal(error))
+successor = ZelqProducer.from_seed_did_key(bytes([9]) * 32)
+revocation = stored(successor.build_publish_request("Key compromise", "key-revocation", metadata=json.dumps(revoked)),
+                    REVOCATION_CTX, REVOCATION_CREATED, REVOCATION_LINEAGE)
+show("revocation verified offline", ZelqVerifier.verify_body_offline(revocation))
+record = ZelqVerifier.parse_key_revocation(revocation)
+show("revocation record", json.loads(record))
+# A signature by the stolen key still counts only when a verified receipt
+# dates it before the compromise: version 2's receipt does, a later one not.
+for receipt_created_at in (V2_CREATED, "2026-04-05T12:00:00.000Z"):
+    verdict = ZelqVerifier.classify_under_revocation(f"[{record}]", producer_fingerprint, receipt_created_at)
+    show(f"receipt of {receipt_created_at}", json.loads(verdict))
