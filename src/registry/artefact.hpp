@@ -59,15 +59,12 @@ struct ConsumerClock {
   std::int64_t skew_secs;
 };
 
-// The clock with an allowance argument (absent: kDefaultSkewSecs). One beyond
-// kMaxDurationSecs either way is refused, naming `skew_arg`: no instant
-// arithmetic is done with it.
-Result<ConsumerClock, ArgumentError> consumer_clock(const UtcTime& now, std::optional<std::int64_t> skew_secs,
-                                                    std::string_view skew_arg);
-
-// The same, for artefacts judged against the limit now + skew: an allowance
-// that carries the limit outside the calendar range an instant can hold is
-// refused as well, naming `skew_arg`, rather than judged against no instant.
+// The clock with an allowance argument (absent: kDefaultSkewSecs), for
+// artefacts judged against the limit now + skew. Every method that takes an
+// allowance reads it here, so all refuse the same allowances the same way,
+// naming `skew_arg`: one beyond kMaxDurationSecs either way, and one that
+// carries the limit outside the calendar range an instant can hold (an
+// artefact would otherwise be judged against no instant at all).
 Result<ConsumerClock, ArgumentError> bounded_consumer_clock(const UtcTime& now, std::optional<std::int64_t> skew_secs,
                                                             std::string_view skew_arg);
 
