@@ -75,7 +75,7 @@ using json::Presence;
 // One table reads the records back (text road only) and writes them.
 constexpr json::Field<K> kFields[] = {
     json::member<&K::revoked_key_fingerprint, json::read_string, json::string_value>("revoked_key_fingerprint"),
-    json::member<&K::compromised_since, wire::read_date_time, rfc3339_millis_value>("compromised_since"),
+    json::member<&K::compromised_since, wire::read_date_time, json::rfc3339_millis_value>("compromised_since"),
     json::member<&K::reason, json::read_opt_string, json::string_value>("reason", Presence::Optional),
     json::member<&K::revoked_key_id, json::read_opt_string, json::string_value>("revoked_key_id", Presence::Optional),
     json::member<&K::revoked_key_controller, json::read_string, json::string_value>("revoked_key_controller"),
