@@ -135,9 +135,9 @@ ZResult<KeyRevocation> parse_key_revocation(const wire::Body& body, std::optiona
   if (!since) return fail(std::move(since).error());
   auto boundary = parse_canonical_ms_timestamp(*since);
   if (!boundary) {
-    return fail(schema("metadata.compromised_since '" + *since +
-                       "' is not canonical millisecond-precision RFC 3339 UTC (RFC-ZELQ-0001 \u00a7" "5.3, "
-                       "RFC-ZELQ-0014 \u00a7" "4)"));
+    return fail(schema(not_canonical_ms_message("metadata.compromised_since", *since,
+                                                "RFC-ZELQ-0001 \u00a7" "5.3, RFC-ZELQ-0014 \u00a7" "4",
+                                                /*show_shape=*/false)));
   }
   r.compromised_since = *boundary;
 
