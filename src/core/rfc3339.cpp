@@ -36,18 +36,9 @@ class Scanner {
 
   // min..max ASCII digits (max <= 9, so the value fits).
   TP number(std::size_t min, std::size_t max) {
-    if (s_.size() < min) return fail(TimeParseError::TooShort);
-    std::uint32_t n = 0;
-    std::size_t i = 0;
-    for (; i < max && i < s_.size(); ++i) {
-      if (!is_digit(s_[i])) {
-        if (i < min) return fail(TimeParseError::Invalid);
-        break;
-      }
-      n = n * 10 + static_cast<std::uint32_t>(s_[i] - '0');
-    }
-    s_.remove_prefix(i);
-    return n;
+    auto r = read_rfc3339_digits(s_, min, max);
+    if (!r) return fail(r.error());
+    return static_cast<std::uint32_t>(*r);
   }
 
   TP field(std::size_t width, std::uint32_t lo, std::uint32_t hi) {
@@ -146,18 +137,31 @@ Result<UtcTime, TimeParseError> parse_rfc3339(std::string_view text) {
   return *utc;
 }
 
+Result<std::int64_t, TimeParseError> read_rfc3339_digits(std::string_view& s, std::size_t min, std::size_t max) {
+  if (s.size() < min) return fail(TimeParseError::TooShort);
+  std::int64_t n = 0;
+  std::size_t i = 0;
+  for (; i < max && i < s.size(); ++i) {
+    if (!ascii::is_digit(s[i])) {
+      if (i < min) return fail(TimeParseError::Invalid);
+      break;
+    }
+    const int d = s[i] - '0';
+    if (n > (INT64_MAX - d) / 10) return fail(TimeParseError::OutOfRange);
+    n = n * 10 + d;
+  }
+  s.remove_prefix(i);
+  return n;
+}
+
 Result<std::uint32_t, TimeParseError> read_rfc3339_fraction(std::string_view& s) {
   static constexpr std::array<std::uint32_t, 10> kScale = {0,      100'000'000, 10'000'000, 1'000'000, 100'000,
                                                            10'000, 1'000,       100,        10,        1};
-  std::size_t n = 0;
-  std::uint32_t digits = 0;
-  for (; n < 9 && n < s.size() && ascii::is_digit(s[n]); ++n) {
-    digits = digits * 10 + static_cast<std::uint32_t>(s[n] - '0');
-  }
-  if (n == 0) return fail(s.empty() ? TimeParseError::TooShort : TimeParseError::Invalid);
-  const std::uint32_t nanos = digits * kScale[n];
-  while (n < s.size() && ascii::is_digit(s[n])) ++n;
-  s.remove_prefix(n);
+  const std::size_t before = s.size();
+  auto digits = read_rfc3339_digits(s, 1, 9);
+  if (!digits) return fail(digits.error());
+  const std::uint32_t nanos = static_cast<std::uint32_t>(*digits) * kScale[before - s.size()];
+  while (!s.empty() && ascii::is_digit(s.front())) s.remove_prefix(1);
   return nanos;
 }
 

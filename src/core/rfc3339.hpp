@@ -2,6 +2,7 @@
 // argument goes through, with the texts of its refusals.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -30,6 +31,11 @@ std::string_view time_parse_message(TimeParseError e);
 // "+HH:MM" / "-HH:MM" / U+2212 "HH:MM" below 24 hours; nothing after it.
 // Second 60 is a leap second. The result is the instant in UTC.
 Result<UtcTime, TimeParseError> parse_rfc3339(std::string_view text);
+
+// min..max ASCII digits at the front of `s`, as a number: fewer than `min`
+// bytes left is "premature end", a non-digit before `min` digits "invalid", a
+// value past 64 bits "out of range". Both readers take their numbers this way.
+Result<std::int64_t, TimeParseError> read_rfc3339_digits(std::string_view& s, std::size_t min, std::size_t max);
 
 // The fraction after its ".": one or more digits, the first nine scaled to
 // nanoseconds (a single 5 is 500,000,000 ns), any further ones read and

@@ -32,28 +32,10 @@ void trim_space(std::string_view& s) {
 
 using RN = Result<std::int64_t, TimeParseError>;
 
-// min..max ASCII digits; a value past 64 bits is out of range.
-RN relaxed_number(std::string_view& s, std::size_t min, std::size_t max) {
-  if (s.size() < min) return fail(TimeParseError::TooShort);
-  std::int64_t n = 0;
-  std::size_t i = 0;
-  for (; i < max && i < s.size(); ++i) {
-    if (!is_digit(s[i])) {
-      if (i < min) return fail(TimeParseError::Invalid);
-      break;
-    }
-    const int d = s[i] - '0';
-    if (n > (INT64_MAX - d) / 10) return fail(TimeParseError::OutOfRange);
-    n = n * 10 + d;
-  }
-  s.remove_prefix(i);
-  return n;
-}
-
 // White space, then 1..2 digits within [lo, hi].
 RN relaxed_field(std::string_view& s, std::int64_t lo, std::int64_t hi) {
   trim_space(s);
-  auto r = relaxed_number(s, 1, 2);
+  auto r = read_rfc3339_digits(s, 1, 2);
   if (r && (*r < lo || *r > hi)) return fail(TimeParseError::OutOfRange);
   return r;
 }
@@ -72,13 +54,13 @@ RN relaxed_year(std::string_view& s) {
   const bool negative = s.starts_with('-');
   if (negative || s.starts_with('+')) {
     s.remove_prefix(1);
-    auto r = relaxed_number(s, 1, SIZE_MAX);
+    auto r = read_rfc3339_digits(s, 1, SIZE_MAX);
     if (!r) return r;
     const std::int64_t y = negative ? -*r : *r;
     if (y < INT32_MIN || y > INT32_MAX) return fail(TimeParseError::OutOfRange);
     return y;
   }
-  return relaxed_number(s, 1, 4);
+  return read_rfc3339_digits(s, 1, 4);
 }
 
 // "Z"/"z", or a sign ("+", "-", U+2212), two hour digits, any run of ":" and
