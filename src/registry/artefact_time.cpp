@@ -10,13 +10,14 @@ ZResult<void> check_canonical_time_member(const json::Value* holder, std::string
                                           std::string_view refs, ErrorKind kind) {
   const std::string* raw = holder ? raw_string_member(*holder, name) : nullptr;
   if (!raw) return fail(ZelqError::text(kind, std::string(subject) + " missing or not a string"));
-  if (!is_canonical_ms_timestamp(*raw)) return fail(ZelqError::text(kind, not_canonical_ms_message(subject, *raw, refs)));
-  return {};
+  if (is_canonical_ms_timestamp(*raw)) return {};
+  return fail(ZelqError::text(kind, not_canonical_ms_message(subject, *raw, refs)));
 }
 
 ZResult<void> check_millisecond_truncated(const UtcTime& t, std::string_view subject, ErrorKind kind) {
   if (is_whole_millisecond(t)) return {};
-  return fail(ZelqError::text(kind, std::string(subject) + " is not millisecond-truncated (RFC-ZELQ-0001 \u00a7" "5.3)"));
+  return fail(
+      ZelqError::text(kind, std::string(subject) + " is not millisecond-truncated (RFC-ZELQ-0001 \u00a7" "5.3)"));
 }
 
 Result<ConsumerClock, ArgumentError> bounded_consumer_clock(const UtcTime& now, std::optional<std::int64_t> skew_secs,
