@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   (void)log_leaf_from_receipt(v);
 
-  static const auto clock = *consumer_clock(*zelq::UtcTime::from_unix(1'750'000'000, 0), std::nullopt, "skew");
+  static const auto clock = *bounded_consumer_clock(*zelq::UtcTime::from_unix(1'750'000'000, 0), std::nullopt, "skew");
   (void)verify_log_checkpoint(v, kDoc, std::nullopt, clock);
 
   // The value as a proof, with the value's own "log_checkpoint" (or the value

@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   const auto now = *UtcTime::from_unix(1'772'366'400, 0);
-  const auto clock = *registry::consumer_clock(now, std::nullopt, "max_skew_secs");
+  const auto clock = *registry::bounded_consumer_clock(now, std::nullopt, "max_skew_secs");
   if (auto e = registry::parse_lineage_head_expectation(*raw)) {
     check_verdict(registry::verify_lineage_head_receipt(*raw, *e, text, clock, 300));
   }

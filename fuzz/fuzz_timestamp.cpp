@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/json/reader.hpp"
+#include "core/json/record.hpp"
 #include "core/timestamp.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -26,6 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (auto c = parse_canonical_ms_timestamp(text)) {
     if (format_rfc3339_millis(*c) != text) std::abort();
   }
-  if (auto v = json::parse(text)) (void)truncate_timestamps_ms(*v);
+  if (auto v = json::parse(text)) (void)json::truncate_timestamps_ms(*v);
   return 0;
 }

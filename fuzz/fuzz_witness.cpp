@@ -46,7 +46,7 @@ void one_value(const Value& v, const zelq::UtcTime& now) {
     zelq::json::Object docs;
     docs.insert("did:web:w.example", *zelq::json::parse(R"({"id":"did:web:w.example"})"));
     auto report = zelq::registry::evaluate_witness_quorum(v.as_array(), expected_checkpoint(), trusted, docs,
-                                                          policy, now);
+                                                          policy, {now, policy.max_clock_skew_secs});
     check(report.ok());
     auto parsed = zelq::json::parse(*report);
     check(parsed.ok() && parsed->get("witnessed_count")->as_u64() <= v.as_array().size());

@@ -144,18 +144,24 @@ NOW_S = int(datetime(2025, 6, 1, 12, tzinfo=timezone.utc).timestamp())
 LAST_S, FIRST_S = unix_days(262144) * 86400 - 1, unix_days(-262144) * 86400  # the kept calendar's ends
 
 
-@pytest.mark.parametrize("skew, valid", [
-    (LAST_S - NOW_S, True), (FIRST_S - NOW_S, False),
-    (LAST_S - NOW_S + 1, None), (FIRST_S - NOW_S - 1, None), (9223372036854775, None), (-9223372036854775, None),
+EARLIEST, LATEST = "0000-01-01T00:00:00.000Z", "9999-12-31T23:59:59.999Z"
+
+
+@pytest.mark.parametrize("skew, valid, now", [
+    (LAST_S - NOW_S, True, NOW), (FIRST_S - NOW_S, False, NOW),
+    (LAST_S - NOW_S + 1, None, NOW), (FIRST_S - NOW_S - 1, None, NOW), (9223372036854775, None, NOW),
+    (-9223372036854775, None, NOW),
+    (0, True, LATEST), (9223372036854775, None, LATEST), (-9223372036854775, None, LATEST),
+    (10**12, True, EARLIEST), (9223372036854775, None, EARLIEST), (-9223372036854775, None, EARLIEST),
 ])
-def test_allowances_up_to_the_calendar_ends_are_judged_exactly(skew, valid):
-    far = checkpoint(ED, timestamp="9999-12-31T23:59:59.999Z")
+def test_allowances_up_to_the_calendar_ends_are_judged_exactly(skew, valid, now):
+    far = checkpoint(ED, timestamp=LATEST)
     if valid is None:
         with pytest.raises(ValueError, match=f"^max_skew_secs {skew} puts the clock-skew limit outside the "
-                           f"representable time range \\(consumer clock '{NOW}'\\)$"):
-            verify(far, max_skew_secs=skew)
+                           f"representable time range \\(consumer clock '{now}'\\)$"):
+            verify(far, max_skew_secs=skew, now_rfc3339=now)
     else:
-        assert verify(far, max_skew_secs=skew)["valid"] is valid
+        assert verify(far, max_skew_secs=skew, now_rfc3339=now)["valid"] is valid
 
 
 @pytest.mark.parametrize("skew", [2**63 - 1, -2**63, 9223372036854776, -9223372036854776])

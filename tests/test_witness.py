@@ -23,6 +23,7 @@ EXPECTED = dict(CHECKPOINT, checkpoint_version="zelq-log/1",
                 signature={"algorithm": "ed25519", "key_id": REG + "#k1", "value": "A" * 86 + "=="})
 AT = "2026-01-01T00:00:10.000Z"
 NOW = "2026-01-01T00:01:00.000Z"
+EARLIEST, LATEST = "0000-01-01T00:00:00.000Z", "9999-12-31T23:59:59.999Z"
 INVALID = "invalid witness cosignature: "
 b64url = lambda b: base64.urlsafe_b64encode(b).rstrip(b"=").decode()
 
@@ -239,6 +240,10 @@ def test_a_malformed_evaluated_checkpoint_is_a_log_proof_verdict():
     (["{}", "{}", "{}"], {"now_rfc3339": "now"}, "invalid now_rfc3339 'now': "),
     (["{}", "{}", "{}"], {"max_clock_skew_secs": 9223372036854776}, "max_clock_skew_secs 9223372036854776 is outside"),
     (["{}", "{}", "{}"], {"max_clock_skew_secs": -9223372036854776}, "max_clock_skew_secs -9223372036854776 is outside"),
+    *[(["{}", "{}", "{}"], {"now_rfc3339": now, "max_clock_skew_secs": skew},
+       f"max_clock_skew_secs {skew} puts the clock-skew limit outside the representable time range "
+       f"\\(consumer clock '{now}'\\)$")
+      for now in (EARLIEST, LATEST) for skew in (-9223372036854775, 9223372036854775)],
 ])
 def test_verification_argument_errors_raise(args, kw, message):
     with pytest.raises(ValueError, match="^" + message):
@@ -355,6 +360,10 @@ def test_policy_errors(policy, message):
                                            "expected a string at line 1 column 7"),
     (["[]", "{}", "[]", "[", "{}"], "invalid witness DID docs JSON: "),
     (["[]", "{}", "[]", "[]", "{}"], "witness_did_docs_json must be a JSON object keyed by witness_id"),
+    # The policy's allowance is bounded like every other one, before any cosignature is judged.
+    *[(["[]", "{}", "[]", "{}", '{"max_clock_skew_secs": 9223372036854775}', now],
+       f"policy.max_clock_skew_secs 9223372036854775 puts the clock-skew limit outside the representable time "
+       f"range (consumer clock '{now}')") for now in (EARLIEST, NOW, LATEST)],
 ])
 def test_quorum_argument_errors(args, message):
     with pytest.raises(ValueError, match="^" + message.replace("(", r"\(").replace(")", r"\)")):

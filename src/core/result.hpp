@@ -71,3 +71,9 @@ class [[nodiscard]] Result<void, E> {
     auto&& zelq_try_r_ = (expr);                              \
     if (!zelq_try_r_.ok()) return ::zelq::fail(std::move(zelq_try_r_).error()); \
   } while (0)
+
+// Declare `var` as the value of a Result expression, or propagate its error.
+#define ZELQ_TRY_ASSIGN(var, expr)                        \
+  auto var##_r = (expr);                                  \
+  if (!var##_r) return ::zelq::fail(std::move(var##_r).error()); \
+  auto var = *std::move(var##_r)

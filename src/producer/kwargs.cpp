@@ -80,9 +80,4 @@ PResult<std::vector<std::string>> parse_derived_from_arg(const std::vector<std::
   return out;
 }
 
-UtcTime truncate_to_millis(const UtcTime& t) {
-  auto truncated = UtcTime::from_unix_millis(t.unix_millis());
-  return truncated ? *truncated : t;
-}
-
 }  // namespace zelq::producer

@@ -30,8 +30,4 @@ PResult<json::Value> parse_metadata_arg(std::string_view text);
 // Every entry a context identifier, in order; the first bad one is reported.
 PResult<std::vector<std::string>> parse_derived_from_arg(const std::vector<std::string_view>& entries);
 
-// The same instant with its sub-millisecond part dropped (toward the past),
-// or unchanged where that cannot be represented.
-UtcTime truncate_to_millis(const UtcTime& t);
-
 }  // namespace zelq::producer

@@ -42,7 +42,7 @@ PyObject* verify_lineage_head_receipt(PyObject*, const Args& a) {
   if (!expected) return a.fail(expected.error());
   auto now = now_or_rfc3339_argument(a.opt_str(3));
   if (!now) return a.fail(now.error());
-  auto clock = registry::consumer_clock(*now, a.opt_int(4), "max_skew_secs");
+  auto clock = registry::bounded_consumer_clock(*now, a.opt_int(4), "max_skew_secs");
   if (!clock) return a.fail(clock.error());
   return to_str(registry::verify_lineage_head_receipt(*receipt, *expected, a.str(2), *clock,
                                                       a.opt_int(5).value_or(registry::kDefaultHeadMaxAgeSecs)));

@@ -54,7 +54,9 @@ PyObject* evaluate_witness_quorum(PyObject*, const Args& a) {
   if (!policy) return a.fail(policy.error());
   auto now = now_or_rfc3339_argument(a.opt_str(5));
   if (!now) return a.fail(now.error());
-  auto report = registry::evaluate_witness_quorum(*cosigs, *checkpoint, *trusted, *docs, *policy, *now);
+  auto clock = registry::quorum_clock(*policy, *now);
+  if (!clock) return a.fail(clock.error());
+  auto report = registry::evaluate_witness_quorum(*cosigs, *checkpoint, *trusted, *docs, *policy, *clock);
   if (!report) return a.fail(report.error());
   return to_str(*report);
 }
@@ -132,6 +134,7 @@ constexpr MethodSpec kEvaluateWitnessQuorum{
     "Each witness counts once. Returns JSON text:\n"
     "`{\"witnessed_count\",\"witnesses\",\"meets_quorum\",\"fresh_witnessed_count\",\n"
     "\"meets_fresh_quorum\",\"failures\"}`. Raises `ValueError` for malformed arguments\n"
+    "(a `max_clock_skew_secs` that puts the time limit out of range included)\n"
     "and `InvalidLogProof` when the expected checkpoint is malformed."};
 
 const PyMethodDef kMethods[] = {method_def<kBuildWitnessCosignature>(), method_def<kVerifyWitnessCosignature>(),

@@ -40,36 +40,4 @@ ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_
   return verify_artefact_signature(sig, digest, ed, p256, label, kind);
 }
 
-Result<ConsumerClock, ArgumentError> consumer_clock(const UtcTime& now, std::optional<std::int64_t> skew_secs,
-                                                    std::string_view skew_arg) {
-  const std::int64_t skew = skew_secs.value_or(kDefaultSkewSecs);
-  if (skew > kMaxDurationSecs || skew < -kMaxDurationSecs) {
-    return fail(ArgumentError{std::string(skew_arg) + " " + std::to_string(skew) +
-                              " is outside the representable time span of \u00b1" + std::to_string(kMaxDurationSecs) +
-                              " seconds"});
-  }
-  return ConsumerClock{now, skew};
-}
-
-Result<ConsumerClock, ArgumentError> bounded_consumer_clock(const UtcTime& now, std::optional<std::int64_t> skew_secs,
-                                                            std::string_view skew_arg) {
-  auto clock = consumer_clock(now, skew_secs, skew_arg);
-  if (!clock) return clock;
-  // Both terms are far inside 64 bits: the kept years span about 1.7e13
-  // seconds and the allowance is at most about 9.2e15. A leap second's extra
-  // second is carried into the count.
-  const std::uint32_t nanos = now.nanos();
-  const std::int64_t limit_secs = now.unix_seconds() + clock->skew_secs + (now.is_leap_second() ? 1 : 0);
-  if (!UtcTime::from_unix(limit_secs, nanos % 1'000'000'000u)) {
-    return fail(ArgumentError{std::string(skew_arg) + " " + std::to_string(clock->skew_secs) +
-                              " puts the clock-skew limit outside the representable time range (consumer clock '" +
-                              format_rfc3339_millis(now) + "')"});
-  }
-  return clock;
-}
-
-bool beyond_skew(const UtcTime& t, const ConsumerClock& clock) {
-  return later_by_more_than(t, clock.now, clock.skew_secs);
-}
-
 }  // namespace zelq::registry

@@ -1,8 +1,8 @@
 // What every signed registry artefact shares: its raw string members, the
-// digest its signature covers, the check of that signature against resolved
-// keys, and the consumer clock with the skew allowance its freshness is
-// judged by. Checkpoints, cosignatures, lineage heads and lifecycle events
-// can all read through these.
+// digest its signature covers, and the check of that signature against
+// resolved keys. Checkpoints, cosignatures, lineage heads and lifecycle events
+// can all read through these; their time members read through
+// artefact_time.hpp, which comes with this header.
 #pragma once
 
 #include <cstdint>
@@ -12,11 +12,11 @@
 
 #include "core/error.hpp"
 #include "core/json/value.hpp"
-#include "core/timestamp.hpp"
 #include "crypto/algorithm.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/p256.hpp"
 #include "did/key_select.hpp"
+#include "registry/artefact_time.hpp"
 #include "wire/signature.hpp"
 
 namespace zelq::registry {
@@ -45,34 +45,5 @@ ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_
 // The same with the one key that resolve_signature_key found.
 ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_view digest,
                                         const did::ResolvedSigningKey& key, std::string_view label, ErrorKind kind);
-
-// ---- consumer clock -------------------------------------------------------------
-inline constexpr std::int64_t kDefaultSkewSecs = 120;
-// The largest whole-second allowance or age that a signed 64-bit count of
-// milliseconds holds; larger ones are refused where they are read.
-inline constexpr std::int64_t kMaxDurationSecs = 9'223'372'036'854'775;
-
-// The consumer clock and the clock-skew allowance an artefact time may lie
-// ahead of it.
-struct ConsumerClock {
-  UtcTime now;
-  std::int64_t skew_secs;
-};
-
-// The clock with an allowance argument (absent: kDefaultSkewSecs). One beyond
-// kMaxDurationSecs either way is refused, naming `skew_arg`: no instant
-// arithmetic is done with it.
-Result<ConsumerClock, ArgumentError> consumer_clock(const UtcTime& now, std::optional<std::int64_t> skew_secs,
-                                                    std::string_view skew_arg);
-
-// The same, for artefacts judged against the limit now + skew: an allowance
-// that carries the limit outside the calendar range an instant can hold is
-// refused as well, naming `skew_arg`, rather than judged against no instant.
-Result<ConsumerClock, ArgumentError> bounded_consumer_clock(const UtcTime& now, std::optional<std::int64_t> skew_secs,
-                                                            std::string_view skew_arg);
-
-// Whether `t` lies beyond now + skew (a time exactly there still passes).
-// Exact and free of overflow for every instant and allowance.
-bool beyond_skew(const UtcTime& t, const ConsumerClock& clock);
 
 }  // namespace zelq::registry

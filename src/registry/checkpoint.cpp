@@ -78,21 +78,14 @@ ZResult<LogCheckpoint> parse_log_checkpoint(const json::Value& v) {
   }
   if (auto parts = check_log_id(cp->log_id); !parts) return fail(std::move(parts).error());
   if (auto root = parse_sha256_hash(cp->root_hash); !root) return fail(std::move(root).error());
-  const std::string* raw = raw_string_member(v, "timestamp");
-  if (!raw) return fail(proof_error("log_checkpoint timestamp missing or not a string"));
-  if (!is_canonical_ms_timestamp(*raw)) {
-    return fail(proof_error("log_checkpoint timestamp '" + *raw +
-                            "' is not canonical millisecond-precision RFC 3339 UTC (`YYYY-MM-DDTHH:MM:SS.mmmZ`, "
-                            "RFC-ZELQ-0012 \u00a7" "9.3 step 4)"));
-  }
+  ZELQ_TRY(check_canonical_time_member(&v, "timestamp", "log_checkpoint timestamp",
+                                       "RFC-ZELQ-0012 \u00a7" "9.3 step 4", ErrorKind::InvalidLogProof));
   if (auto did = check_checkpoint_key_id(*cp); !did) return fail(std::move(did).error());
   return std::move(*cp);
 }
 
 ZResult<void> check_checkpoint_timestamp_fresh(const LogCheckpoint& cp, const ConsumerClock& clock) {
-  if (cp.timestamp.nanos() % 1'000'000u != 0) {
-    return fail(proof_error("log_checkpoint timestamp is not millisecond-truncated (RFC-ZELQ-0001 \u00a7" "5.3)"));
-  }
+  ZELQ_TRY(check_millisecond_truncated(cp.timestamp, "log_checkpoint timestamp", ErrorKind::InvalidLogProof));
   if (beyond_skew(cp.timestamp, clock)) {
     return fail(proof_error("log_checkpoint timestamp '" + format_rfc3339_millis(cp.timestamp) +
                             "' is in the future beyond the " + std::to_string(clock.skew_secs) +

@@ -15,13 +15,7 @@ namespace {
 
 using json::Value;
 
-// The raw text of a time member, which must be its own canonical form.
-ZResult<void> check_canonical_time(const std::string& raw, std::string_view what) {
-  if (is_canonical_ms_timestamp(raw)) return {};
-  return fail(cosignature_error("log_cosignature " + std::string(what) + " '" + raw +
-                                "' is not canonical millisecond-precision RFC 3339 UTC "
-                                "(`YYYY-MM-DDTHH:MM:SS.mmmZ`, RFC-ZELQ-0015 \xc2\xa7" "4)"));
-}
+constexpr std::string_view kTimeRefs = "RFC-ZELQ-0015 \xc2\xa7" "4";
 
 ZelqError wrap_key_extraction(const ZelqError& e) {
   return cosignature_error("witness key extraction: " + e.display());
@@ -47,14 +41,12 @@ ZResult<LogCosignature> parse_log_cosignature(const Value& raw) {
   if (auto h = parse_sha256_hash(c.witnessed_checkpoint.root_hash); !h) return fail(wrap_checkpoint_form(h.error()));
   // The positional forms read, but carry no member texts to hold to the
   // canonical form.
-  const Value* wc = raw.get("witnessed_checkpoint");
-  const std::string* ts = wc ? raw_string_member(*wc, "timestamp") : nullptr;
-  if (!ts) return fail(cosignature_error("log_cosignature witnessed_checkpoint.timestamp missing or not a string"));
-  ZELQ_TRY(check_canonical_time(*ts, "witnessed_checkpoint.timestamp"));
+  ZELQ_TRY(check_canonical_time_member(raw.get("witnessed_checkpoint"), "timestamp",
+                                       "log_cosignature witnessed_checkpoint.timestamp", kTimeRefs,
+                                       ErrorKind::InvalidWitnessCosignature));
   // Always a string once the record read from an object; checked all the same.
-  const std::string* at = raw_string_member(raw, "witnessed_at");
-  if (!at) return fail(cosignature_error("log_cosignature witnessed_at missing or not a string"));
-  ZELQ_TRY(check_canonical_time(*at, "witnessed_at"));
+  ZELQ_TRY(check_canonical_time_member(&raw, "witnessed_at", "log_cosignature witnessed_at", kTimeRefs,
+                                       ErrorKind::InvalidWitnessCosignature));
   ZELQ_TRY(check_cosignature_key_id(c));
   return std::move(*read);
 }
@@ -74,10 +66,8 @@ ZResult<void> verify_cosignature_signature(const LogCosignature& c, std::string_
 }
 
 ZResult<void> check_witnessed_at_fresh(const LogCosignature& c, const ConsumerClock& clock) {
-  if (c.witnessed_at.nanos() % 1'000'000u != 0) {
-    return fail(cosignature_error("log_cosignature witnessed_at is not millisecond-truncated "
-                                  "(RFC-ZELQ-0001 \xc2\xa7" "5.3)"));
-  }
+  ZELQ_TRY(check_millisecond_truncated(c.witnessed_at, "log_cosignature witnessed_at",
+                                       ErrorKind::InvalidWitnessCosignature));
   if (!beyond_skew(c.witnessed_at, clock)) return {};
   return fail(cosignature_error("log_cosignature witnessed_at '" + format_rfc3339_millis(c.witnessed_at) +
                                 "' is in the future beyond the " + std::to_string(clock.skew_secs) +

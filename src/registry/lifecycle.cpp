@@ -35,13 +35,12 @@ json::PResult<void> value_event_type(const json::Value& v, E& e) {
 
 json::PResult<void> value_occurred_at(const json::Value& v, E& e) {
   if (!v.is_string()) return fail(json::invalid_type(v, "a string"));
-  const std::string& t = v.as_string();
-  if (!is_canonical_ms_timestamp(t)) {
-    return fail(json::ParseError{"occurred_at '" + t +
-                                 "' is not canonical millisecond-precision RFC 3339 UTC (`YYYY-MM-DDTHH:MM:SS.mmmZ`, "
-                                 "RFC-ZELQ-0001 \u00a7" "5.3 / RFC-ZELQ-0013 \u00a7" "4)"});
+  auto at = parse_canonical_ms_timestamp(v.as_string());
+  if (!at) {
+    return fail(json::ParseError{not_canonical_ms_message(
+        "occurred_at", v.as_string(), "RFC-ZELQ-0001 \u00a7" "5.3 / RFC-ZELQ-0013 \u00a7" "4")});
   }
-  e.occurred_at = *parse_rfc3339(t);
+  e.occurred_at = *at;
   return {};
 }
 

@@ -54,14 +54,8 @@ ZelqError head_error(std::string message) { return invalid_receipt("lineage_head
 bool is_did_web(std::string_view s) { return s.size() >= kDidWeb.size() && s.starts_with(kDidWeb); }
 
 ZResult<void> lineage_head_as_of(const json::Value& raw) {
-  const json::Value* v = raw.get("as_of");
-  if (!v || !v->is_string()) return fail(head_error("as_of missing or not a string"));
-  if (!is_canonical_ms_timestamp(v->as_string())) {
-    return fail(head_error("as_of " + quoted(v->as_string()) +
-                           " is not canonical millisecond-precision RFC 3339 UTC "
-                           "(`YYYY-MM-DDTHH:MM:SS.mmmZ`, RFC-ZELQ-0011 \u00a7" "4)"));
-  }
-  return {};
+  return check_canonical_time_member(&raw, "as_of", "lineage_head_receipt as_of", "RFC-ZELQ-0011 \u00a7" "4",
+                                     ErrorKind::InvalidReceipt);
 }
 
 bool is_superseded_or_retracted(const wire::ContextStatus& s) {

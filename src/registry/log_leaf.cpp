@@ -47,13 +47,8 @@ ZResult<LogLeaf> parse_log_leaf(const json::Value& v) {
     return fail(leaf_error("log leaf leaf_version '" + leaf->leaf_version + "' \u2260 '" + std::string(kLeafVersion) +
                            "' (RFC-ZELQ-0012 \u00a7" "4)"));
   }
-  const std::string* raw = raw_string_member(v, "created_at");
-  if (!raw) return fail(leaf_error("log leaf created_at missing or not a string"));
-  if (!is_canonical_ms_timestamp(*raw)) {
-    return fail(leaf_error("log leaf created_at '" + *raw +
-                           "' is not canonical millisecond-precision RFC 3339 UTC (`YYYY-MM-DDTHH:MM:SS.mmmZ`, "
-                           "RFC-ZELQ-0012 \u00a7" "4)"));
-  }
+  ZELQ_TRY(check_canonical_time_member(&v, "created_at", "log leaf created_at", "RFC-ZELQ-0012 \u00a7" "4",
+                                       ErrorKind::InvalidLogProof));
   return std::move(*leaf);
 }
 

@@ -39,14 +39,8 @@ Result<wire::CtxId, ArgumentError> ctx_id_argument(std::string_view text, std::s
 }
 
 ZResult<void> receipt_created_at(const json::Value& raw) {
-  const json::Value* v = raw.get("created_at");
-  if (!v || !v->is_string()) return fail(invalid_receipt("receipt created_at missing or not a string"));
-  if (!is_canonical_ms_timestamp(v->as_string())) {
-    return fail(invalid_receipt("receipt created_at " + quoted(v->as_string()) +
-                                " is not canonical millisecond-precision RFC 3339 UTC "
-                                "(`YYYY-MM-DDTHH:MM:SS.mmmZ`, RFC-ZELQ-0010 \u00a7" "8 step 6)"));
-  }
-  return {};
+  return check_canonical_time_member(&raw, "created_at", "receipt created_at", "RFC-ZELQ-0010 \u00a7" "8 step 6",
+                                     ErrorKind::InvalidReceipt);
 }
 
 ZResult<RegistryReceipt> parse_registry_receipt(const json::Value& raw) {
@@ -73,9 +67,7 @@ ZResult<void> cross_check(const RegistryReceipt& receipt, std::string_view expec
                                 " \u2260 resolved producer key " +
                                 quoted(producer_key_fingerprint ? *producer_key_fingerprint : "None")));
   }
-  if (receipt.created_at.nanos() % 1'000'000u != 0) {
-    return fail(invalid_receipt("receipt created_at is not millisecond-truncated (RFC-ZELQ-0001 \u00a7" "5.3)"));
-  }
+  ZELQ_TRY(check_millisecond_truncated(receipt.created_at, "receipt created_at", ErrorKind::InvalidReceipt));
   const std::string did = did::did_web_from_authority(receipt.origin_registry);
   if (receipt.registry_did != did) {
     return fail(invalid_receipt("receipt registry_did " + quoted(receipt.registry_did) +

@@ -75,7 +75,7 @@ using json::Presence;
 // One table reads the records back (text road only) and writes them.
 constexpr json::Field<K> kFields[] = {
     json::member<&K::revoked_key_fingerprint, json::read_string, json::string_value>("revoked_key_fingerprint"),
-    json::member<&K::compromised_since, wire::read_date_time, rfc3339_millis_value>("compromised_since"),
+    json::member<&K::compromised_since, wire::read_date_time, json::rfc3339_millis_value>("compromised_since"),
     json::member<&K::reason, json::read_opt_string, json::string_value>("reason", Presence::Optional),
     json::member<&K::revoked_key_id, json::read_opt_string, json::string_value>("revoked_key_id", Presence::Optional),
     json::member<&K::revoked_key_controller, json::read_string, json::string_value>("revoked_key_controller"),
@@ -135,9 +135,9 @@ ZResult<KeyRevocation> parse_key_revocation(const wire::Body& body, std::optiona
   if (!since) return fail(std::move(since).error());
   auto boundary = parse_canonical_ms_timestamp(*since);
   if (!boundary) {
-    return fail(schema("metadata.compromised_since '" + *since +
-                       "' is not canonical millisecond-precision RFC 3339 UTC (RFC-ZELQ-0001 \u00a7" "5.3, "
-                       "RFC-ZELQ-0014 \u00a7" "4)"));
+    return fail(schema(not_canonical_ms_message("metadata.compromised_since", *since,
+                                                "RFC-ZELQ-0001 \u00a7" "5.3, RFC-ZELQ-0014 \u00a7" "4",
+                                                /*show_shape=*/false)));
   }
   r.compromised_since = *boundary;
 

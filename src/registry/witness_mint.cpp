@@ -4,6 +4,7 @@
 
 #include "core/codec.hpp"
 #include "core/content_hash.hpp"
+#include "core/json/record.hpp"
 #include "core/json/writer.hpp"
 #include "did/did_key.hpp"
 #include "registry/checkpoint.hpp"
@@ -18,13 +19,13 @@ std::string build_witness_cosignature_core(const crypto::ProducerIdentity& ident
   witnessed.insert("log_id", Value(checkpoint.log_id));
   witnessed.insert("tree_size", Value::from_u64(checkpoint.tree_size));
   witnessed.insert("root_hash", Value(checkpoint.root_hash));
-  witnessed.insert("timestamp", rfc3339_millis_value(checkpoint.timestamp));
+  witnessed.insert("timestamp", json::rfc3339_millis_value(checkpoint.timestamp));
   json::Object cosig;
   cosig.insert("cosignature_version", Value(std::string(kCosignatureVersion)));
   cosig.insert("witness_id", Value(identity.agent_did));
   cosig.insert("witnessed_checkpoint", Value(std::move(witnessed)));
   // The canonical writer drops the sub-millisecond digits.
-  cosig.insert("witnessed_at", rfc3339_millis_value(witnessed_at));
+  cosig.insert("witnessed_at", json::rfc3339_millis_value(witnessed_at));
   // Nothing here nests deeply enough for canonicalisation to refuse it.
   const std::string digest = *signing_digest(cosig);
   auto sig = identity.key.sign(digest);

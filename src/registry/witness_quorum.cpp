@@ -84,14 +84,16 @@ Result<WitnessPolicy, ArgumentError> witness_policy_argument(std::string_view te
   return p;
 }
 
+Result<ConsumerClock, ArgumentError> quorum_clock(const WitnessPolicy& policy, const UtcTime& now) {
+  return bounded_consumer_clock(now, policy.max_clock_skew_secs, "policy.max_clock_skew_secs");
+}
+
 ZResult<std::string> evaluate_witness_quorum(const std::vector<Value>& cosignatures, const Value& expected_checkpoint,
                                              const std::vector<std::string>& trusted_witness_dids,
                                              const json::Object& witness_did_docs, const WitnessPolicy& policy,
-                                             const UtcTime& now) {
+                                             const ConsumerClock& clock) {
   auto checkpoint = parse_log_checkpoint(expected_checkpoint);
   if (!checkpoint) return fail(std::move(checkpoint).error());
-  // The policy reader keeps the allowance within the duration range.
-  const ConsumerClock clock{now, policy.max_clock_skew_secs};
   const std::unordered_set<std::string_view> trusted(trusted_witness_dids.begin(), trusted_witness_dids.end());
   // Each witness's document is read once however many cosignatures name it;
   // reading is pure, so the outcome is that of reading it every time.
@@ -130,7 +132,7 @@ ZResult<std::string> evaluate_witness_quorum(const std::vector<Value>& cosignatu
       failures.push_back(witness_failure_verdict(verified.error()));
       continue;
     }
-    if (!policy.max_age_secs || !later_by_more_than(now, verified->witnessed_at, *policy.max_age_secs))
+    if (!policy.max_age_secs || !later_by_more_than(clock.now, verified->witnessed_at, *policy.max_age_secs))
       fresh.insert(verified->witness_id);
     counted.insert(verified->witness_id);
   }

@@ -13,6 +13,7 @@
 #include "core/json/value.hpp"
 #include "core/result.hpp"
 #include "core/timestamp.hpp"
+#include "registry/artefact.hpp"
 
 namespace zelq::registry {
 
@@ -34,14 +35,20 @@ Result<json::Object, ArgumentError> witness_did_docs_argument(std::string_view t
 // kMaxDurationSecs are refused by name, since no duration can hold them.
 Result<WitnessPolicy, ArgumentError> witness_policy_argument(std::string_view text);
 
+// The consumer clock with the policy's allowance, held to the same bounds as
+// every other allowance and refused under the name
+// "policy.max_clock_skew_secs".
+Result<ConsumerClock, ArgumentError> quorum_clock(const WitnessPolicy& policy, const UtcTime& now);
+
 // The report {"witnessed_count","witnesses","meets_quorum",
 // "fresh_witnessed_count","meets_fresh_quorum","failures"} as compact JSON.
 // Fails only when the expected checkpoint does; failing cosignatures of
-// trusted witnesses are listed in the report.
+// trusted witnesses are listed in the report. `clock` carries the policy's
+// max_clock_skew_secs (see quorum_clock).
 ZResult<std::string> evaluate_witness_quorum(const std::vector<json::Value>& cosignatures,
                                              const json::Value& expected_checkpoint,
                                              const std::vector<std::string>& trusted_witness_dids,
                                              const json::Object& witness_did_docs, const WitnessPolicy& policy,
-                                             const UtcTime& now);
+                                             const ConsumerClock& clock);
 
 }  // namespace zelq::registry

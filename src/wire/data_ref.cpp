@@ -1,6 +1,7 @@
 #include "wire/data_ref.hpp"
 
 #include "core/error.hpp"
+#include "core/rfc3339_relaxed.hpp"
 
 namespace zelq::wire {
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/rfc3339_relaxed.hpp"
 #include "core/timestamp.hpp"
 #include "wire/body.hpp"
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/json/record.hpp"
 #include "core/timestamp.hpp"
 
 namespace zelq {
@@ -111,7 +112,7 @@ TEST(Writer, TruncatesNeverRounds) {
   std::string out = "[";
   format_rfc3339_millis(*t, out);
   EXPECT_EQ(out, "[\"2024-05-01T12:00:00.999Z\"");
-  EXPECT_EQ(rfc3339_millis_value(*t).as_string(), "2024-05-01T12:00:00.999Z");
+  EXPECT_EQ(json::rfc3339_millis_value(*t).as_string(), "2024-05-01T12:00:00.999Z");
   auto now = format_rfc3339_millis(UtcTime::now());
   EXPECT_TRUE(is_canonical_ms_timestamp(now)) << now;
 }

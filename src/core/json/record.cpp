@@ -162,4 +162,31 @@ PResult<UtcTime> utc_time_of(const Value& v) { return time_of(v, "a string"); }
 
 PResult<UtcTime> date_time_of(const Value& v) { return time_of(v, "an RFC 3339 formatted date and time string"); }
 
+Value rfc3339_millis_value(const UtcTime& t) { return Value(format_rfc3339_millis(t)); }
+
+// Recursion is bounded by the depth of the value, which the JSON reader caps.
+Value truncate_timestamps_ms(const Value& v) {
+  switch (v.type()) {
+    case Type::Object: {
+      Object out;
+      out.reserve(v.as_object().size());
+      for (const auto& m : v.as_object()) out.insert(m.key, truncate_timestamps_ms(m.value));
+      return Value(std::move(out));
+    }
+    case Type::Array: {
+      Array out;
+      out.reserve(v.as_array().size());
+      for (const auto& e : v.as_array()) out.push_back(truncate_timestamps_ms(e));
+      return Value(std::move(out));
+    }
+    case Type::String: {
+      // A string that needs no rewrite is copied, not rendered again.
+      auto truncated = truncated_timestamp(v.as_string());
+      return truncated ? rfc3339_millis_value(*truncated) : v;
+    }
+    default:
+      return v;
+  }
+}
+
 }  // namespace zelq::json

@@ -102,6 +102,13 @@ PResult<UtcTime> utc_time_of(const Value& v);
 // The same, for members whose non-string values are reported as expecting
 // "an RFC 3339 formatted date and time string".
 PResult<UtcTime> date_time_of(const Value& v);
+// The canonical millisecond text of an instant as a string value, the
+// writer of time members that are written in that form.
+Value rfc3339_millis_value(const UtcTime& t);
+// A copy of `v` in which every string that is an RFC 3339 date-time with a
+// sub-millisecond part is replaced by its canonical text in UTC (truncated);
+// every other string, every key and every other value stays as it was.
+Value truncate_timestamps_ms(const Value& v);
 
 // ---- lists ------------------------------------------------------------------
 template <class E>
