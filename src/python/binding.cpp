@@ -110,21 +110,19 @@ struct ArgsBuilder {
     for (Py_ssize_t i = 0; i < nkw; ++i) {
       PyObject* key = PyTuple_GetItem(kwnames, i);
       if (!key) return false;
-      Py_ssize_t kn = 0;
-      const char* ks = PyUnicode_AsUTF8AndSize(key, &kn);
-      if (!ks) return false;
-      std::string_view k(ks, static_cast<std::size_t>(kn));
+      // Compared by code points, never encoded: a name that UTF-8 cannot
+      // carry (a lone surrogate) is simply no parameter's name.
       std::size_t idx = nparams;
       for (std::size_t j = 0; j < nparams; ++j)
-        if (k == spec.params[j].name) idx = j;
+        if (PyUnicode_CompareWithASCIIString(key, spec.params[j].name) == 0) idx = j;
       if (idx == nparams) {
-        std::string msg = full_name(spec) + " got an unexpected keyword argument '" + std::string(k) + "'";
-        PyErr_SetString(PyExc_TypeError, msg.c_str());
+        // The name is shown as the interpreter shows it, whatever it holds.
+        PyErr_Format(PyExc_TypeError, "%s.%s() got an unexpected keyword argument '%U'", spec.cls, spec.name, key);
         return false;
       }
       if (slot[idx]) {
-        std::string msg = full_name(spec) + " got multiple values for argument '" + std::string(k) + "'";
-        PyErr_SetString(PyExc_TypeError, msg.c_str());
+        PyErr_Format(PyExc_TypeError, "%s.%s() got multiple values for argument '%s'", spec.cls, spec.name,
+                     spec.params[idx].name);
         return false;
       }
       slot[idx] = args[nargs + i];
