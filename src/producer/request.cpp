@@ -7,7 +7,7 @@ namespace zelq::producer {
 
 namespace {
 
-std::vector<std::string> owned(const std::vector<std::string_view>& list) {
+std::vector<std::string> owned(std::span<const std::string_view> list) {
   return {list.begin(), list.end()};
 }
 
