@@ -26,6 +26,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "core/error.hpp"
@@ -147,6 +148,102 @@ class Args {
   const ErrorMap* errors_;
   std::span<ArgSlot> slots_;
   ArgLists* lists_;
+};
+
+// ---- arguments into a core struct, by name --------------------------------
+// A method whose arguments fill a core argument struct binds each parameter
+// to the struct member of the same name; the parameter's host type and need
+// follow from the member's type, so the row and the struct cannot disagree:
+//
+//   using PublishBinding = ArgStruct<ZELQ_ARG(PublishArgs, title), ...>;
+//   ... PublishBinding::params in the method row,
+//   ... PublishBinding::from(a) in its body.
+
+template <std::size_t N>
+struct ParamName {
+  char text[N]{};
+  consteval ParamName(const char (&s)[N]) {
+    for (std::size_t i = 0; i < N; ++i) text[i] = s[i];
+  }
+};
+
+// The member types a parameter may fill, with their host type and need.
+template <class T>
+struct ArgKind;
+template <>
+struct ArgKind<std::string_view> {
+  static constexpr PType type = PType::Str;
+  static constexpr Need need = Need::Required;
+  static std::string_view get(const Args& a, std::size_t i) { return a.str(i); }
+};
+template <>
+struct ArgKind<std::optional<std::string_view>> {
+  static constexpr PType type = PType::Str;
+  static constexpr Need need = Need::Optional;
+  static std::optional<std::string_view> get(const Args& a, std::size_t i) { return a.opt_str(i); }
+};
+template <>
+struct ArgKind<std::optional<StrList>> {
+  static constexpr PType type = PType::StrList;
+  static constexpr Need need = Need::Optional;
+  static std::optional<StrList> get(const Args& a, std::size_t i) { return a.opt_str_list(i); }
+};
+template <>
+struct ArgKind<std::optional<bool>> {
+  static constexpr PType type = PType::Bool;
+  static constexpr Need need = Need::Optional;
+  static std::optional<bool> get(const Args& a, std::size_t i) { return a.opt_bool(i); }
+};
+
+template <class P>
+struct MemberOf;
+template <class S, class T>
+struct MemberOf<T S::*> {
+  using Struct = S;
+  using Type = T;
+};
+
+template <ParamName Name, auto Member>
+struct Bind {
+  using Struct = typename MemberOf<decltype(Member)>::Struct;
+  using Type = typename MemberOf<decltype(Member)>::Type;
+  static constexpr auto member = Member;
+  static constexpr Param param{Name.text, ArgKind<Type>::type, ArgKind<Type>::need};
+};
+
+// The parameter named as the member it fills: the name is written once.
+#define ZELQ_ARG(Struct, member) ::zelq::py::Bind<#member, &Struct::member>
+
+namespace detail {
+constexpr bool distinct_names(std::span<const Param> params) {
+  for (std::size_t i = 0; i < params.size(); ++i)
+    for (std::size_t j = 0; j < i; ++j)
+      if (std::string_view(params[i].name) == params[j].name) return false;
+  return true;
+}
+}  // namespace detail
+
+// Parameters in positional order, each filling its own member.
+template <class First, class... Rest>
+struct ArgStruct {
+  using Struct = typename First::Struct;
+  static_assert((std::is_same_v<Struct, typename Rest::Struct> && ...), "one struct per method");
+  static constexpr Param params[1 + sizeof...(Rest)] = {First::param, Rest::param...};
+  static_assert(detail::distinct_names(params), "a parameter is bound twice");
+
+  static Struct from(const Args& a) {
+    Struct s{};
+    std::size_t i = 0;
+    fill<First>(s, a, i);
+    (fill<Rest>(s, a, i), ...);
+    return s;
+  }
+
+ private:
+  template <class B>
+  static void fill(Struct& s, const Args& a, std::size_t& i) {
+    s.*B::member = ArgKind<typename B::Type>::get(a, i++);
+  }
 };
 
 // Returns a new reference, or nullptr with the interpreter's exception set.
