@@ -11,6 +11,9 @@
 //       ErrorMap{Raise::ValueError, Raise::RuntimeError, "content_hash mismatch: "}};
 //   ... method_def<kContentHash>() in the class's PyMethodDef table.
 //
+// A row given a DocBody instead of a doc text gets its signature line written
+// from its own name, kind and parameters.
+//
 // A method body hands every core failure to `a.fail(error)`, which raises it
 // through the row's ErrorMap; it never picks an exception class itself.
 #pragma once
@@ -30,6 +33,7 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "core/json/record.hpp"
 
 namespace zelq::py {
 
@@ -195,18 +199,10 @@ struct ArgKind<std::optional<bool>> {
   static std::optional<bool> get(const Args& a, std::size_t i) { return a.opt_bool(i); }
 };
 
-template <class P>
-struct MemberOf;
-template <class S, class T>
-struct MemberOf<T S::*> {
-  using Struct = S;
-  using Type = T;
-};
-
 template <ParamName Name, auto Member>
 struct Bind {
-  using Struct = typename MemberOf<decltype(Member)>::Struct;
-  using Type = typename MemberOf<decltype(Member)>::Type;
+  using Struct = json::OwnerOf<Member>;
+  using Type = typename json::MemberOf<decltype(Member)>::Type;
   static constexpr auto member = Member;
   static constexpr Param param{Name.text, ArgKind<Type>::type, ArgKind<Type>::need};
 };

@@ -1,6 +1,6 @@
 // The producer classes: ZelqProducer (Ed25519) and ZelqP256Producer (P-256).
 // Both carry one payload, the core's Producer, whose secret is wiped when the
-// instance is freed; each method is one row per class over one implementation.
+// instance is freed; one row set, instantiated per key kind, serves both.
 #include <array>
 #include <memory>
 #include <variant>
