@@ -1,9 +1,11 @@
 """Argument matching and conversion, shown on ZelqCanonicalizer.canonicalize."""
+import inspect
 import sys
 
 import pytest
 
 import zelq
+from test_leaks import CASES
 
 canonicalize = zelq.ZelqCanonicalizer.canonicalize
 NAME = "ZelqCanonicalizer.canonicalize()"
@@ -64,3 +66,21 @@ def test_text_signature_and_doc():
     assert canonicalize.__text_signature__ == "(json_str)"
     assert "RFC 8785" in canonicalize.__doc__
     assert zelq.ZelqCanonicalizer.content_hash.__text_signature__ == "(json_str)"
+
+
+class OddName(str):
+    def __eq__(self, other):
+        raise AssertionError("the binding compares names itself")
+
+    __hash__ = str.__hash__
+
+
+WITH_PARAMETERS = [(label, m) for label, m in CASES if inspect.signature(m).parameters]
+
+
+@pytest.mark.parametrize("name", ["\ud800", "a\x00", OddName("no_such"), "json_str\x00"])
+@pytest.mark.parametrize("label, method", WITH_PARAMETERS, ids=[c[0] for c in WITH_PARAMETERS])
+def test_unknown_keyword_names_are_shown_as_given(label, method, name):
+    with pytest.raises(TypeError) as info:
+        method(**{name: 1})
+    assert str(info.value) == f"{label}() got an unexpected keyword argument '{name}'"

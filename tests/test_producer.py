@@ -205,3 +205,18 @@ def test_secret_stays_out_of_repr_and_errors(cls):
     for t in texts:
         for form in (SEED.hex(), base64.b64encode(SEED).decode(), repr(SEED)):
             assert form not in t
+
+
+@pytest.mark.parametrize("method, signature", [
+    ("generate", "(agent_did, key_id)"), ("from_seed", "(seed, agent_did, key_id)"), ("generate_did_key", "()"),
+    ("from_seed_did_key", "(seed)"), ("seed_bytes", "($self)"), ("sign_challenge", "($self, signing_input)"),
+    ("build_publish_request", "($self, title, context_type, visibility=None, description=None, summary=None, "
+     "tags=None, domain=None, metadata=None, derived_from=None, audience=None, schema_uri=None, contributors=None, "
+     "data_refs=None, anchors=None, expires_at=None, data_period=None, expected_lineage_id=None, zelq_version=None, "
+     "omit_zelq_version=None)"),
+    ("build_supersede_request", "($self, previous_body_json, title=None, summary=None, description=None, tags=None, "
+     "domain=None, metadata=None, data_refs=None, anchors=None, clear_anchors=None, expires_at=None, "
+     "data_period=None, expected_lineage_id=None, zelq_version=None, omit_zelq_version=None)"),
+])
+def test_text_signatures(cls, method, signature):
+    assert getattr(cls, method).__text_signature__ == signature

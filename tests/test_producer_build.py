@@ -72,17 +72,22 @@ def test_publish_then_supersede_chain(producer, kwargs):
     assert req["supersedes"] is None and "lineage_id" not in req
     assert text == type(producer).from_seed_did_key(SEED).build_publish_request("A title", "acme:report", **kwargs)
     if kwargs:
-        assert req["expires_at"] == "2027-01-02T01:04:05.123Z"
-        assert req["data_period"] == {"start": "2026-01-01T00:00:00Z", "end": "2026-02-01T00:00:00Z"}
-        assert req["anchors"] == [ANCHOR] and req["data_refs"] == [DATA_REF]
+        # Every argument lands in its own member (distinct values pin the binding).
+        assert {k: req[k] for k in FULL} == dict(
+            FULL, tags=list(FULL["tags"]), metadata=json.loads(FULL["metadata"]), data_refs=[DATA_REF],
+            anchors=[ANCHOR], expires_at="2027-01-02T01:04:05.123Z",
+            data_period={"start": "2026-01-01T00:00:00Z", "end": "2026-02-01T00:00:00Z"})
     else:
         assert set(req) == set(REQUEST_ORDER[:11]) | {"zelq_version"} and req["zelq_version"] == "0.4.0"
     # Two supersessions: the first keeps every field, the second overrides some.
     assert V.verify_body_offline(as_body(req, 1)) is True
     prev = req
-    for n, overrides in enumerate([{}, dict(title="New", tags=[], clear_anchors=True, summary="s2")], start=1):
+    for n, overrides in enumerate([{}, dict(title="New", tags=[], clear_anchors=True, summary="s2",
+                                            description="d2", domain="dom2", zelq_version="0.5.0")], start=1):
         text = producer.build_supersede_request(as_body(prev, n), **overrides)
         nxt = check_request(producer, text, n + 1)
+        assert {k: nxt[k] for k in overrides if k != "clear_anchors"} == {
+            k: v for k, v in overrides.items() if k != "clear_anchors"}
         assert nxt["supersedes"] == json.loads(as_body(prev, n))["ctx_id"] and nxt["lineage_id"] == LINEAGE
         assert V.verify_body_offline(as_body(nxt, n + 1)) is True
         kept = {k: v for k, v in prev.items() if k not in

@@ -13,7 +13,7 @@ ZelqError missing(std::string field) { return ZelqError::text(ErrorKind::Missing
 
 // The version a request may carry, or the rule it breaks.
 ZResult<std::uint32_t> checked_version(const PublishRequestBuilder& b) {
-  if (b.supersedes) {
+  if (b.request.supersedes) {
     if (!b.version) return fail(missing("version"));
     if (*b.version < 2)
       return fail(ZelqError::schema("supersession publish requires version >= 2, got " + std::to_string(*b.version)));
@@ -21,7 +21,7 @@ ZResult<std::uint32_t> checked_version(const PublishRequestBuilder& b) {
   }
   if (b.version && *b.version != 1)
     return fail(ZelqError::schema("first-version publish requires version=1, got " + std::to_string(*b.version)));
-  if (b.lineage_id) return fail(ZelqError::schema("lineage_id MUST NOT be set on v1 publish requests"));
+  if (b.request.lineage_id) return fail(ZelqError::schema("lineage_id MUST NOT be set on v1 publish requests"));
   return 1u;
 }
 
@@ -43,33 +43,34 @@ ZResult<void> validate_request(const wire::PublishRequest& r) {
 
 PublishRequestBuilder PublishRequestBuilder::first_version(const crypto::ProducerIdentity& identity) {
   PublishRequestBuilder b(identity);
-  b.zelq_version = std::string(kZelqVersion);
+  b.request.zelq_version = std::string(kZelqVersion);
   return b;
 }
 
 PublishRequestBuilder PublishRequestBuilder::new_version_from(const wire::Body& previous,
                                                               const crypto::ProducerIdentity& identity) {
   PublishRequestBuilder b(identity);
-  b.supersedes = previous.ctx_id;
   b.version = previous.version + 1u;  // wraps to 0, which the build refuses
-  b.lineage_id = previous.lineage_id;
   b.title = previous.title;
   b.context_type = previous.type;
-  b.contributors = previous.contributors;
-  b.derived_from = previous.derived_from;
-  b.data_refs = previous.data_refs;
-  b.anchors = previous.anchors;
-  b.visibility = previous.visibility;
-  b.audience = previous.audience;
-  b.description = previous.description;
-  b.summary = previous.summary;
-  b.tags = previous.tags;
-  b.domain = previous.domain;
-  b.schema_uri = previous.schema_uri;
-  b.expires_at = previous.expires_at;
-  b.data_period = previous.data_period;
-  b.metadata = previous.metadata;
-  b.zelq_version = previous.zelq_version;  // an omitted form stays omitted
+  wire::PublishRequest& r = b.request;
+  r.supersedes = previous.ctx_id;
+  r.lineage_id = previous.lineage_id;
+  r.contributors = previous.contributors;
+  r.derived_from = previous.derived_from;
+  r.data_refs = previous.data_refs;
+  r.anchors = previous.anchors;
+  r.visibility = previous.visibility;
+  r.audience = previous.audience;
+  r.description = previous.description;
+  r.summary = previous.summary;
+  r.tags = previous.tags;
+  r.domain = previous.domain;
+  r.schema_uri = previous.schema_uri;
+  r.expires_at = previous.expires_at;
+  r.data_period = previous.data_period;
+  r.metadata = previous.metadata;
+  r.zelq_version = previous.zelq_version;  // an omitted form stays omitted
   return b;
 }
 
@@ -78,31 +79,14 @@ ZResult<wire::PublishRequest> PublishRequestBuilder::build() && {
   if (!context_type) return fail(missing("context_type"));
   auto v = checked_version(*this);
   if (!v) return fail(std::move(v).error());
-  if (visibility == wire::Visibility::Restricted && (!audience || audience->empty()))
+  if (request.visibility == wire::Visibility::Restricted && (!request.audience || request.audience->empty()))
     return fail(ZelqError::schema("visibility:restricted requires a non-empty audience"));
 
-  wire::PublishRequest r;
+  wire::PublishRequest r = std::move(request);
   r.version = *v;
-  r.supersedes = std::move(supersedes);
   r.agent_id = identity->agent_did;
-  r.contributors = std::move(contributors);
   r.title = std::move(*title);
   r.type = std::move(*context_type);
-  r.data_refs = std::move(data_refs);
-  r.derived_from = std::move(derived_from);
-  r.visibility = visibility;
-  r.audience = std::move(audience);
-  r.zelq_version = std::move(zelq_version);
-  r.description = std::move(description);
-  r.summary = std::move(summary);
-  r.lineage_id = std::move(lineage_id);
-  r.tags = std::move(tags);
-  r.domain = std::move(domain);
-  r.expires_at = expires_at;
-  r.data_period = data_period;
-  r.metadata = std::move(metadata);
-  r.schema_uri = std::move(schema_uri);
-  r.anchors = std::move(anchors);
 
   // The request's own members are the body the hash covers: the hash leaves
   // out content_hash, signature and lineage_id, which are not set yet or not

@@ -25,26 +25,13 @@ struct PublishRequestBuilder {
   // Signs the request; the builder only refers to it and must not outlive it.
   const crypto::ProducerIdentity* identity;
 
+  // The fields the build requires, absent until a caller sets them.
   std::optional<std::string> title;
   std::optional<wire::ContextType> context_type;
-  std::optional<std::string> supersedes;
-  std::vector<std::string> contributors;
-  std::vector<wire::DataRef> data_refs;
-  std::vector<std::string> derived_from;
-  std::optional<std::string> lineage_id;
-  std::optional<std::vector<std::string>> audience;
-  std::optional<std::string> description;
-  std::optional<std::string> summary;
-  std::optional<std::vector<std::string>> tags;
-  std::optional<std::string> domain;
-  std::optional<json::Value> metadata;
-  std::optional<std::string> schema_uri;
-  std::optional<std::string> zelq_version;
-  std::optional<std::vector<wire::AnchorEntry>> anchors;
   std::optional<std::uint32_t> version;  // absent on a first version means 1
-  wire::Visibility visibility = wire::Visibility::Public;
-  std::optional<UtcTime> expires_at;
-  std::optional<wire::DataPeriod> data_period;
+  // Every other field, held as the request carries it; its version, title,
+  // type, agent_id, content_hash and signature are the build's to set.
+  wire::PublishRequest request;
 
   // A first version: public, zelq_version "0.4.0", everything else empty.
   static PublishRequestBuilder first_version(const crypto::ProducerIdentity& identity);

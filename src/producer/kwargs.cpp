@@ -69,7 +69,7 @@ PResult<json::Value> parse_metadata_arg(std::string_view text) {
   return as_producer(json::parse_argument(text, "metadata"));
 }
 
-PResult<std::vector<std::string>> parse_derived_from_arg(const std::vector<std::string_view>& entries) {
+PResult<std::vector<std::string>> parse_derived_from_arg(std::span<const std::string_view> entries) {
   std::vector<std::string> out;
   out.reserve(entries.size());
   for (std::string_view e : entries) {

@@ -4,6 +4,7 @@
 // Pure functions of their input.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,6 @@ PResult<std::string> parse_lineage_id_arg(std::string_view text);
 // Any JSON value; that it is an object is a rule of the build.
 PResult<json::Value> parse_metadata_arg(std::string_view text);
 // Every entry a context identifier, in order; the first bad one is reported.
-PResult<std::vector<std::string>> parse_derived_from_arg(const std::vector<std::string_view>& entries);
+PResult<std::vector<std::string>> parse_derived_from_arg(std::span<const std::string_view> entries);
 
 }  // namespace zelq::producer

@@ -7,7 +7,7 @@ namespace zelq::producer {
 
 namespace {
 
-std::vector<std::string> owned(const std::vector<std::string_view>& list) {
+std::vector<std::string> owned(std::span<const std::string_view> list) {
   return {list.begin(), list.end()};
 }
 
@@ -29,40 +29,33 @@ PResult<void> set_parsed(Field& field, const OptText& arg, Parse parse) {
   return {};
 }
 
-// The arguments both appliers take, from data_refs to the version rule; only
-// the supersede has clear_anchors, applied right after anchors.
-struct SharedArgs {
-  const OptText& data_refs;
-  const OptText& anchors;
-  std::optional<bool> clear_anchors;
-  const OptText& expires_at;
-  const OptText& data_period;
-  const OptText& expected_lineage_id;
-  const OptText& zelq_version;
-  std::optional<bool> omit_zelq_version;
-};
-
-PResult<void> apply_data_refs_onwards(PublishRequestBuilder& b, const SharedArgs& a) {
-  ZELQ_TRY(set_parsed(b.data_refs, a.data_refs, parse_data_refs_arg));
-  ZELQ_TRY(set_parsed(b.anchors, a.anchors, parse_anchors_arg));
-  if (a.clear_anchors.value_or(false)) b.anchors.reset();
-  ZELQ_TRY(set_parsed(b.expires_at, a.expires_at, [](std::string_view t) -> PResult<UtcTime> {
+// The arguments both appliers take, from data_refs to the version rule, by
+// the same names on both; only the supersede has clear_anchors, applied
+// right after anchors.
+template <class Args>
+PResult<void> apply_data_refs_onwards(PublishRequestBuilder& b, const Args& a) {
+  ZELQ_TRY(set_parsed(b.request.data_refs, a.data_refs, parse_data_refs_arg));
+  ZELQ_TRY(set_parsed(b.request.anchors, a.anchors, parse_anchors_arg));
+  if constexpr (requires { a.clear_anchors; }) {
+    if (a.clear_anchors.value_or(false)) b.request.anchors.reset();
+  }
+  ZELQ_TRY(set_parsed(b.request.expires_at, a.expires_at, [](std::string_view t) -> PResult<UtcTime> {
     auto v = parse_rfc3339_arg(t);
     if (!v) return v;
     return truncate_to_millis(*v);
   }));
-  ZELQ_TRY(set_parsed(b.data_period, a.data_period, [](std::string_view t) -> PResult<wire::DataPeriod> {
+  ZELQ_TRY(set_parsed(b.request.data_period, a.data_period, [](std::string_view t) -> PResult<wire::DataPeriod> {
     auto v = parse_data_period_arg(t);
     if (!v) return v;
     return wire::DataPeriod{truncate_to_millis(v->start), truncate_to_millis(v->end)};
   }));
-  ZELQ_TRY(set_parsed(b.lineage_id, a.expected_lineage_id, parse_lineage_id_arg));
+  ZELQ_TRY(set_parsed(b.request.lineage_id, a.expected_lineage_id, parse_lineage_id_arg));
   // Leaving the member out wins over any text; otherwise a given text
   // replaces what the builder holds.
   if (a.omit_zelq_version.value_or(false)) {
-    b.zelq_version.reset();
+    b.request.zelq_version.reset();
   } else {
-    set_text(b.zelq_version, a.zelq_version);
+    set_text(b.request.zelq_version, a.zelq_version);
   }
   return {};
 }
@@ -82,32 +75,30 @@ PResult<std::string> build_with(const Producer& p, Start start) {
 }  // namespace
 
 PResult<void> apply_publish_kwargs(PublishRequestBuilder& b, const PublishArgs& a) {
-  set_text(b.description, a.description);
-  set_text(b.summary, a.summary);
-  set_list(b.tags, a.tags);
-  set_text(b.domain, a.domain);
-  set_text(b.schema_uri, a.schema_uri);
-  ZELQ_TRY(set_parsed(b.metadata, a.metadata, parse_metadata_arg));
+  set_text(b.request.description, a.description);
+  set_text(b.request.summary, a.summary);
+  set_list(b.request.tags, a.tags);
+  set_text(b.request.domain, a.domain);
+  set_text(b.request.schema_uri, a.schema_uri);
+  ZELQ_TRY(set_parsed(b.request.metadata, a.metadata, parse_metadata_arg));
   if (a.derived_from) {
     auto ids = parse_derived_from_arg(*a.derived_from);
     if (!ids) return fail(std::move(ids).error());
-    b.derived_from = std::move(*ids);
+    b.request.derived_from = std::move(*ids);
   }
-  set_list(b.audience, a.audience);
-  if (a.contributors) b.contributors = owned(*a.contributors);
-  return apply_data_refs_onwards(b, {a.data_refs, a.anchors, std::nullopt, a.expires_at, a.data_period,
-                                     a.expected_lineage_id, a.zelq_version, a.omit_zelq_version});
+  set_list(b.request.audience, a.audience);
+  if (a.contributors) b.request.contributors = owned(*a.contributors);
+  return apply_data_refs_onwards(b, a);
 }
 
 PResult<void> apply_supersede_kwargs(PublishRequestBuilder& b, const SupersedeArgs& a) {
   set_text(b.title, a.title);
-  set_text(b.summary, a.summary);
-  set_text(b.description, a.description);
-  set_list(b.tags, a.tags);
-  set_text(b.domain, a.domain);
-  ZELQ_TRY(set_parsed(b.metadata, a.metadata, parse_metadata_arg));
-  return apply_data_refs_onwards(b, {a.data_refs, a.anchors, a.clear_anchors, a.expires_at,
-                                     a.data_period, a.expected_lineage_id, a.zelq_version, a.omit_zelq_version});
+  set_text(b.request.summary, a.summary);
+  set_text(b.request.description, a.description);
+  set_list(b.request.tags, a.tags);
+  set_text(b.request.domain, a.domain);
+  ZELQ_TRY(set_parsed(b.request.metadata, a.metadata, parse_metadata_arg));
+  return apply_data_refs_onwards(b, a);
 }
 
 PResult<std::string> build_publish_request(const Producer& p, const PublishArgs& a) {
@@ -119,7 +110,7 @@ PResult<std::string> build_publish_request(const Producer& p, const PublishArgs&
     auto b = PublishRequestBuilder::first_version(id);
     b.title = std::string(a.title);
     b.context_type = std::move(*type);
-    b.visibility = *visibility;
+    b.request.visibility = *visibility;
     ZELQ_TRY(apply_publish_kwargs(b, a));
     return b;
   });

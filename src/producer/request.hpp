@@ -6,6 +6,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,7 +18,7 @@
 namespace zelq::producer {
 
 using OptText = std::optional<std::string_view>;
-using OptList = std::optional<std::vector<std::string_view>>;
+using OptList = std::optional<std::span<const std::string_view>>;
 
 // The arguments of build_publish_request, in parameter order.
 struct PublishArgs {

@@ -79,166 +79,163 @@ bool extract_str(PyObject* o, std::string_view& out) {
   return true;
 }
 
+PyObject* too_many_positional(const MethodSpec& spec, std::size_t required, Py_ssize_t nargs) {
+  const std::size_t nparams = spec.params.size();
+  const char* was = nargs == 1 ? "was" : "were";
+  std::string msg = full_name(spec) + " takes ";
+  if (required != nparams) msg += "from " + std::to_string(required) + " to ";
+  msg += std::to_string(nparams) + " positional arguments but " + std::to_string(nargs) + " " + was + " given";
+  PyErr_SetString(PyExc_TypeError, msg.c_str());
+  return nullptr;
+}
+
+void missing_required(const MethodSpec& spec, std::span<const ArgSlot> slots) {
+  std::vector<const char*> missing;
+  for (std::size_t j = 0; j < slots.size(); ++j)
+    if (spec.params[j].need != Need::Optional && !slots[j].given) missing.push_back(spec.params[j].name);
+  std::string msg = full_name(spec) + " missing " + std::to_string(missing.size()) + " required positional " +
+                    (missing.size() == 1 ? "argument" : "arguments") + ": ";
+  for (std::size_t i = 0; i < missing.size(); ++i) {
+    if (i != 0) {
+      if (missing.size() > 2) msg += ',';
+      msg += (i == missing.size() - 1) ? " and " : " ";
+    }
+    msg += '\'';
+    msg += missing[i];
+    msg += '\'';
+  }
+  PyErr_SetString(PyExc_TypeError, msg.c_str());
+}
+
+bool convert(const Param& p, ArgSlot& slot, ArgLists* lists) {
+  PyObject* o = slot.given;
+  switch (p.type) {
+    case PType::Str: return extract_str(o, slot.text);
+    case PType::Bytes: {
+      if (!PyBytes_Check(o)) {
+        not_instance(o, "bytes");
+        return false;
+      }
+      char* buf = nullptr;
+      Py_ssize_t n = 0;
+      if (PyBytes_AsStringAndSize(o, &buf, &n) < 0) return false;
+      slot.text = std::string_view(buf, static_cast<std::size_t>(n));
+      return true;
+    }
+    case PType::Int: {
+      if (o == Py_None) {
+        not_instance(o, "int");
+        return false;
+      }
+      Ref idx(PyNumber_Index(o));
+      if (!idx) return false;
+      long long v = PyLong_AsLongLong(idx.get());
+      if (v == -1 && PyErr_Occurred()) return false;
+      slot.number = static_cast<std::int64_t>(v);
+      return true;
+    }
+    case PType::Bool: {
+      if (PyBool_Check(o)) {
+        slot.number = (o == Py_True) ? 1 : 0;
+        return true;
+      }
+      // numpy's boolean scalar converts through its truth value.
+      std::string tn = type_name(o);
+      if ((tn == "bool_" || tn == "bool") && type_module(o) == "numpy") {
+        int t = PyObject_IsTrue(o);
+        if (t < 0) return false;
+        slot.number = t;
+        return true;
+      }
+      not_instance(o, "bool");
+      return false;
+    }
+    case PType::StrList: {
+      if (PyUnicode_Check(o)) {
+        PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
+        return false;
+      }
+      if (!PySequence_Check(o)) {
+        not_instance(o, "Sequence");
+        return false;
+      }
+      Py_ssize_t n = PySequence_Size(o);
+      if (n < 0) return false;
+      // Each item is held for the call: a later argument's conversion may run
+      // host code that empties this sequence.
+      slot.number = static_cast<std::int64_t>(lists->items.size());
+      for (Py_ssize_t i = 0; i < n; ++i) {
+        Ref item(PySequence_GetItem(o, i));
+        if (!item) return false;
+        std::string_view v;
+        if (!extract_str(item.get(), v)) return false;
+        lists->items.push_back(v);
+        lists->keep.push_back(std::move(item));
+      }
+      slot.count = static_cast<std::size_t>(n);
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
-struct ArgsBuilder {
-  static bool build(const MethodSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                    Args& out) {
-    out.errors_ = &spec.errors;
-    const std::size_t nparams = spec.params.size();
+bool extract_args(const MethodSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                  std::span<ArgSlot> slots, ArgLists* lists) {
+  const std::size_t nparams = spec.params.size();
+  if (static_cast<std::size_t>(nargs) > nparams) {
     std::size_t required = 0;
     for (const Param& p : spec.params)
       if (p.need != Need::Optional) ++required;
-
-    std::array<PyObject*, kMaxParams> slot{};  // borrowed
-    if (static_cast<std::size_t>(nargs) > nparams) {
-      const char* was = nargs == 1 ? "was" : "were";
-      std::string msg;
-      if (required != nparams) {
-        msg = full_name(spec) + " takes from " + std::to_string(required) + " to " + std::to_string(nparams) +
-              " positional arguments but " + std::to_string(nargs) + " " + was + " given";
-      } else {
-        msg = full_name(spec) + " takes " + std::to_string(nparams) + " positional arguments but " +
-              std::to_string(nargs) + " " + was + " given";
-      }
-      PyErr_SetString(PyExc_TypeError, msg.c_str());
-      return false;
-    }
-    for (Py_ssize_t i = 0; i < nargs; ++i) slot[static_cast<std::size_t>(i)] = args[i];
-
-    const Py_ssize_t nkw = kwnames ? PyTuple_Size(kwnames) : 0;
-    for (Py_ssize_t i = 0; i < nkw; ++i) {
-      PyObject* key = PyTuple_GetItem(kwnames, i);
-      if (!key) return false;
-      Py_ssize_t kn = 0;
-      const char* ks = PyUnicode_AsUTF8AndSize(key, &kn);
-      if (!ks) return false;
-      std::string_view k(ks, static_cast<std::size_t>(kn));
-      std::size_t idx = nparams;
-      for (std::size_t j = 0; j < nparams; ++j)
-        if (k == spec.params[j].name) idx = j;
-      if (idx == nparams) {
-        std::string msg = full_name(spec) + " got an unexpected keyword argument '" + std::string(k) + "'";
-        PyErr_SetString(PyExc_TypeError, msg.c_str());
-        return false;
-      }
-      if (slot[idx]) {
-        std::string msg = full_name(spec) + " got multiple values for argument '" + std::string(k) + "'";
-        PyErr_SetString(PyExc_TypeError, msg.c_str());
-        return false;
-      }
-      slot[idx] = args[nargs + i];
-    }
-
-    std::vector<const char*> missing;
-    for (std::size_t j = 0; j < nparams; ++j)
-      if (spec.params[j].need != Need::Optional && !slot[j]) missing.push_back(spec.params[j].name);
-    if (!missing.empty()) {
-      std::string msg = full_name(spec) + " missing " + std::to_string(missing.size()) + " required positional " +
-                        (missing.size() == 1 ? "argument" : "arguments") + ": ";
-      for (std::size_t i = 0; i < missing.size(); ++i) {
-        if (i != 0) {
-          if (missing.size() > 2) msg += ',';
-          msg += (i == missing.size() - 1) ? " and " : " ";
-        }
-        msg += '\'';
-        msg += missing[i];
-        msg += '\'';
-      }
-      PyErr_SetString(PyExc_TypeError, msg.c_str());
-      return false;
-    }
-
-    for (std::size_t j = 0; j < nparams; ++j) {
-      const Param& p = spec.params[j];
-      PyObject* o = slot[j];
-      if (!o || (o == Py_None && p.need != Need::Required)) continue;
-      if (!convert(p, o, out, j)) {
-        add_param_note(p.name);
-        return false;
-      }
-    }
-    return true;
-  }
-
-  static bool convert(const Param& p, PyObject* o, Args& out, std::size_t j) {
-    switch (p.type) {
-      case PType::Str: {
-        std::string_view v;
-        if (!extract_str(o, v)) return false;
-        out.strs_[j] = v;
-        return true;
-      }
-      case PType::Bytes: {
-        if (!PyBytes_Check(o)) {
-          not_instance(o, "bytes");
-          return false;
-        }
-        char* buf = nullptr;
-        Py_ssize_t n = 0;
-        if (PyBytes_AsStringAndSize(o, &buf, &n) < 0) return false;
-        out.strs_[j] = std::string_view(buf, static_cast<std::size_t>(n));
-        return true;
-      }
-      case PType::Int: {
-        if (o == Py_None) {
-          not_instance(o, "int");
-          return false;
-        }
-        Ref idx(PyNumber_Index(o));
-        if (!idx) return false;
-        long long v = PyLong_AsLongLong(idx.get());
-        if (v == -1 && PyErr_Occurred()) return false;
-        out.ints_[j] = static_cast<std::int64_t>(v);
-        return true;
-      }
-      case PType::Bool: {
-        if (PyBool_Check(o)) {
-          out.ints_[j] = (o == Py_True) ? 1 : 0;
-          return true;
-        }
-        // numpy's boolean scalar converts through its truth value.
-        std::string tn = type_name(o);
-        if ((tn == "bool_" || tn == "bool") && type_module(o) == "numpy") {
-          int t = PyObject_IsTrue(o);
-          if (t < 0) return false;
-          out.ints_[j] = t;
-          return true;
-        }
-        not_instance(o, "bool");
-        return false;
-      }
-      case PType::StrList: {
-        if (PyUnicode_Check(o)) {
-          PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
-          return false;
-        }
-        if (!PySequence_Check(o)) {
-          not_instance(o, "Sequence");
-          return false;
-        }
-        Py_ssize_t n = PySequence_Size(o);
-        if (n < 0) return false;
-        std::vector<std::string_view> items;
-        items.reserve(static_cast<std::size_t>(n));
-        for (Py_ssize_t i = 0; i < n; ++i) {
-          Ref item(PySequence_GetItem(o, i));
-          if (!item) return false;
-          std::string_view v;
-          if (!extract_str(item.get(), v)) return false;
-          items.push_back(v);
-          out.keep_.push_back(std::move(item));  // the view lives in the item
-        }
-        out.lists_[j] = std::move(items);
-        return true;
-      }
-    }
+    too_many_positional(spec, required, nargs);
     return false;
   }
-};
+  for (Py_ssize_t i = 0; i < nargs; ++i) slots[static_cast<std::size_t>(i)].given = args[i];
 
-bool extract_args(const MethodSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, Args& out) {
-  return ArgsBuilder::build(spec, args, nargs, kwnames, out);
+  const Py_ssize_t nkw = kwnames ? PyTuple_Size(kwnames) : 0;
+  for (Py_ssize_t i = 0; i < nkw; ++i) {
+    PyObject* key = PyTuple_GetItem(kwnames, i);
+    if (!key) return false;
+    // Compared by code points, never encoded: a name that UTF-8 cannot
+    // carry (a lone surrogate) is simply no parameter's name.
+    std::size_t idx = nparams;
+    for (std::size_t j = 0; j < nparams && idx == nparams; ++j)
+      if (PyUnicode_CompareWithASCIIString(key, spec.params[j].name) == 0) idx = j;
+    if (idx == nparams) {
+      // The name is shown as the interpreter shows it, whatever it holds.
+      PyErr_Format(PyExc_TypeError, "%s.%s() got an unexpected keyword argument '%U'", spec.cls, spec.name, key);
+      return false;
+    }
+    if (slots[idx].given) {
+      PyErr_Format(PyExc_TypeError, "%s.%s() got multiple values for argument '%s'", spec.cls, spec.name,
+                   spec.params[idx].name);
+      return false;
+    }
+    slots[idx].given = args[nargs + i];
+  }
+
+  for (std::size_t j = 0; j < nparams; ++j) {
+    if (spec.params[j].need != Need::Optional && !slots[j].given) {
+      missing_required(spec, slots);
+      return false;
+    }
+  }
+
+  for (std::size_t j = 0; j < nparams; ++j) {
+    const Param& p = spec.params[j];
+    ArgSlot& slot = slots[j];
+    if (!slot.given) continue;
+    if (slot.given == Py_None && p.need != Need::Required) {
+      slot.given = nullptr;  // None stands for an omitted argument
+      continue;
+    }
+    if (!convert(p, slot, lists)) {
+      add_param_note(p.name);
+      return false;
+    }
+  }
+  return true;
 }
 
 // ---- results ----------------------------------------------------------------

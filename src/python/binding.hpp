@@ -11,8 +11,11 @@
 //       ErrorMap{Raise::ValueError, Raise::RuntimeError, "content_hash mismatch: "}};
 //   ... method_def<kContentHash>() in the class's PyMethodDef table.
 //
+// A row given a DocBody instead of a doc text gets its signature line written
+// from its own name, kind and parameters.
+//
 // A method body hands every core failure to `a.fail(error)`, which raises it
-// as the row's Failure entry says; it never picks an exception class itself.
+// through the row's ErrorMap; it never picks an exception class itself.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -26,9 +29,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "core/error.hpp"
+#include "core/json/record.hpp"
 
 namespace zelq::py {
 
@@ -69,9 +74,6 @@ struct Param {
   Need need = Need::Required;
 };
 
-// The most parameters a method has.
-inline constexpr std::size_t kMaxParams = 20;
-
 // How a method's failures leave it. The core fails with an ArgumentError (an
 // argument lacks its form; its message is complete), a ZelqError (a check
 // failed) or a CheckFailure (a check failed; its message is complete).
@@ -96,19 +98,50 @@ PyObject* raise_failure(const ErrorMap& m, const ArgumentError& e);
 PyObject* raise_failure(const ErrorMap& m, const ZelqError& e);
 PyObject* raise_failure(const ErrorMap& m, const CheckFailure& e);
 
-// Converted arguments in parameter order. Text views point into the
-// argument objects, which the caller keeps alive for the call.
+// One argument while it is matched and converted: the object given for the
+// parameter (borrowed; null when omitted, or None for a parameter that may be
+// None) and its converted value.
+struct ArgSlot {
+  PyObject* given = nullptr;
+  std::string_view text{};  // Str, Bytes
+  std::int64_t number = 0;  // Int, Bool; StrList: the index of its first item
+  std::size_t count = 0;    // StrList: the number of its items
+};
+
+// The items of every list argument of one call, and the item objects whose
+// text the views point into. Only calls that pass a list fill it.
+struct ArgLists {
+  std::vector<std::string_view> items;
+  std::vector<Ref> keep;
+};
+
+using StrList = std::span<const std::string_view>;
+
+// Converted arguments in parameter order, over the slots of one call. Text
+// views point into the argument objects, which the caller keeps alive.
 class Args {
  public:
-  std::string_view str(std::size_t i) const { return *strs_[i]; }
-  std::optional<std::string_view> opt_str(std::size_t i) const { return strs_[i]; }
-  std::string_view bytes(std::size_t i) const { return *strs_[i]; }
-  std::optional<std::int64_t> opt_int(std::size_t i) const { return ints_[i]; }
-  std::optional<bool> opt_bool(std::size_t i) const {
-    if (!ints_[i]) return std::nullopt;
-    return *ints_[i] != 0;
+  Args(const ErrorMap& errors, std::span<ArgSlot> slots, ArgLists* lists)
+      : errors_(&errors), slots_(slots), lists_(lists) {}
+
+  std::string_view str(std::size_t i) const { return slots_[i].text; }
+  std::optional<std::string_view> opt_str(std::size_t i) const {
+    if (!slots_[i].given) return std::nullopt;
+    return slots_[i].text;
   }
-  const std::optional<std::vector<std::string_view>>& opt_str_list(std::size_t i) const { return lists_[i]; }
+  std::string_view bytes(std::size_t i) const { return slots_[i].text; }
+  std::optional<std::int64_t> opt_int(std::size_t i) const {
+    if (!slots_[i].given) return std::nullopt;
+    return slots_[i].number;
+  }
+  std::optional<bool> opt_bool(std::size_t i) const {
+    if (!slots_[i].given) return std::nullopt;
+    return slots_[i].number != 0;
+  }
+  std::optional<StrList> opt_str_list(std::size_t i) const {
+    if (!slots_[i].given) return std::nullopt;
+    return StrList(lists_->items).subspan(static_cast<std::size_t>(slots_[i].number), slots_[i].count);
+  }
 
   // Raise a core failure as the method's row says; returns nullptr.
   PyObject* fail(const ArgumentError& e) const { return raise_failure(*errors_, e); }
@@ -116,17 +149,108 @@ class Args {
   PyObject* fail(const CheckFailure& e) const { return raise_failure(*errors_, e); }
 
  private:
-  friend struct ArgsBuilder;
-  const ErrorMap* errors_ = nullptr;
-  std::array<std::optional<std::string_view>, kMaxParams> strs_{};
-  std::array<std::optional<std::int64_t>, kMaxParams> ints_{};
-  std::array<std::optional<std::vector<std::string_view>>, kMaxParams> lists_{};
-  std::vector<Ref> keep_;  // list items whose text the views point into
+  const ErrorMap* errors_;
+  std::span<ArgSlot> slots_;
+  ArgLists* lists_;
+};
+
+// ---- arguments into a core struct, by name --------------------------------
+// A method whose arguments fill a core argument struct binds each parameter
+// to the struct member of the same name; the parameter's host type and need
+// follow from the member's type, so the row and the struct cannot disagree:
+//
+//   using PublishBinding = ArgStruct<ZELQ_ARG(PublishArgs, title), ...>;
+//   ... PublishBinding::params in the method row,
+//   ... PublishBinding::from(a) in its body.
+
+template <std::size_t N>
+struct ParamName {
+  char text[N]{};
+  consteval ParamName(const char (&s)[N]) {
+    for (std::size_t i = 0; i < N; ++i) text[i] = s[i];
+  }
+};
+
+// The member types a parameter may fill, with their host type and need.
+template <class T>
+struct ArgKind;
+template <>
+struct ArgKind<std::string_view> {
+  static constexpr PType type = PType::Str;
+  static constexpr Need need = Need::Required;
+  static std::string_view get(const Args& a, std::size_t i) { return a.str(i); }
+};
+template <>
+struct ArgKind<std::optional<std::string_view>> {
+  static constexpr PType type = PType::Str;
+  static constexpr Need need = Need::Optional;
+  static std::optional<std::string_view> get(const Args& a, std::size_t i) { return a.opt_str(i); }
+};
+template <>
+struct ArgKind<std::optional<StrList>> {
+  static constexpr PType type = PType::StrList;
+  static constexpr Need need = Need::Optional;
+  static std::optional<StrList> get(const Args& a, std::size_t i) { return a.opt_str_list(i); }
+};
+template <>
+struct ArgKind<std::optional<bool>> {
+  static constexpr PType type = PType::Bool;
+  static constexpr Need need = Need::Optional;
+  static std::optional<bool> get(const Args& a, std::size_t i) { return a.opt_bool(i); }
+};
+
+template <ParamName Name, auto Member>
+struct Bind {
+  using Struct = json::OwnerOf<Member>;
+  using Type = typename json::MemberOf<decltype(Member)>::Type;
+  static constexpr auto member = Member;
+  static constexpr Param param{Name.text, ArgKind<Type>::type, ArgKind<Type>::need};
+};
+
+// The parameter named as the member it fills: the name is written once.
+#define ZELQ_ARG(Struct, member) ::zelq::py::Bind<#member, &Struct::member>
+
+namespace detail {
+constexpr bool distinct_names(std::span<const Param> params) {
+  for (std::size_t i = 0; i < params.size(); ++i)
+    for (std::size_t j = 0; j < i; ++j)
+      if (std::string_view(params[i].name) == params[j].name) return false;
+  return true;
+}
+}  // namespace detail
+
+// Parameters in positional order, each filling its own member.
+template <class First, class... Rest>
+struct ArgStruct {
+  using Struct = typename First::Struct;
+  static_assert((std::is_same_v<Struct, typename Rest::Struct> && ...), "one struct per method");
+  static constexpr Param params[1 + sizeof...(Rest)] = {First::param, Rest::param...};
+  static_assert(detail::distinct_names(params), "a parameter is bound twice");
+
+  static Struct from(const Args& a) {
+    Struct s{};
+    std::size_t i = 0;
+    fill<First>(s, a, i);
+    (fill<Rest>(s, a, i), ...);
+    return s;
+  }
+
+ private:
+  template <class B>
+  static void fill(Struct& s, const Args& a, std::size_t& i) {
+    s.*B::member = ArgKind<typename B::Type>::get(a, i++);
+  }
 };
 
 // Returns a new reference, or nullptr with the interpreter's exception set.
 using Impl = PyObject* (*)(PyObject* self, const Args& args);
 using NoArgsImpl = PyObject* (*)(PyObject* self);
+
+// A doc body whose signature line ("name($self, a, b=None)\n--\n\n") is
+// written from the method's own name, kind and parameters.
+struct DocBody {
+  const char* text;
+};
 
 struct MethodSpec {
   const char* cls;
@@ -137,6 +261,7 @@ struct MethodSpec {
   const char* doc;
   NoArgsImpl noargs = nullptr;  // for the *NoArgs kinds
   ErrorMap errors = {};
+  bool signature_from_params = false;  // `doc` is a DocBody's text
 
   constexpr MethodSpec(const char* c, const char* n, Kind k, std::span<const Param> p, Impl i, const char* d,
                        ErrorMap e = {})
@@ -144,6 +269,12 @@ struct MethodSpec {
   constexpr MethodSpec(const char* c, const char* n, Kind k, std::span<const Param> p, Impl i, const char* d,
                        NoArgsImpl na, ErrorMap e = {})
       : cls(c), name(n), kind(k), params(p), impl(i), doc(d), noargs(na), errors(e) {}
+  constexpr MethodSpec(const char* c, const char* n, Kind k, std::span<const Param> p, Impl i, DocBody d,
+                       ErrorMap e = {})
+      : cls(c), name(n), kind(k), params(p), impl(i), doc(d.text), errors(e), signature_from_params(true) {}
+  constexpr MethodSpec(const char* c, const char* n, Kind k, NoArgsImpl na, DocBody d, ErrorMap e = {})
+      : cls(c), name(n), kind(k), params(), impl(nullptr), doc(d.text), noargs(na), errors(e),
+        signature_from_params(true) {}
 };
 
 struct GetterSpec {
@@ -152,11 +283,12 @@ struct GetterSpec {
   const char* doc;
 };
 
-// Matches and converts arguments; on failure the exception is set and
-// nullopt returned.
-// Arguments arrive in the vector calling convention: positional values,
-// then the values of the keywords named in `kwnames`.
-bool extract_args(const MethodSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, Args& out);
+// Matches and converts the arguments into `slots` (one per parameter);
+// false with the interpreter's exception set when they do not fit. Arguments
+// arrive in the vector calling convention: positional values, then the
+// values of the keywords named in `kwnames`.
+bool extract_args(const MethodSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                  std::span<ArgSlot> slots, ArgLists* lists);
 
 // Any C++ exception escaping a method ends here: it becomes the panic
 // exception (derived from BaseException), never a crash of the host.
@@ -165,13 +297,26 @@ PyObject* raise_panic(const char* what);
 // start-up, and not added to the module), or nullptr with an exception set.
 PyObject* panic_type();
 
+constexpr bool takes_lists(const MethodSpec& s) {
+  for (const Param& p : s.params)
+    if (p.type == PType::StrList) return true;
+  return false;
+}
+
+// The call's slots live on the stack, sized by the method's own parameters;
+// the list store exists only for methods that take lists.
 template <const MethodSpec& S>
 PyObject* entry_with_args(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-  static_assert(S.params.size() <= kMaxParams);
   try {
-    Args a;
-    if (!extract_args(S, args, nargs, kwnames, a)) return nullptr;
-    return S.impl(self, a);
+    std::array<ArgSlot, S.params.size()> slots{};
+    if constexpr (takes_lists(S)) {
+      ArgLists lists;
+      if (!extract_args(S, args, nargs, kwnames, slots, &lists)) return nullptr;
+      return S.impl(self, Args(S.errors, slots, &lists));
+    } else {
+      if (!extract_args(S, args, nargs, kwnames, slots, nullptr)) return nullptr;
+      return S.impl(self, Args(S.errors, slots, nullptr));
+    }
   } catch (const std::exception& e) {
     return raise_panic(e.what());
   } catch (...) {
@@ -190,14 +335,61 @@ PyObject* entry_no_args(PyObject* self, PyObject*) {
   }
 }
 
+namespace detail {
+
+// Writes the doc with its signature line into `out`, or with out == nullptr
+// only counts it; returns its length.
+constexpr std::size_t write_signed_doc(const MethodSpec& s, char* out) {
+  std::size_t n = 0;
+  auto put = [&](const char* t) {
+    for (; *t; ++t, ++n)
+      if (out) out[n] = *t;
+  };
+  const char* sep = "";
+  put(s.name);
+  put("(");
+  if (s.kind == Kind::Instance || s.kind == Kind::InstanceNoArgs) {
+    put("$self");
+    sep = ", ";
+  }
+  for (const Param& p : s.params) {
+    put(sep);
+    put(p.name);
+    if (p.need == Need::Optional) put("=None");
+    sep = ", ";
+  }
+  put(")\n--\n\n");
+  put(s.doc);
+  return n;
+}
+
+template <const MethodSpec& S>
+inline constexpr auto kSignedDoc = [] {
+  std::array<char, write_signed_doc(S, nullptr) + 1> out{};
+  write_signed_doc(S, out.data());
+  return out;
+}();
+
+template <const MethodSpec& S>
+constexpr const char* doc_of() {
+  if constexpr (S.signature_from_params) {
+    return kSignedDoc<S>.data();
+  } else {
+    return S.doc;
+  }
+}
+
+}  // namespace detail
+
 template <const MethodSpec& S>
 constexpr PyMethodDef method_def() {
   if constexpr (S.kind == Kind::StaticNoArgs || S.kind == Kind::InstanceNoArgs) {
     return PyMethodDef{S.name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&entry_no_args<S>)),
-                       METH_NOARGS | (S.kind == Kind::StaticNoArgs ? METH_STATIC : 0), S.doc};
+                       METH_NOARGS | (S.kind == Kind::StaticNoArgs ? METH_STATIC : 0), detail::doc_of<S>()};
   } else {
     return PyMethodDef{S.name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&entry_with_args<S>)),
-                       METH_FASTCALL | METH_KEYWORDS | (S.kind == Kind::Static ? METH_STATIC : 0), S.doc};
+                       METH_FASTCALL | METH_KEYWORDS | (S.kind == Kind::Static ? METH_STATIC : 0),
+                       detail::doc_of<S>()};
   }
 }
 

@@ -1,6 +1,7 @@
 // The producer classes: ZelqProducer (Ed25519) and ZelqP256Producer (P-256).
 // Both carry one payload, the core's Producer, whose secret is wiped when the
-// instance is freed; each method is one row per class over one implementation.
+// instance is freed; one row set, instantiated per key kind, serves both.
+#include <array>
 #include <memory>
 #include <variant>
 
@@ -16,9 +17,6 @@ namespace {
 using producer::Failure;
 using producer::KeyKind;
 using producer::Producer;
-
-constexpr const char* kEdCls = "ZelqProducer";
-constexpr const char* kP256Cls = "ZelqP256Producer";
 
 // Every producer member: an argument that lacks its form is a ValueError, a
 // failed step a RuntimeError with the error's display text, whatever its kind.
@@ -99,225 +97,166 @@ PyObject* did_verification_method(PyObject* self, const Args& a) {
   return text_or_raise(a, self_of(self).did_verification_method(a.str(0), a.str(1)));
 }
 
+// The build methods' parameters, in positional order, each bound to the
+// member of the same name of the core's argument struct.
+using producer::PublishArgs;
+using producer::SupersedeArgs;
+using PublishBinding = ArgStruct<
+    ZELQ_ARG(PublishArgs, title), ZELQ_ARG(PublishArgs, context_type), ZELQ_ARG(PublishArgs, visibility),
+    ZELQ_ARG(PublishArgs, description), ZELQ_ARG(PublishArgs, summary), ZELQ_ARG(PublishArgs, tags),
+    ZELQ_ARG(PublishArgs, domain), ZELQ_ARG(PublishArgs, metadata), ZELQ_ARG(PublishArgs, derived_from),
+    ZELQ_ARG(PublishArgs, audience), ZELQ_ARG(PublishArgs, schema_uri), ZELQ_ARG(PublishArgs, contributors),
+    ZELQ_ARG(PublishArgs, data_refs), ZELQ_ARG(PublishArgs, anchors), ZELQ_ARG(PublishArgs, expires_at),
+    ZELQ_ARG(PublishArgs, data_period), ZELQ_ARG(PublishArgs, expected_lineage_id),
+    ZELQ_ARG(PublishArgs, zelq_version), ZELQ_ARG(PublishArgs, omit_zelq_version)>;
+using SupersedeBinding = ArgStruct<
+    ZELQ_ARG(SupersedeArgs, previous_body_json), ZELQ_ARG(SupersedeArgs, title), ZELQ_ARG(SupersedeArgs, summary),
+    ZELQ_ARG(SupersedeArgs, description), ZELQ_ARG(SupersedeArgs, tags), ZELQ_ARG(SupersedeArgs, domain),
+    ZELQ_ARG(SupersedeArgs, metadata), ZELQ_ARG(SupersedeArgs, data_refs), ZELQ_ARG(SupersedeArgs, anchors),
+    ZELQ_ARG(SupersedeArgs, clear_anchors), ZELQ_ARG(SupersedeArgs, expires_at),
+    ZELQ_ARG(SupersedeArgs, data_period), ZELQ_ARG(SupersedeArgs, expected_lineage_id),
+    ZELQ_ARG(SupersedeArgs, zelq_version), ZELQ_ARG(SupersedeArgs, omit_zelq_version)>;
+
 PyObject* build_publish_request(PyObject* self, const Args& a) {
-  producer::PublishArgs args{a.str(0),          a.str(1),          a.opt_str(2),       a.opt_str(3),
-                             a.opt_str(4),      a.opt_str_list(5), a.opt_str(6),       a.opt_str(7),
-                             a.opt_str_list(8), a.opt_str_list(9), a.opt_str(10),      a.opt_str_list(11),
-                             a.opt_str(12),     a.opt_str(13),     a.opt_str(14),      a.opt_str(15),
-                             a.opt_str(16),     a.opt_str(17),     a.opt_bool(18)};
-  return text_or_raise(a, producer::build_publish_request(self_of(self), args));
+  return text_or_raise(a, producer::build_publish_request(self_of(self), PublishBinding::from(a)));
 }
 
 PyObject* build_supersede_request(PyObject* self, const Args& a) {
-  producer::SupersedeArgs args{a.str(0),     a.opt_str(1),  a.opt_str(2),  a.opt_str(3),      a.opt_str_list(4),
-                               a.opt_str(5), a.opt_str(6),  a.opt_str(7),  a.opt_str(8),      a.opt_bool(9),
-                               a.opt_str(10), a.opt_str(11), a.opt_str(12), a.opt_str(13), a.opt_bool(14)};
-  return text_or_raise(a, producer::build_supersede_request(self_of(self), args));
+  return text_or_raise(a, producer::build_supersede_request(self_of(self), SupersedeBinding::from(a)));
 }
 
 // ---- rows ------------------------------------------------------------------
+// One row set serves both classes; a row's doc differs by key kind only
+// where the key shows.
+
+template <KeyKind K>
+constexpr const char* kCls = K == KeyKind::Ed25519 ? "ZelqProducer" : "ZelqP256Producer";
+template <KeyKind K>
+constexpr bool kEd = K == KeyKind::Ed25519;
 
 constexpr Param kGenerateParams[] = {{"agent_did", PType::Str}, {"key_id", PType::Str}};
 constexpr Param kFromSeedParams[] = {{"seed", PType::Bytes}, {"agent_did", PType::Str}, {"key_id", PType::Str}};
 constexpr Param kSeedParams[] = {{"seed", PType::Bytes}};
 constexpr Param kChallengeParams[] = {{"signing_input", PType::Str}};
 constexpr Param kVerificationMethodParams[] = {{"method_id", PType::Str}, {"controller", PType::Str}};
-constexpr Need kOpt = Need::Optional;
-constexpr Param kPublishParams[] = {
-    {"title", PType::Str},
-    {"context_type", PType::Str},
-    {"visibility", PType::Str, kOpt},
-    {"description", PType::Str, kOpt},
-    {"summary", PType::Str, kOpt},
-    {"tags", PType::StrList, kOpt},
-    {"domain", PType::Str, kOpt},
-    {"metadata", PType::Str, kOpt},
-    {"derived_from", PType::StrList, kOpt},
-    {"audience", PType::StrList, kOpt},
-    {"schema_uri", PType::Str, kOpt},
-    {"contributors", PType::StrList, kOpt},
-    {"data_refs", PType::Str, kOpt},
-    {"anchors", PType::Str, kOpt},
-    {"expires_at", PType::Str, kOpt},
-    {"data_period", PType::Str, kOpt},
-    {"expected_lineage_id", PType::Str, kOpt},
-    {"zelq_version", PType::Str, kOpt},
-    {"omit_zelq_version", PType::Bool, kOpt},
-};
-constexpr Param kSupersedeParams[] = {
-    {"previous_body_json", PType::Str},
-    {"title", PType::Str, kOpt},
-    {"summary", PType::Str, kOpt},
-    {"description", PType::Str, kOpt},
-    {"tags", PType::StrList, kOpt},
-    {"domain", PType::Str, kOpt},
-    {"metadata", PType::Str, kOpt},
-    {"data_refs", PType::Str, kOpt},
-    {"anchors", PType::Str, kOpt},
-    {"clear_anchors", PType::Bool, kOpt},
-    {"expires_at", PType::Str, kOpt},
-    {"data_period", PType::Str, kOpt},
-    {"expected_lineage_id", PType::Str, kOpt},
-    {"zelq_version", PType::Str, kOpt},
-    {"omit_zelq_version", PType::Bool, kOpt},
-};
 
-#define PUBLISH_SIGNATURE                                                                                     \
-  "build_publish_request($self, title, context_type, visibility=None, description=None, summary=None, "      \
-  "tags=None, domain=None, metadata=None, derived_from=None, audience=None, schema_uri=None, "               \
-  "contributors=None, data_refs=None, anchors=None, expires_at=None, data_period=None, "                     \
-  "expected_lineage_id=None, zelq_version=None, omit_zelq_version=None)\n--\n\n"
-
-#define SUPERSEDE_SIGNATURE                                                                                   \
-  "build_supersede_request($self, previous_body_json, title=None, summary=None, description=None, "          \
-  "tags=None, domain=None, metadata=None, data_refs=None, anchors=None, clear_anchors=None, "                \
-  "expires_at=None, data_period=None, expected_lineage_id=None, zelq_version=None, "                         \
-  "omit_zelq_version=None)\n--\n\n"
-
-#define GENERATE_DOC                                                                      \
-  "generate(agent_did, key_id)\n--\n\n"                                                   \
-  "Generate a producer with a fresh random key from the operating system's random\n"    \
-  "source.\n\n"                                                                           \
-  "`agent_did` is the full `did:web` DID; `key_id` is the DID URL of the signing key\n" \
-  "(for example one ending in \"#key-1\")."
-
-#define FROM_SEED_DOC_HEAD                                                                   \
-  "from_seed(seed, agent_did, key_id)\n--\n\n"
-
-#define FROM_SEED_DOC_TAIL                                                                   \
-  "Deterministic, for tests and for loading key material from a secret store: the\n"     \
+#define FROM_SEED_DOC_TAIL                                                               \
+  "Deterministic, for tests and for loading key material from a secret store: the\n" \
   "seed is the private key."
 
-#define GENERATE_DID_KEY_DOC                                                                 \
-  "generate_did_key()\n--\n\n"                                                               \
-  "Generate a producer whose identity is the key itself (`did:key`): `agent_did`\n"         \
-  "and `key_id` are derived from the public key, with no domain and no DID-document\n"     \
-  "hosting. Consumers verify such contexts fully offline.\n\n"                              \
-  "A `did:key` cannot rotate: a new key is a new identity, and `supersedes` requires\n"    \
-  "the same `agent_id`, so lineage continuity ends with the key."
+#define CHALLENGE_DOC_TAIL                                                                 \
+  "A `content_hash` text (\"sha256:\" and 64 lowercase hex digits) is refused with\n"   \
+  "`ValueError`: publish signatures sign exactly such texts, so a challenge of that\n"  \
+  "form would obtain a publish signature for content this producer never saw."
 
-#define FROM_SEED_DID_KEY_DOC                                                                \
-  "from_seed_did_key(seed)\n--\n\n"                                                          \
-  "Like `generate_did_key`, from the given 32 bytes. Deterministic: the same seed\n"        \
-  "always derives the same `agent_did` and `key_id`."
-
-#define SEED_BYTES_DOC                                                                       \
-  "seed_bytes($self)\n--\n\n"                                                                \
-  "The raw 32-byte seed (for ZelqP256Producer: the private scalar), for storage in a\n"    \
-  "key vault. Each call returns a fresh `bytes` copy, owned by the caller."
-
-constexpr MethodSpec kEdGenerate{kEdCls, "generate", Kind::Static, kGenerateParams, generate<KeyKind::Ed25519>,
-                                 GENERATE_DOC,
+template <KeyKind K>
+constexpr MethodSpec kGenerate{
+    kCls<K>, "generate", Kind::Static, kGenerateParams, generate<K>,
+    DocBody{"Generate a producer with a fresh random key from the operating system's random\n"
+            "source.\n\n"
+            "`agent_did` is the full `did:web` DID; `key_id` is the DID URL of the signing key\n"
+            "(for example one ending in \"#key-1\")."},
     kProducerErrors};
-constexpr MethodSpec kEdFromSeed{kEdCls, "from_seed", Kind::Static, kFromSeedParams, from_seed<KeyKind::Ed25519>,
-                                 FROM_SEED_DOC_HEAD
-                                 "Construct a producer from a 32-byte Ed25519 seed (RFC 8032 private key).\n\n"
-                                 FROM_SEED_DOC_TAIL,
+template <KeyKind K>
+constexpr MethodSpec kFromSeed{
+    kCls<K>, "from_seed", Kind::Static, kFromSeedParams, from_seed<K>,
+    DocBody{kEd<K> ? "Construct a producer from a 32-byte Ed25519 seed (RFC 8032 private key).\n\n" FROM_SEED_DOC_TAIL
+                   : "Construct a producer from a 32-byte big-endian P-256 private scalar.\n\n" FROM_SEED_DOC_TAIL
+                     "\n\nRaises `ValueError` if the bytes are not exactly 32 or are not a valid\n"
+                     "scalar (zero, or not below the curve order)."},
     kProducerErrors};
-constexpr MethodSpec kEdGenerateDidKey{kEdCls, "generate_did_key", Kind::StaticNoArgs, {}, nullptr,
-                                       GENERATE_DID_KEY_DOC, generate_did_key<KeyKind::Ed25519>,
+template <KeyKind K>
+constexpr MethodSpec kGenerateDidKey{
+    kCls<K>, "generate_did_key", Kind::StaticNoArgs, generate_did_key<K>,
+    DocBody{"Generate a producer whose identity is the key itself (`did:key`): `agent_did`\n"
+            "and `key_id` are derived from the public key, with no domain and no DID-document\n"
+            "hosting. Consumers verify such contexts fully offline.\n\n"
+            "A `did:key` cannot rotate: a new key is a new identity, and `supersedes` requires\n"
+            "the same `agent_id`, so lineage continuity ends with the key."},
     kProducerErrors};
-constexpr MethodSpec kEdFromSeedDidKey{kEdCls, "from_seed_did_key", Kind::Static, kSeedParams,
-                                       from_seed_did_key<KeyKind::Ed25519>, FROM_SEED_DID_KEY_DOC,
+template <KeyKind K>
+constexpr MethodSpec kFromSeedDidKey{
+    kCls<K>, "from_seed_did_key", Kind::Static, kSeedParams, from_seed_did_key<K>,
+    DocBody{"Like `generate_did_key`, from the given 32 bytes. Deterministic: the same seed\n"
+            "always derives the same `agent_did` and `key_id`."},
     kProducerErrors};
-constexpr MethodSpec kEdSeedBytes{kEdCls, "seed_bytes", Kind::InstanceNoArgs, {}, nullptr, SEED_BYTES_DOC,
-                                  seed_bytes,
+template <KeyKind K>
+constexpr MethodSpec kSeedBytes{
+    kCls<K>, "seed_bytes", Kind::InstanceNoArgs, seed_bytes,
+    DocBody{"The raw 32-byte seed (for ZelqP256Producer: the private scalar), for storage in a\n"
+            "key vault. Each call returns a fresh `bytes` copy, owned by the caller."},
     kProducerErrors};
-constexpr MethodSpec kEdSignChallenge{
-    kEdCls, "sign_challenge", Kind::Instance, kChallengeParams, sign_challenge,
-    "sign_challenge($self, signing_input)\n--\n\n"
-    "Sign a registry auth-challenge `signing_input` string.\n\n"
-    "The registry's challenge response carries a `signing_input` field of the form\n"
-    "\"zelq-registry-auth:v1:{nonce}:{agent_id}:{authority}:{expires_at}\". Pass that\n"
-    "exact string and put the returned base64 signature into the body of the\n"
-    "`POST /auth/token` request as `signature`; the registry verifies it with Ed25519\n"
-    "against the public key at `key_id`.\n\n"
-    "A `content_hash` text (\"sha256:\" and 64 lowercase hex digits) is refused with\n"
-    "`ValueError`: publish signatures sign exactly such texts, so a challenge of that\n"
-    "form would obtain a publish signature for content this producer never saw.",
+template <KeyKind K>
+constexpr MethodSpec kSignChallenge{
+    kCls<K>, "sign_challenge", Kind::Instance, kChallengeParams, sign_challenge,
+    DocBody{kEd<K> ? "Sign a registry auth-challenge `signing_input` string.\n\n"
+                     "The registry's challenge response carries a `signing_input` field of the form\n"
+                     "\"zelq-registry-auth:v1:{nonce}:{agent_id}:{authority}:{expires_at}\". Pass that\n"
+                     "exact string and put the returned base64 signature into the body of the\n"
+                     "`POST /auth/token` request as `signature`; the registry verifies it with Ed25519\n"
+                     "against the public key at `key_id`.\n\n" CHALLENGE_DOC_TAIL
+                   : "Sign a registry auth-challenge `signing_input` string with this producer's P-256\n"
+                     "key: the same flow as `ZelqProducer.sign_challenge`, returning the base64 IEEE\n"
+                     "1363 r\xe2\x80\x96s signature.\n\n" CHALLENGE_DOC_TAIL},
     kProducerErrors};
-
-constexpr MethodSpec kEdBuildPublish{
-    kEdCls, "build_publish_request", Kind::Instance, kPublishParams, build_publish_request,
-    PUBLISH_SIGNATURE
-    "Build and sign a first-version publish request; returns its wire JSON string.\n\n"
-    "Only `title` and `context_type` are required. `metadata` must be JSON text of an\n"
-    "object, `data_refs` JSON text of an array of data-reference objects, `data_period`\n"
-    "a JSON object with \"start\" and \"end\", `expires_at` an RFC 3339 timestamp.\n"
-    "`expected_lineage_id` is a lineage identifier, accepted for later versions only\n"
-    "and refused on a first version.\n\n"
-    "By default the request carries `zelq_version` explicitly, set to the current\n"
-    "protocol version \"0.4.0\". The explicit and the omitted form are different\n"
-    "canonical pre-images and so yield different content hashes: a lineage picks one\n"
-    "form and never switches. `zelq_version` overrides the string;\n"
-    "`omit_zelq_version=True` restores the omitted form and takes precedence.",
+template <KeyKind K>
+constexpr MethodSpec kBuildPublish{
+    kCls<K>, "build_publish_request", Kind::Instance, PublishBinding::params, build_publish_request,
+    DocBody{kEd<K> ? "Build and sign a first-version publish request; returns its wire JSON string.\n\n"
+                     "Only `title` and `context_type` are required. `metadata` must be JSON text of an\n"
+                     "object, `data_refs` JSON text of an array of data-reference objects, `data_period`\n"
+                     "a JSON object with \"start\" and \"end\", `expires_at` an RFC 3339 timestamp.\n"
+                     "`expected_lineage_id` is a lineage identifier, accepted for later versions only\n"
+                     "and refused on a first version.\n\n"
+                     "By default the request carries `zelq_version` explicitly, set to the current\n"
+                     "protocol version \"0.4.0\". The explicit and the omitted form are different\n"
+                     "canonical pre-images and so yield different content hashes: a lineage picks one\n"
+                     "form and never switches. `zelq_version` overrides the string;\n"
+                     "`omit_zelq_version=True` restores the omitted form and takes precedence."
+                   : "The same surface and semantics as `ZelqProducer.build_publish_request`, the\n"
+                     "`zelq_version` rule included; only the signature algorithm differs\n"
+                     "(\"ecdsa-p256\")."},
     kProducerErrors};
-constexpr MethodSpec kEdBuildSupersede{
-    kEdCls, "build_supersede_request", Kind::Instance, kSupersedeParams, build_supersede_request,
-    SUPERSEDE_SIGNATURE
-    "Build and sign a supersession request from the previous version's body JSON (the\n"
-    "body of a retrieved context); returns its wire JSON string.\n\n"
-    "The version is the previous version plus one and the lineage identifier is\n"
-    "carried forward. Every given argument overrides the corresponding field of the\n"
-    "previous body; every omitted one is retained. `zelq_version` and\n"
-    "`omit_zelq_version` behave as in `build_publish_request`: a lineage stays on the\n"
-    "form it started with.",
+template <KeyKind K>
+constexpr MethodSpec kBuildSupersede{
+    kCls<K>, "build_supersede_request", Kind::Instance, SupersedeBinding::params, build_supersede_request,
+    DocBody{kEd<K> ? "Build and sign a supersession request from the previous version's body JSON (the\n"
+                     "body of a retrieved context); returns its wire JSON string.\n\n"
+                     "The version is the previous version plus one and the lineage identifier is\n"
+                     "carried forward. Every given argument overrides the corresponding field of the\n"
+                     "previous body; every omitted one is retained. `zelq_version` and\n"
+                     "`omit_zelq_version` behave as in `build_publish_request`: a lineage stays on the\n"
+                     "form it started with."
+                   : "The same surface and semantics as `ZelqProducer.build_supersede_request`, the\n"
+                     "`zelq_version` rule included."},
     kProducerErrors};
-
-constexpr MethodSpec kPGenerate{kP256Cls, "generate", Kind::Static, kGenerateParams, generate<KeyKind::P256>,
-                                GENERATE_DOC,
-    kProducerErrors};
-constexpr MethodSpec kPFromSeed{kP256Cls, "from_seed", Kind::Static, kFromSeedParams, from_seed<KeyKind::P256>,
-                                FROM_SEED_DOC_HEAD
-                                "Construct a producer from a 32-byte big-endian P-256 private scalar.\n\n"
-                                FROM_SEED_DOC_TAIL
-                                "\n\nRaises `ValueError` if the bytes are not exactly 32 or are not a valid\n"
-                                "scalar (zero, or not below the curve order).",
-    kProducerErrors};
-constexpr MethodSpec kPGenerateDidKey{kP256Cls, "generate_did_key", Kind::StaticNoArgs, {}, nullptr,
-                                      GENERATE_DID_KEY_DOC, generate_did_key<KeyKind::P256>,
-    kProducerErrors};
-constexpr MethodSpec kPFromSeedDidKey{kP256Cls, "from_seed_did_key", Kind::Static, kSeedParams,
-                                      from_seed_did_key<KeyKind::P256>, FROM_SEED_DID_KEY_DOC,
-    kProducerErrors};
-constexpr MethodSpec kPSeedBytes{kP256Cls, "seed_bytes", Kind::InstanceNoArgs, {}, nullptr, SEED_BYTES_DOC,
-                                 seed_bytes,
-    kProducerErrors};
-constexpr MethodSpec kPSignChallenge{
-    kP256Cls, "sign_challenge", Kind::Instance, kChallengeParams, sign_challenge,
-    "sign_challenge($self, signing_input)\n--\n\n"
-    "Sign a registry auth-challenge `signing_input` string with this producer's P-256\n"
-    "key: the same flow as `ZelqProducer.sign_challenge`, returning the base64 IEEE\n"
-    "1363 r\xe2\x80\x96s signature.\n\n"
-    "A `content_hash` text (\"sha256:\" and 64 lowercase hex digits) is refused with\n"
-    "`ValueError`: publish signatures sign exactly such texts, so a challenge of that\n"
-    "form would obtain a publish signature for content this producer never saw.",
-    kProducerErrors};
-constexpr MethodSpec kPDidVerificationMethod{
-    kP256Cls, "did_verification_method", Kind::Instance, kVerificationMethodParams, did_verification_method,
-    "did_verification_method($self, method_id, controller)\n--\n\n"
-    "A complete `verificationMethod` entry (JSON object string) of type\n"
-    "`JsonWebKey2020` for a `did:web` DID document. `method_id` is the full DID URL of\n"
-    "the key (ending in a fragment such as \"#key-1\"); `controller` is the bare DID\n"
-    "that owns the key (no fragment).\n\n"
-    "Consumers resolve the signature algorithm from this entry, so publishing it keeps\n"
-    "a P-256 signature from being rejected on algorithm-downgrade grounds\n"
-    "(RFC-ZELQ-0008 \xc2\xa7" "3.9).",
+constexpr MethodSpec kDidVerificationMethod{
+    kCls<KeyKind::P256>, "did_verification_method", Kind::Instance, kVerificationMethodParams,
+    did_verification_method,
+    DocBody{"A complete `verificationMethod` entry (JSON object string) of type\n"
+            "`JsonWebKey2020` for a `did:web` DID document. `method_id` is the full DID URL of\n"
+            "the key (ending in a fragment such as \"#key-1\"); `controller` is the bare DID\n"
+            "that owns the key (no fragment).\n\n"
+            "Consumers resolve the signature algorithm from this entry, so publishing it keeps\n"
+            "a P-256 signature from being rejected on algorithm-downgrade grounds\n"
+            "(RFC-ZELQ-0008 \xc2\xa7" "3.9)."},
     kProducerErrors};
 
-constexpr MethodSpec kPBuildPublish{
-    kP256Cls, "build_publish_request", Kind::Instance, kPublishParams, build_publish_request,
-    PUBLISH_SIGNATURE
-    "The same surface and semantics as `ZelqProducer.build_publish_request`, the\n"
-    "`zelq_version` rule included; only the signature algorithm differs\n"
-    "(\"ecdsa-p256\").",
-    kProducerErrors};
-constexpr MethodSpec kPBuildSupersede{
-    kP256Cls, "build_supersede_request", Kind::Instance, kSupersedeParams, build_supersede_request,
-    SUPERSEDE_SIGNATURE
-    "The same surface and semantics as `ZelqProducer.build_supersede_request`, the\n"
-    "`zelq_version` rule included.",
-    kProducerErrors};
+// The class's method table; only the P-256 producer mints a verification
+// method.
+template <KeyKind K>
+auto g_methods = [] {
+  std::array<PyMethodDef, kEd<K> ? 9 : 10> t{};
+  std::size_t i = 0;
+  for (const PyMethodDef& d : {method_def<kGenerate<K>>(), method_def<kFromSeed<K>>(),
+                               method_def<kGenerateDidKey<K>>(), method_def<kFromSeedDidKey<K>>(),
+                               method_def<kSeedBytes<K>>(), method_def<kSignChallenge<K>>()})
+    t[i++] = d;
+  if constexpr (!kEd<K>) t[i++] = method_def<kDidVerificationMethod>();
+  for (const PyMethodDef& d : {method_def<kBuildPublish<K>>(), method_def<kBuildSupersede<K>>(), kMethodsEnd})
+    t[i++] = d;
+  return t;
+}();
 
 constexpr GetterSpec kAgentDid{"agent_did", agent_did, "The producer's DID (`did:web:\xe2\x80\xa6` or `did:key:\xe2\x80\xa6`)."};
 constexpr GetterSpec kKeyId{"key_id", key_id,
@@ -340,16 +279,6 @@ constexpr GetterSpec kPublicKeyJwk{
 
 constexpr PyGetSetDef kGetSetEnd = {nullptr, nullptr, nullptr, nullptr, nullptr};
 
-PyMethodDef g_ed25519_methods[] = {method_def<kEdGenerate>(),     method_def<kEdFromSeed>(),
-                                   method_def<kEdGenerateDidKey>(), method_def<kEdFromSeedDidKey>(),
-                                   method_def<kEdSeedBytes>(),     method_def<kEdSignChallenge>(),
-                                   method_def<kEdBuildPublish>(),  method_def<kEdBuildSupersede>(),
-                                   kMethodsEnd};
-PyMethodDef g_p256_methods[] = {method_def<kPGenerate>(),        method_def<kPFromSeed>(),
-                                method_def<kPGenerateDidKey>(),  method_def<kPFromSeedDidKey>(),
-                                method_def<kPSeedBytes>(),       method_def<kPSignChallenge>(),
-                                method_def<kPDidVerificationMethod>(), method_def<kPBuildPublish>(),
-                                method_def<kPBuildSupersede>(),  kMethodsEnd};
 PyGetSetDef g_ed25519_getset[] = {getter_def<kAgentDid>(), getter_def<kKeyId>(), getter_def<kPublicKeyB64>(),
                                   kGetSetEnd};
 PyGetSetDef g_p256_getset[] = {getter_def<kAgentDid>(), getter_def<kKeyId>(), getter_def<kPublicKeySec1B64>(),
@@ -364,7 +293,7 @@ PyType_Spec* producer_spec() {
       "`did:key` through the `*_did_key` constructors).\n\n"
       "All methods return wire-ready JSON strings that the caller sends through its\n"
       "own HTTP client; no HTTP calls are made inside this class.",
-      g_ed25519_methods, g_ed25519_getset, sizeof(Instance<Producer>), dealloc_instance<Producer>};
+      g_methods<KeyKind::Ed25519>.data(), g_ed25519_getset, sizeof(Instance<Producer>), dealloc_instance<Producer>};
   return &c.spec;
 }
 
@@ -375,7 +304,7 @@ PyType_Spec* p256_producer_spec() {
       "ECDSA-P256: it emits `signature.algorithm = \"ecdsa-p256\"` and the IEEE 1363 r\xe2\x80\x96s\n"
       "signature form. The producer's DID verification method must declare the P-256\n"
       "algorithm (RFC-ZELQ-0008 \xc2\xa7" "3.9), which `did_verification_method` mints.",
-      g_p256_methods, g_p256_getset, sizeof(Instance<Producer>), dealloc_instance<Producer>};
+      g_methods<KeyKind::P256>.data(), g_p256_getset, sizeof(Instance<Producer>), dealloc_instance<Producer>};
   return &c.spec;
 }
 
