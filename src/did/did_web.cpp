@@ -11,6 +11,9 @@ namespace zelq::did {
 
 namespace {
 
+// How a did:web DID writes the ":" before an authority's port.
+constexpr std::string_view kEncodedColon = "%3A";
+
 DidError not_did_web(std::string message) {
   return DidError{ZelqError::text(ErrorKind::KeyResolution, std::move(message)).display(), DidReason::NotDidWeb};
 }
@@ -51,7 +54,7 @@ DidResult<std::string> web_to_url(std::string_view did) {
 std::string did_web_from_authority(std::string_view authority) {
   std::string out(kDidWebPrefix);
   for (char c : authority) {
-    if (c == ':') out += "%3A";
+    if (c == ':') out += kEncodedColon;
     else out += c;
   }
   return out;
@@ -63,9 +66,9 @@ std::optional<std::string> derive_authority_from_registry_did(std::string_view r
   rest = rest.substr(0, rest.find(':'));
   std::string authority;
   for (std::size_t i = 0; i < rest.size();) {
-    if (rest.compare(i, 3, "%3A") == 0) {
+    if (rest.compare(i, kEncodedColon.size(), kEncodedColon) == 0) {
       authority += ':';
-      i += 3;
+      i += kEncodedColon.size();
     } else {
       authority += rest[i++];
     }
