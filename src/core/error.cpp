@@ -144,7 +144,7 @@ UChar32 next_code_point(std::string_view s, std::size_t& len) {
 
 }  // namespace
 
-std::string single_quoted(std::string_view s) {
+std::string quoted(std::string_view s) {
   std::string out;
   out.reserve(s.size() + 2);
   out += '\'';

@@ -141,6 +141,6 @@ std::string_view witness_verdict_code(ErrorKind k);
 std::string debug_quote(std::string_view s);
 
 // A value named inside a message, between single quotes and unaltered.
-std::string single_quoted(std::string_view s);
+std::string quoted(std::string_view s);
 
 }  // namespace zelq

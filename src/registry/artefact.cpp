@@ -29,6 +29,11 @@ ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_
   return {};
 }
 
+ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_view digest,
+                                        const did::ResolvedSigningKey& key, std::string_view label, ErrorKind kind) {
+  return verify_artefact_signature(sig, digest, key.key, label, kind);
+}
+
 Result<ConsumerClock, ArgumentError> consumer_clock(const UtcTime& now, std::optional<std::int64_t> skew_secs,
                                                     std::string_view skew_arg) {
   const std::int64_t skew = skew_secs.value_or(kDefaultSkewSecs);

@@ -14,7 +14,10 @@
 #include "core/json/value.hpp"
 #include "core/timestamp.hpp"
 #include "crypto/algorithm.hpp"
+#include "crypto/ed25519.hpp"
+#include "crypto/p256.hpp"
 #include "crypto/verify.hpp"
+#include "did/key_select.hpp"
 #include "wire/signature.hpp"
 
 namespace zelq::registry {
@@ -37,6 +40,10 @@ ZResult<std::string> artefact_signing_digest(const json::Value& raw, std::string
 // "{label} signature: {verifier's display text}".
 ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_view digest,
                                         const crypto::PublicKey& key, std::string_view label, ErrorKind kind);
+
+// The same with the one key that resolve_signature_key found.
+ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_view digest,
+                                        const did::ResolvedSigningKey& key, std::string_view label, ErrorKind kind);
 
 // ---- consumer clock -------------------------------------------------------------
 inline constexpr std::int64_t kDefaultSkewSecs = 120;

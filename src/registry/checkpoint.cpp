@@ -103,7 +103,7 @@ ZResult<std::string> checkpoint_signing_digest(const json::Value& raw) {
 
 ZResult<void> verify_checkpoint_signature(const LogCheckpoint& cp, std::string_view digest,
                                           const did::ResolvedSigningKey& key) {
-  return verify_artefact_signature(cp.signature, digest, key.key, kLabel, ErrorKind::InvalidLogProof);
+  return verify_artefact_signature(cp.signature, digest, key, kLabel, ErrorKind::InvalidLogProof);
 }
 
 ZResult<CheckpointSummary> verify_log_checkpoint(const json::Value& raw, std::string_view registry_did_doc_json,

@@ -52,7 +52,7 @@ ZResult<void> lineage_head_as_of(const json::Value& raw) {
   const json::Value* v = raw.get("as_of");
   if (!v || !v->is_string()) return fail(head_error("as_of missing or not a string"));
   if (!is_canonical_ms_timestamp(v->as_string())) {
-    return fail(head_error("as_of " + single_quoted(v->as_string()) +
+    return fail(head_error("as_of " + quoted(v->as_string()) +
                            " is not canonical millisecond-precision RFC 3339 UTC "
                            "(`YYYY-MM-DDTHH:MM:SS.mmmZ`, RFC-ZELQ-0011 \u00a7" "4)"));
   }
@@ -84,7 +84,7 @@ Result<LineageHeadExpectation, ArgumentError> parse_lineage_head_expectation(con
     e.registry_did = did::did_web_from_authority(*authority);
   } else {
     auto derived = did::derive_authority_from_registry_did(*registry_did);
-    if (!derived) return bad("expected.registry_did " + single_quoted(*registry_did) + " is not a did:web DID");
+    if (!derived) return bad("expected.registry_did " + quoted(*registry_did) + " is not a did:web DID");
     e.authority = std::move(*derived);
     e.registry_did = *registry_did;
   }
@@ -121,19 +121,19 @@ ZResult<LineageHeadReceipt> parse_lineage_head_receipt(const json::Value& raw) {
   if (!read) return fail(head_error("does not parse: " + read.error().display()));
   LineageHeadReceipt r = std::move(*read);
   if (r.receipt_version != kLineageHeadReceiptVersion) {
-    return fail(head_error("receipt_version " + single_quoted(r.receipt_version) + " \u2260 " +
-                           single_quoted(kLineageHeadReceiptVersion) + " (RFC-ZELQ-0011 \u00a7" "4)"));
+    return fail(head_error("receipt_version " + quoted(r.receipt_version) + " \u2260 " +
+                           quoted(kLineageHeadReceiptVersion) + " (RFC-ZELQ-0011 \u00a7" "4)"));
   }
   if (r.head_version < 1) return fail(head_error("head_version must be >= 1"));
   auto status = wire::validate_status(r.head_status);
   if (!status) return fail(head_error("head_status: " + status.error().display()));
   if (is_superseded_or_retracted(*status)) {
-    return fail(head_error("head_status must never be " + single_quoted(r.head_status) +
+    return fail(head_error("head_status must never be " + quoted(r.head_status) +
                            " (RFC-ZELQ-0011 \u00a7" "4: a superseded version is never the head; "
                            "RFC-ZELQ-0013 \u00a7" "8.3: a retracted version is never served as head)"));
   }
   if (!did::is_did_web(r.registry_did)) {
-    return fail(head_error("registry_did " + single_quoted(r.registry_did) + " must be did:web (RFC-ZELQ-0011 \u00a7" "4)"));
+    return fail(head_error("registry_did " + quoted(r.registry_did) + " must be did:web (RFC-ZELQ-0011 \u00a7" "4)"));
   }
   ZELQ_TRY(lineage_head_as_of(raw));
   return r;
@@ -143,29 +143,29 @@ ZResult<void> check_head_registry(const LineageHeadReceipt& r, std::string_view 
                                   std::string_view registry_did) {
   const std::string serving = did::did_web_from_authority(authority);
   if (r.registry_did != serving) {
-    return fail(head_error("registry_did " + single_quoted(r.registry_did) + " \u2260 serving authority's DID " +
-                           single_quoted(serving) + " (RFC-ZELQ-0011 \u00a7" "7 step 3)"));
+    return fail(head_error("registry_did " + quoted(r.registry_did) + " \u2260 serving authority's DID " +
+                           quoted(serving) + " (RFC-ZELQ-0011 \u00a7" "7 step 3)"));
   }
   if (r.registry_did != registry_did) {
-    return fail(head_error("registry_did " + single_quoted(r.registry_did) + " \u2260 capabilities.registry_did " +
-                           single_quoted(registry_did) + " (RFC-ZELQ-0011 \u00a7" "7 step 3)"));
+    return fail(head_error("registry_did " + quoted(r.registry_did) + " \u2260 capabilities.registry_did " +
+                           quoted(registry_did) + " (RFC-ZELQ-0011 \u00a7" "7 step 3)"));
   }
   const std::string_view key_id = r.signature.key_id;
   if (!did::is_key_id_under_did(key_id, r.registry_did)) {
-    return fail(head_error("signature.key_id " + single_quoted(key_id) + " is not a DID URL under registry_did " +
-                           single_quoted(r.registry_did) + " (RFC-ZELQ-0011 \u00a7" "7 step 3)"));
+    return fail(head_error("signature.key_id " + quoted(key_id) + " is not a DID URL under registry_did " +
+                           quoted(r.registry_did) + " (RFC-ZELQ-0011 \u00a7" "7 step 3)"));
   }
   const std::string_view head_authority = wire::split_ctx_id(r.head_ctx_id);
   if (did::did_web_from_authority(head_authority) != r.registry_did) {
-    return fail(head_error("head_ctx_id authority " + single_quoted(head_authority) + " \u2260 registry_did " +
-                           single_quoted(r.registry_did) + " (RFC-ZELQ-0011 \u00a7" "7 step 3: lineages are single-registry)"));
+    return fail(head_error("head_ctx_id authority " + quoted(head_authority) + " \u2260 registry_did " +
+                           quoted(r.registry_did) + " (RFC-ZELQ-0011 \u00a7" "7 step 3: lineages are single-registry)"));
   }
   return {};
 }
 
 ZResult<void> check_head_lineage(const LineageHeadReceipt& r, std::string_view lineage_id) {
   if (r.lineage_id != lineage_id) {
-    return fail(head_error("lineage_id " + single_quoted(r.lineage_id) + " \u2260 requested lineage " + single_quoted(lineage_id) +
+    return fail(head_error("lineage_id " + quoted(r.lineage_id) + " \u2260 requested lineage " + quoted(lineage_id) +
                            " (RFC-ZELQ-0011 \u00a7" "7 step 4)"));
   }
   return {};
@@ -176,7 +176,7 @@ ZResult<void> check_head_against_served(const LineageHeadReceipt& r, std::string
                                         bool on_current_endpoint) {
   const bool same_head = r.head_ctx_id == served_ctx_id;
   if (on_current_endpoint && !same_head) {
-    return fail(head_error("head_ctx_id " + single_quoted(r.head_ctx_id) + " \u2260 served ctx_id " + single_quoted(served_ctx_id) +
+    return fail(head_error("head_ctx_id " + quoted(r.head_ctx_id) + " \u2260 served ctx_id " + quoted(served_ctx_id) +
                            " (RFC-ZELQ-0011 \u00a7" "7 step 5: /current must serve the attested head)"));
   }
   if (same_head) {
@@ -185,21 +185,21 @@ ZResult<void> check_head_against_served(const LineageHeadReceipt& r, std::string
                              std::to_string(served_version) + " (RFC-ZELQ-0011 \u00a7" "7 step 5)"));
     }
     if (r.head_status != served_status.word()) {
-      return fail(head_error("head_status " + single_quoted(r.head_status) + " \u2260 served registry_state.status " +
-                             single_quoted(served_status.word()) + " (RFC-ZELQ-0011 \u00a7" "7 step 5)"));
+      return fail(head_error("head_status " + quoted(r.head_status) + " \u2260 served registry_state.status " +
+                             quoted(served_status.word()) + " (RFC-ZELQ-0011 \u00a7" "7 step 5)"));
     }
     return {};
   }
   // A full retrieval of an older version: the receipt may name a newer head,
   // but only of a context the registry itself marks as replaced.
   if (r.head_version <= served_version) {
-    return fail(head_error("names a different head " + single_quoted(r.head_ctx_id) + " but head_version " +
+    return fail(head_error("names a different head " + quoted(r.head_ctx_id) + " but head_version " +
                            std::to_string(r.head_version) + " is not greater than the served body.version " +
                            std::to_string(served_version) + " (RFC-ZELQ-0011 \u00a7" "7 step 5b)"));
   }
   if (!is_superseded_or_retracted(served_status)) {
-    return fail(head_error("names a different head " + single_quoted(r.head_ctx_id) + " but the served context's status is " +
-                           single_quoted(served_status.word()) +
+    return fail(head_error("names a different head " + quoted(r.head_ctx_id) + " but the served context's status is " +
+                           quoted(served_status.word()) +
                            ", not 'superseded' (or 'retracted', RFC-ZELQ-0013 \u00a7" "7.2) \u2014 self-contradictory "
                            "response (RFC-ZELQ-0011 \u00a7" "7 step 5b)"));
   }
@@ -208,9 +208,9 @@ ZResult<void> check_head_against_served(const LineageHeadReceipt& r, std::string
 
 ZResult<void> check_as_of_fresh(const LineageHeadReceipt& r, const ConsumerClock& clock) {
   if (beyond_skew(r.as_of, clock)) {
-    return fail(head_error("as_of " + single_quoted(format_rfc3339_millis(r.as_of)) + " is in the future beyond the " +
+    return fail(head_error("as_of " + quoted(format_rfc3339_millis(r.as_of)) + " is in the future beyond the " +
                            std::to_string(clock.skew_secs) + "s clock-skew allowance (consumer clock " +
-                           single_quoted(format_rfc3339_millis(clock.now)) + ") \u2014 forged freshness claim "
+                           quoted(format_rfc3339_millis(clock.now)) + ") \u2014 forged freshness claim "
                            "(RFC-ZELQ-0011 \u00a7" "7 step 6)"));
   }
   return {};

@@ -34,7 +34,7 @@ ZResult<void> receipt_created_at(const json::Value& raw) {
   const json::Value* v = raw.get("created_at");
   if (!v || !v->is_string()) return fail(invalid_receipt("receipt created_at missing or not a string"));
   if (!is_canonical_ms_timestamp(v->as_string())) {
-    return fail(invalid_receipt("receipt created_at " + single_quoted(v->as_string()) +
+    return fail(invalid_receipt("receipt created_at " + quoted(v->as_string()) +
                                 " is not canonical millisecond-precision RFC 3339 UTC "
                                 "(`YYYY-MM-DDTHH:MM:SS.mmmZ`, RFC-ZELQ-0010 \u00a7" "8 step 6)"));
   }
@@ -51,43 +51,43 @@ ZResult<void> cross_check(const RegistryReceipt& receipt, std::string_view expec
                           std::string_view recomputed_body_hash,
                           std::optional<std::string_view> producer_key_fingerprint) {
   if (receipt.ctx_id != expected_ctx_id) {
-    return fail(invalid_receipt("receipt ctx_id " + single_quoted(receipt.ctx_id) + " \u2260 requested " +
-                                single_quoted(expected_ctx_id)));
+    return fail(invalid_receipt("receipt ctx_id " + quoted(receipt.ctx_id) + " \u2260 requested " +
+                                quoted(expected_ctx_id)));
   }
   if (receipt.content_hash != recomputed_body_hash) {
-    return fail(invalid_receipt("receipt content_hash " + single_quoted(receipt.content_hash) +
-                                " \u2260 recomputed body hash " + single_quoted(recomputed_body_hash)));
+    return fail(invalid_receipt("receipt content_hash " + quoted(receipt.content_hash) +
+                                " \u2260 recomputed body hash " + quoted(recomputed_body_hash)));
   }
   // A producer key that could not be resolved matches no fingerprint: the
   // check fails rather than being skipped.
   if (!producer_key_fingerprint || receipt.key_fingerprint != *producer_key_fingerprint) {
-    return fail(invalid_receipt("receipt key_fingerprint " + single_quoted(receipt.key_fingerprint) +
+    return fail(invalid_receipt("receipt key_fingerprint " + quoted(receipt.key_fingerprint) +
                                 " \u2260 resolved producer key " +
-                                single_quoted(producer_key_fingerprint ? *producer_key_fingerprint : "None")));
+                                quoted(producer_key_fingerprint ? *producer_key_fingerprint : "None")));
   }
   if (receipt.created_at.nanos() % 1'000'000u != 0) {
     return fail(invalid_receipt("receipt created_at is not millisecond-truncated (RFC-ZELQ-0001 \u00a7" "5.3)"));
   }
   const std::string did = did::did_web_from_authority(receipt.origin_registry);
   if (receipt.registry_did != did) {
-    return fail(invalid_receipt("receipt registry_did " + single_quoted(receipt.registry_did) +
-                                " \u2260 did:web form of origin_registry (" + single_quoted(did) + ")"));
+    return fail(invalid_receipt("receipt registry_did " + quoted(receipt.registry_did) +
+                                " \u2260 did:web form of origin_registry (" + quoted(did) + ")"));
   }
   return {};
 }
 
 ZResult<void> check_receipt_against_body(const RegistryReceipt& receipt, const BodyBinding& body) {
   if (receipt.lineage_id != body.lineage_id) {
-    return fail(invalid_receipt("receipt lineage_id " + single_quoted(receipt.lineage_id) + " \u2260 body lineage_id " +
-                                single_quoted(body.lineage_id)));
+    return fail(invalid_receipt("receipt lineage_id " + quoted(receipt.lineage_id) + " \u2260 body lineage_id " +
+                                quoted(body.lineage_id)));
   }
   if (receipt.origin_registry != body.origin_registry) {
-    return fail(invalid_receipt("receipt origin_registry " + single_quoted(receipt.origin_registry) +
-                                " \u2260 body origin_registry " + single_quoted(body.origin_registry)));
+    return fail(invalid_receipt("receipt origin_registry " + quoted(receipt.origin_registry) +
+                                " \u2260 body origin_registry " + quoted(body.origin_registry)));
   }
   if (receipt.created_at != body.created_at) {
-    return fail(invalid_receipt("receipt created_at " + single_quoted(format_utc_display(receipt.created_at)) +
-                                " \u2260 body created_at " + single_quoted(format_utc_display(body.created_at))));
+    return fail(invalid_receipt("receipt created_at " + quoted(format_utc_display(receipt.created_at)) +
+                                " \u2260 body created_at " + quoted(format_utc_display(body.created_at))));
   }
   return {};
 }
