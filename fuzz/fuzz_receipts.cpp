@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       (void)registry::check_receipt_against_body(*r, {r->lineage_id, r->origin_registry, r->created_at});
       auto digest = registry::receipt_signing_digest(*raw, "receipt");
       check(digest.ok() && digest->size() == 71);
-      (void)registry::verify_receipt_signature(r->signature, *digest, &kKey, nullptr);
+      (void)registry::verify_receipt_signature(r->signature, *digest, crypto::PublicKey(kKey));
     }
   }
 

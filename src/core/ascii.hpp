@@ -25,7 +25,6 @@ constexpr int hex_value(int c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
 }
-constexpr bool is_hex(int c) { return hex_value(c) >= 0; }
 
 inline constexpr char kLowerHexDigits[] = "0123456789abcdef";
 inline constexpr char kUpperHexDigits[] = "0123456789ABCDEF";

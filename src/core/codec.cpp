@@ -178,14 +178,6 @@ Result<Bytes, ArgumentError> base64_argument(std::string_view text, std::string_
   return std::move(*raw);
 }
 
-Result<SecretBytes, std::string> base64_decode_secret(std::string_view text) {
-  SecretBytes out(b64_max_decoded(text.size()));
-  auto r = b64_decode_into(text, kStdTable, true, out.data());
-  if (!r) return fail(std::move(r).error());
-  out.truncate(*r);
-  return out;
-}
-
 std::string base64url_encode(std::span<const std::uint8_t> bytes) { return b64_encode(bytes, kUrlAlphabet, false); }
 
 DecodeResult base64url_decode(std::string_view text) { return b64_decode(text, kUrlTable, false); }

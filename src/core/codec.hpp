@@ -34,7 +34,6 @@ std::string base64_encode(std::span<const std::uint8_t> bytes);
 DecodeResult base64_decode(std::string_view text);
 // The same for a method's argument `role`: "invalid {role}: {decoder message}".
 Result<Bytes, ArgumentError> base64_argument(std::string_view text, std::string_view role);
-Result<SecretBytes, std::string> base64_decode_secret(std::string_view text);
 
 // ---- base64url, URL-safe alphabet, no padding -----------------------------
 // Decoding refuses any "=" and nonzero unused bits.

@@ -144,6 +144,15 @@ UChar32 next_code_point(std::string_view s, std::size_t& len) {
 
 }  // namespace
 
+std::string quoted(std::string_view s) {
+  std::string out;
+  out.reserve(s.size() + 2);
+  out += '\'';
+  out += s;
+  out += '\'';
+  return out;
+}
+
 std::string debug_quote(std::string_view s) {
   std::string out = "\"";
   out.reserve(s.size() + 2);

@@ -140,4 +140,7 @@ std::string_view witness_verdict_code(ErrorKind k);
 // combining characters as \u{hex}.
 std::string debug_quote(std::string_view s);
 
+// A value named inside a message, between single quotes and unaltered.
+std::string quoted(std::string_view s);
+
 }  // namespace zelq

@@ -79,13 +79,6 @@ class SecretBytes {
   std::span<std::uint8_t> span() { return {p_.get(), n_}; }
   std::span<const std::uint8_t> span() const { return {p_.get(), n_}; }
 
-  // Keeps the first `size` bytes (never more than held) and wipes the rest.
-  void truncate(std::size_t size) {
-    if (size >= n_) return;
-    secure_wipe(p_.get() + size, n_ - size);
-    n_ = size;
-  }
-
  private:
   void wipe() {
     if (p_) secure_wipe(p_.get(), n_);

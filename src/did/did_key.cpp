@@ -4,12 +4,11 @@
 #include <optional>
 
 #include "core/codec.hpp"
+#include "did/did_url.hpp"
 
 namespace zelq::did {
 
 namespace {
-
-constexpr std::string_view kDidKeyPrefix = "did:key:";
 
 ZelqError key_resolution(std::string text) { return ZelqError::text(ErrorKind::KeyResolution, std::move(text)); }
 
@@ -89,18 +88,13 @@ ZResult<DidKeyPublicKey> decode_did_key(std::string_view id) {
 }
 
 ZResult<DidKeyPublicKey> resolve_did_key_url(std::string_view key_id) {
-  const auto hash = key_id.find('#');
-  if (hash == std::string_view::npos) {
-    return fail(key_resolution("key_id '" + std::string(key_id) + "' has no '#fragment'"));
-  }
-  const std::string_view did = key_id.substr(0, hash);
-  const std::string_view fragment = key_id.substr(hash + 1);
-  if (!did.starts_with(kDidKeyPrefix)) {
-    return fail(key_resolution("not a did:key DID URL: " + std::string(key_id)));
-  }
+  const auto fragment = url_fragment(key_id);
+  if (!fragment) return fail(key_resolution("key_id '" + std::string(key_id) + "' has no '#fragment'"));
+  const std::string_view did = strip_fragment(key_id);
+  if (!is_did_key(did)) return fail(key_resolution("not a did:key DID URL: " + std::string(key_id)));
   const std::string_view id = did.substr(kDidKeyPrefix.size());
-  if (fragment != id) {
-    return fail(key_resolution("did:key fragment '#" + std::string(fragment) +
+  if (*fragment != id) {
+    return fail(key_resolution("did:key fragment '#" + std::string(*fragment) +
                                "' must equal the method-specific identifier '" + std::string(id) +
                                "' (the did:key document's only verification method is the key itself)"));
   }
@@ -125,13 +119,15 @@ std::string did_key_self_key_id(std::string_view did) {
 ZResult<P256DidKeyIdentity> p256_did_key_and_key_id(crypto::P256SigningKey key) {
   auto did = did_key_from_p256(key.public_uncompressed());
   if (!did) return fail(std::move(did).error());
-  if (!did->starts_with(kDidKeyPrefix)) return fail(key_resolution("not a did:key DID: " + *did));
+  if (!is_did_key(*did)) return fail(key_resolution("not a did:key DID: " + *did));
   std::string key_id = did_key_self_key_id(*did);
   return P256DidKeyIdentity{std::move(key), std::move(*did), std::move(key_id)};
 }
 
 bool is_web_or_key_did(std::string_view did) {
-  return (did.size() > 8 && did.starts_with("did:web:")) || (did.size() >= 10 && did.starts_with("did:key:z"));
+  // A did:key identifier is base58btc, multibase "z".
+  return (did.size() > kDidWebPrefix.size() && is_did_web(did)) ||
+         (did.size() > kDidKeyPrefix.size() + 1 && is_did_key(did) && did[kDidKeyPrefix.size()] == 'z');
 }
 
 }  // namespace zelq::did

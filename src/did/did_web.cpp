@@ -11,7 +11,8 @@ namespace zelq::did {
 
 namespace {
 
-constexpr std::string_view kPrefix = "did:web:";
+// How a did:web DID writes the ":" before an authority's port.
+constexpr std::string_view kEncodedColon = "%3A";
 
 DidError not_did_web(std::string message) {
   return DidError{ZelqError::text(ErrorKind::KeyResolution, std::move(message)).display(), DidReason::NotDidWeb};
@@ -35,10 +36,10 @@ bool moves_host(std::string_view authority) {
 }  // namespace
 
 DidResult<std::string> web_to_url(std::string_view did) {
-  if (did.size() < kPrefix.size() || did.substr(0, kPrefix.size()) != kPrefix) {
+  if (!is_did_web(did)) {
     return fail(not_did_web("not a did:web DID: " + std::string(did)));
   }
-  const std::string_view rest = did.substr(kPrefix.size());
+  const std::string_view rest = did.substr(kDidWebPrefix.size());
   const std::size_t colon = rest.find(':');
   const std::string authority = percent_decode(rest.substr(0, colon));
   if (auto fault = utf8_fault(authority)) return fail(not_did_web("authority decode: " + *fault));
@@ -50,15 +51,29 @@ DidResult<std::string> web_to_url(std::string_view did) {
   return "https://" + authority + "/" + path + "/did.json";
 }
 
-std::string_view strip_fragment(std::string_view did_url) { return did_url.substr(0, did_url.find('#')); }
-
 std::string did_web_from_authority(std::string_view authority) {
-  std::string out(kPrefix);
+  std::string out(kDidWebPrefix);
   for (char c : authority) {
-    if (c == ':') out += "%3A";
+    if (c == ':') out += kEncodedColon;
     else out += c;
   }
   return out;
+}
+
+std::optional<std::string> derive_authority_from_registry_did(std::string_view registry_did) {
+  if (!is_did_web(registry_did)) return std::nullopt;
+  std::string_view rest = registry_did.substr(kDidWebPrefix.size());
+  rest = rest.substr(0, rest.find(':'));
+  std::string authority;
+  for (std::size_t i = 0; i < rest.size();) {
+    if (rest.compare(i, kEncodedColon.size(), kEncodedColon) == 0) {
+      authority += ':';
+      i += kEncodedColon.size();
+    } else {
+      authority += rest[i++];
+    }
+  }
+  return authority;
 }
 
 }  // namespace zelq::did

@@ -1,11 +1,13 @@
-// did:web identifiers: the HTTPS location of a did:web DID's document, the
-// DID of a web authority, and fragment stripping of DID URLs.
+// did:web identifiers: the HTTPS location of a did:web DID's document, and
+// the DID of a web authority with its way back.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "did/did_error.hpp"
+#include "did/did_url.hpp"
 
 namespace zelq::did {
 
@@ -16,10 +18,12 @@ namespace zelq::did {
 // with not_did_web. Path segments are copied as written.
 DidResult<std::string> web_to_url(std::string_view did);
 
-// The text before the first "#", or the whole text.
-std::string_view strip_fragment(std::string_view did_url);
-
 // "host:port" -> "did:web:host%3Aport". Nothing else is encoded.
 std::string did_web_from_authority(std::string_view authority);
+
+// The way back for a registry's DID: the text after "did:web:" up to the
+// first ":" (path segments dropped), with each "%3A" (upper case only, as
+// did_web_from_authority writes it) read as ":". Nothing without the prefix.
+std::optional<std::string> derive_authority_from_registry_did(std::string_view registry_did);
 
 }  // namespace zelq::did

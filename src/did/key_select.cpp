@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/codec.hpp"
+#include "did/did_url.hpp"
 
 namespace zelq::did {
 
@@ -37,8 +38,6 @@ constexpr AlgorithmByType kTypeAlgorithms[] = {
     {"Ed25519VerificationKey2020", crypto::kAlgEd25519},
     {"Ed25519VerificationKey2018", crypto::kAlgEd25519},
 };
-
-std::string b64_of(std::span<const std::uint8_t> key) { return base64_encode(key); }
 
 }  // namespace
 
@@ -138,16 +137,28 @@ ZResult<crypto::P256Uncompressed> p256_public_key(const VerificationMethod& m) {
   return out;
 }
 
+ZResult<crypto::PublicKey> method_public_key(const VerificationMethod& m, crypto::KeyAlgorithm algorithm) {
+  if (algorithm == crypto::KeyAlgorithm::Ed25519) {
+    auto key = ed25519_public_key(m);
+    if (!key) return fail(std::move(key).error());
+    return crypto::PublicKey(*key);
+  }
+  auto key = p256_public_key(m);
+  if (!key) return fail(std::move(key).error());
+  return crypto::PublicKey(*key);
+}
+
 DidResult<KeySelection> select_key_for_algorithm(const DidDocument& doc, std::string_view requested_key_id,
                                                  std::string_view requested_alg) {
-  if (requested_alg != crypto::kAlgEd25519 && requested_alg != crypto::kAlgP256) {
+  const auto algorithm = crypto::algorithm_from_name(requested_alg);
+  if (!algorithm) {
     return did_fail(DidReason::UnsupportedAlgorithm, "unsupported algorithm: " + std::string(requested_alg));
   }
   // With a "#", only the fragment counts (no second try on the whole id);
   // without one, the id must match exactly.
   const VerificationMethod* m = nullptr;
-  if (std::size_t hash = requested_key_id.find('#'); hash != std::string_view::npos) {
-    m = find_method_by_fragment(doc, requested_key_id.substr(hash + 1));
+  if (const auto fragment = url_fragment(requested_key_id)) {
+    m = find_method_by_fragment(doc, *fragment);
   } else {
     for (const VerificationMethod& vm : doc.verification_method) {
       if (vm.id == requested_key_id) {
@@ -165,16 +176,9 @@ DidResult<KeySelection> select_key_for_algorithm(const DidDocument& doc, std::st
     return did_fail(DidReason::AlgMismatch, "requested " + std::string(requested_alg) + " but verificationMethod '" +
                                                 m->id + "' is " + m->type + " (" + std::string(*alg) + ")");
   }
-  std::string b64;
-  if (requested_alg == crypto::kAlgEd25519) {
-    auto key = ed25519_public_key(*m);
-    if (!key) return did_fail(DidReason::MalformedKey, key.error().display());
-    b64 = b64_of(*key);
-  } else {
-    auto key = p256_public_key(*m);
-    if (!key) return did_fail(DidReason::MalformedKey, key.error().display());
-    b64 = b64_of(*key);
-  }
+  auto key = method_public_key(*m, *algorithm);
+  if (!key) return did_fail(DidReason::MalformedKey, key.error().display());
+  std::string b64 = std::visit([](const auto& bytes) { return base64_encode(bytes); }, *key);
   return KeySelection{m->id, std::move(b64)};
 }
 
@@ -204,14 +208,13 @@ ZResult<ResolvedSigningKey> resolve_signature_key(std::string_view doc_json, std
   if (doc->id != expected_did) {
     return fail(key_error("DID document id '" + doc->id + "' \u2260 expected DID '" + std::string(expected_did) + "'"));
   }
-  const std::size_t hash = key_id.find('#');
-  if (hash == std::string_view::npos || hash + 1 == key_id.size()) {
+  const auto fragment = url_fragment(key_id);
+  if (!fragment || fragment->empty()) {
     return fail(key_error("signature key_id '" + std::string(key_id) + "' has no fragment"));
   }
-  const std::string_view fragment = key_id.substr(hash + 1);
-  const VerificationMethod* m = find_method_by_fragment(*doc, fragment);
+  const VerificationMethod* m = find_method_by_fragment(*doc, *fragment);
   if (!m) {
-    return fail(key_error("DID document has no verificationMethod '#" + std::string(fragment) +
+    return fail(key_error("DID document has no verificationMethod '#" + std::string(*fragment) +
                           "' \u2014 retired receipt keys must remain in verificationMethod indefinitely "
                           "(RFC-ZELQ-0010 \u00a7" "9); full removal is the compromise-revocation signal, fail closed"));
   }
@@ -226,19 +229,14 @@ ZResult<ResolvedSigningKey> resolve_signature_key(std::string_view doc_json, std
     return fail(ZelqError::text(ErrorKind::KeyNotAuthorized, "verificationMethod '" + std::string(key_id) +
                                                                  "' is not referenced by assertionMethod (RFC-ZELQ-0001 \u00a7" "5.11)"));
   }
-  auto extraction = [](const ZelqError& e) { return key_error("key extraction: " + e.display()); };
-  if (declared_alg == crypto::kAlgP256) {
-    auto key = p256_public_key(*m);
-    if (!key) return fail(extraction(key.error()));
-    return ResolvedSigningKey{*key, !asserted};
+  const auto algorithm = crypto::algorithm_from_name(declared_alg);
+  if (!algorithm) {
+    return fail(ZelqError::text(ErrorKind::UnsupportedAlgorithm,
+                                "unsupported signature algorithm '" + std::string(declared_alg) + "'"));
   }
-  if (declared_alg == crypto::kAlgEd25519) {
-    auto key = ed25519_public_key(*m);
-    if (!key) return fail(extraction(key.error()));
-    return ResolvedSigningKey{*key, !asserted};
-  }
-  return fail(ZelqError::text(ErrorKind::UnsupportedAlgorithm,
-                              "unsupported signature algorithm '" + std::string(declared_alg) + "'"));
+  auto key = method_public_key(*m, *algorithm);
+  if (!key) return fail(key_error("key extraction: " + key.error().display()));
+  return ResolvedSigningKey{std::move(*key), !asserted};
 }
 
 }  // namespace zelq::did

@@ -8,11 +8,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 
 #include "core/error.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/p256.hpp"
+#include "crypto/verify.hpp"
 #include "did/did_document.hpp"
 #include "did/did_key.hpp"
 #include "did/did_error.hpp"
@@ -34,6 +34,8 @@ std::optional<std::string_view> method_algorithm(const VerificationMethod& m);
 // decides alone for Ed25519; P-256 is read from a JWK only.
 ZResult<crypto::Ed25519PublicKey> ed25519_public_key(const VerificationMethod& m);
 ZResult<crypto::P256Uncompressed> p256_public_key(const VerificationMethod& m);  // SEC1, 0x04 || x || y
+// The key of the algorithm a signature declares, by the reader above.
+ZResult<crypto::PublicKey> method_public_key(const VerificationMethod& m, crypto::KeyAlgorithm algorithm);
 
 struct KeySelection {
   std::string key_id;          // the matched method's id as the document writes it
@@ -60,7 +62,7 @@ DidResult<ReceiptKey> receipt_key_for_algorithm(const DidDocument& doc, std::str
                                                 std::string_view requested_alg);
 
 struct ResolvedSigningKey {
-  std::variant<crypto::Ed25519PublicKey, crypto::P256Uncompressed> key;
+  crypto::PublicKey key;
   bool historical;
 };
 

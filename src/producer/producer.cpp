@@ -7,12 +7,11 @@
 #include "core/json/writer.hpp"
 #include "crypto/jwk.hpp"
 #include "did/did_key.hpp"
+#include "did/did_url.hpp"
 
 namespace zelq::producer {
 
 namespace {
-
-constexpr std::string_view kDidKeyPrefix = "did:key:";
 
 crypto::ProducerKey ed25519_key(const Secret32& seed) {
   return crypto::ProducerKey(crypto::Ed25519SigningKey::from_seed(seed.clone()));
@@ -130,7 +129,7 @@ ZResult<std::string> Producer::did_verification_method(std::string_view method_i
 PResult<crypto::ProducerIdentity> Producer::identity() const {
   auto key = this->key();
   if (!key) return fail(std::move(key).error());
-  if (!agent_did_.starts_with(kDidKeyPrefix)) {
+  if (!did::is_did_key(agent_did_)) {
     return crypto::ProducerIdentity{std::move(*key), agent_did_, key_id_};
   }
   auto derived = did_key_of(*key);

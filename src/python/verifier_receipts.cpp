@@ -26,7 +26,7 @@ PyObject* verify_receipt(PyObject*, const Args& a) {
   if (!key) return a.fail(key.error());
   auto hash = content_hash_argument(a.str(4));
   if (!hash) return a.fail(hash.error());
-  auto ctx = registry::ctx_id_argument(a.str(3), "expected_ctx_id");
+  auto ctx = wire::ctx_id_argument(a.str(3), "expected_ctx_id");
   if (!ctx) return a.fail(ctx.error());
   auto ok = registry::verify_receipt(*raw, *receipt, *body, *key, *ctx, *hash, a.opt_str(5));
   if (!ok) return a.fail(ok.error());

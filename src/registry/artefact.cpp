@@ -15,29 +15,23 @@ ZResult<std::string> artefact_signing_digest(const json::Value& raw, std::string
 }
 
 ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_view digest,
-                                        const crypto::Ed25519PublicKey* ed25519,
-                                        const crypto::P256Uncompressed* p256, std::string_view label,
-                                        ErrorKind kind) {
+                                        const crypto::PublicKey& key, std::string_view label, ErrorKind kind) {
   const std::string l(label);
-  ZResult<void> verdict;
-  if (sig.algorithm == crypto::kAlgEd25519) {
-    if (!ed25519) return fail(ZelqError::text(kind, l + " declares ed25519 but no ed25519 registry key was resolved"));
-    verdict = crypto::verify_ed25519(*ed25519, sig.value, digest);
-  } else if (sig.algorithm == crypto::kAlgP256) {
-    if (!p256) return fail(ZelqError::text(kind, l + " declares ecdsa-p256 but no p256 registry key was resolved"));
-    verdict = crypto::verify_p256(*p256, sig.value, digest);
-  } else {
-    return fail(ZelqError::text(kind, l + " signature algorithm '" + sig.algorithm + "' is not supported"));
+  const auto algorithm = crypto::algorithm_from_name(sig.algorithm);
+  if (!algorithm) return fail(ZelqError::text(kind, l + " signature algorithm '" + sig.algorithm + "' is not supported"));
+  if (*algorithm != crypto::key_algorithm(key)) {
+    const std::string_view short_name = *algorithm == crypto::KeyAlgorithm::Ed25519 ? "ed25519" : "p256";
+    return fail(ZelqError::text(kind, l + " declares " + sig.algorithm + " but no " + std::string(short_name) +
+                                          " registry key was resolved"));
   }
+  auto verdict = crypto::verify_signature(key, sig.value, digest);
   if (!verdict) return fail(ZelqError::text(kind, l + " signature: " + verdict.error().display()));
   return {};
 }
 
 ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_view digest,
                                         const did::ResolvedSigningKey& key, std::string_view label, ErrorKind kind) {
-  const auto* ed = std::get_if<crypto::Ed25519PublicKey>(&key.key);
-  const auto* p256 = std::get_if<crypto::P256Uncompressed>(&key.key);
-  return verify_artefact_signature(sig, digest, ed, p256, label, kind);
+  return verify_artefact_signature(sig, digest, key.key, label, kind);
 }
 
 }  // namespace zelq::registry

@@ -15,6 +15,7 @@
 #include "crypto/algorithm.hpp"
 #include "crypto/ed25519.hpp"
 #include "crypto/p256.hpp"
+#include "crypto/verify.hpp"
 #include "did/key_select.hpp"
 #include "registry/artefact_time.hpp"
 #include "wire/signature.hpp"
@@ -31,16 +32,14 @@ const std::string* raw_string_member(const json::Value& v, std::string_view name
 // "{label} must be a JSON object" as `kind`.
 ZResult<std::string> artefact_signing_digest(const json::Value& raw, std::string_view label, ErrorKind kind);
 
-// Verifies `sig` over the ASCII bytes of `digest` with the key of the
-// declared algorithm; every failure is `kind`, labelled:
+// Verifies `sig` over the ASCII bytes of `digest` with `key`, which must be
+// of the declared algorithm; every failure is `kind`, labelled:
 // "{label} declares ed25519 but no ed25519 registry key was resolved",
 // "{label} declares ecdsa-p256 but no p256 registry key was resolved",
 // "{label} signature algorithm '{alg}' is not supported",
 // "{label} signature: {verifier's display text}".
 ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_view digest,
-                                        const crypto::Ed25519PublicKey* ed25519,
-                                        const crypto::P256Uncompressed* p256, std::string_view label,
-                                        ErrorKind kind);
+                                        const crypto::PublicKey& key, std::string_view label, ErrorKind kind);
 
 // The same with the one key that resolve_signature_key found.
 ZResult<void> verify_artefact_signature(const wire::Signature& sig, std::string_view digest,

@@ -3,6 +3,7 @@
 #include "core/ascii.hpp"
 #include "core/json/writer.hpp"
 #include "core/json/reader.hpp"
+#include "did/did_url.hpp"
 #include "registry/merkle.hpp"
 
 namespace zelq::registry {
@@ -20,7 +21,6 @@ constexpr json::Field<LogCheckpoint> kFields[] = {
 };
 
 constexpr std::string_view kLabel = "log_checkpoint";
-constexpr std::string_view kWebPrefix = "did:web:";
 
 ZelqError proof_error(std::string text) { return ZelqError::text(ErrorKind::InvalidLogProof, std::move(text)); }
 
@@ -37,10 +37,10 @@ ZResult<LogIdParts> check_log_id(std::string_view log_id) {
     return refuse("is not '<registry_did>/log/<instance>' (RFC-ZELQ-0012 \u00a7" "6)");
   }
   const LogIdParts parts{log_id.substr(0, at), log_id.substr(at + 5)};
-  if (!parts.registry_did.starts_with(kWebPrefix)) {
+  if (!did::is_did_web(parts.registry_did)) {
     return refuse("registry DID must be did:web (RFC-ZELQ-0012 \u00a7" "6)");
   }
-  const std::string_view msid = parts.registry_did.substr(kWebPrefix.size());
+  const std::string_view msid = parts.registry_did.substr(did::kDidWebPrefix.size());
   if (msid.empty() ||
       !ascii::all_of(msid, [](int c) { return ascii::is_alnum(c) || c == '%' || c == '-' || c == '.' || c == ':'; })) {
     return refuse("has a malformed did:web method-specific identifier");
@@ -53,15 +53,10 @@ ZResult<LogIdParts> check_log_id(std::string_view log_id) {
   return parts;
 }
 
-bool is_key_id_under_did(std::string_view key_id, std::string_view did) {
-  const std::size_t hash = key_id.find('#');
-  return hash != std::string_view::npos && key_id.substr(0, hash) == did && hash + 1 < key_id.size();
-}
-
 ZResult<std::string_view> check_checkpoint_key_id(const LogCheckpoint& cp) {
   auto parts = check_log_id(cp.log_id);
   if (!parts) return fail(std::move(parts).error());
-  if (!is_key_id_under_did(cp.signature.key_id, parts->registry_did)) {
+  if (!did::is_key_id_under_did(cp.signature.key_id, parts->registry_did)) {
     return fail(proof_error("log_checkpoint signature.key_id '" + cp.signature.key_id +
                             "' is not a DID URL under the log_id's registry DID '" +
                             std::string(parts->registry_did) + "' (RFC-ZELQ-0012 \u00a7" "6)"));

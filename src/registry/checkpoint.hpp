@@ -47,10 +47,6 @@ struct LogIdParts {
 };
 ZResult<LogIdParts> check_log_id(std::string_view log_id);
 
-// True when `key_id` is `did` + '#' + a non-empty fragment (anything after
-// the first '#', further '#' included).
-bool is_key_id_under_did(std::string_view key_id, std::string_view did);
-
 // The registry DID of the checkpoint's log_id (a view into it), once its
 // signature.key_id is a DID URL under that DID.
 ZResult<std::string_view> check_checkpoint_key_id(const LogCheckpoint& cp);

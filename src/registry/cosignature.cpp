@@ -6,6 +6,7 @@
 #include "core/verdict.hpp"
 #include "did/did_document.hpp"
 #include "did/did_key.hpp"
+#include "did/did_url.hpp"
 #include "did/key_select.hpp"
 #include "registry/merkle.hpp"
 
@@ -52,17 +53,15 @@ ZResult<LogCosignature> parse_log_cosignature(const Value& raw) {
 }
 
 ZResult<void> check_cosignature_key_id(const LogCosignature& c) {
-  if (is_key_id_under_did(c.signature.key_id, c.witness_id)) return {};
+  if (did::is_key_id_under_did(c.signature.key_id, c.witness_id)) return {};
   return fail(cosignature_error("log_cosignature signature.key_id '" + c.signature.key_id +
                                 "' is not a DID URL under witness_id '" + c.witness_id +
                                 "' (RFC-ZELQ-0015 \xc2\xa7" "8 step 3)"));
 }
 
 ZResult<void> verify_cosignature_signature(const LogCosignature& c, std::string_view digest,
-                                           const crypto::Ed25519PublicKey* ed25519,
-                                           const crypto::P256Uncompressed* p256) {
-  return verify_artefact_signature(c.signature, digest, ed25519, p256, "log_cosignature",
-                                   ErrorKind::InvalidWitnessCosignature);
+                                           const crypto::PublicKey& key) {
+  return verify_artefact_signature(c.signature, digest, key, "log_cosignature", ErrorKind::InvalidWitnessCosignature);
 }
 
 ZResult<void> check_witnessed_at_fresh(const LogCosignature& c, const ConsumerClock& clock) {
@@ -101,28 +100,25 @@ ZResult<LogCosignature> verify_cosignature_with_read_doc(const Value& cosig, con
     return fail(cosignature_error("witness DID document id '" + doc->id + "' \xe2\x89\xa0 cosignature witness_id '" +
                                   c.witness_id + "' (RFC-ZELQ-0015 \xc2\xa7" "8 step 3)"));
   }
-  const std::string fragment = c.signature.key_id.substr(c.signature.key_id.find('#') + 1);
+  // The key id was checked to be under witness_id, so it has a fragment.
+  const std::string_view fragment = did::url_fragment(c.signature.key_id).value_or("");
   const did::VerificationMethod* method = did::find_method_by_fragment(*doc, fragment);
   if (!method) {
-    return fail(cosignature_error("witness DID document has no verification method '#" + fragment +
+    return fail(cosignature_error("witness DID document has no verification method '#" + std::string(fragment) +
                                   "' \xe2\x80\x94 witness keys (including retired ones) must remain in "
                                   "verificationMethod (RFC-ZELQ-0015 \xc2\xa7" "9)"));
   }
   auto digest = cosignature_signing_digest(cosig);
   if (!digest) return fail(std::move(digest).error());
   // The declared algorithm decides which key the method must hold.
-  if (c.signature.algorithm == crypto::kAlgEd25519) {
-    auto k = did::ed25519_public_key(*method);
-    if (!k) return fail(wrap_key_extraction(k.error()));
-    ZELQ_TRY(verify_cosignature_signature(c, *digest, &*k, nullptr));
-  } else if (c.signature.algorithm == crypto::kAlgP256) {
-    auto k = did::p256_public_key(*method);
-    if (!k) return fail(wrap_key_extraction(k.error()));
-    ZELQ_TRY(verify_cosignature_signature(c, *digest, nullptr, &*k));
-  } else {
+  const auto algorithm = crypto::algorithm_from_name(c.signature.algorithm);
+  if (!algorithm) {
     return fail(cosignature_error("witness cosignature signature algorithm '" + c.signature.algorithm +
                                   "' is not supported"));
   }
+  auto key = did::method_public_key(*method, *algorithm);
+  if (!key) return fail(wrap_key_extraction(key.error()));
+  ZELQ_TRY(verify_cosignature_signature(c, *digest, *key));
   ZELQ_TRY(check_witnessed_at_fresh(c, clock));
   return parsed;
 }

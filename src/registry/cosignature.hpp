@@ -29,10 +29,9 @@ ZResult<LogCosignature> parse_log_cosignature(const json::Value& raw);
 // signature.key_id is witness_id, '#' and a non-empty fragment.
 ZResult<void> check_cosignature_key_id(const LogCosignature& c);
 
-// The key decoded for the signature's algorithm: exactly one of the two.
+// With the key decoded for the signature's algorithm.
 ZResult<void> verify_cosignature_signature(const LogCosignature& c, std::string_view digest,
-                                           const crypto::Ed25519PublicKey* ed25519,
-                                           const crypto::P256Uncompressed* p256);
+                                           const crypto::PublicKey& key);
 
 // witnessed_at may lie at most the clock's allowance after its now.
 ZResult<void> check_witnessed_at_fresh(const LogCosignature& c, const ConsumerClock& clock);

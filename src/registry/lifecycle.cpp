@@ -1,13 +1,11 @@
 #include "registry/lifecycle.hpp"
 
-#include <variant>
-
 #include "core/json/record.hpp"
 #include "core/json/writer.hpp"
 #include "core/utf8.hpp"
 #include "core/verdict.hpp"
-#include "crypto/ed25519.hpp"
-#include "crypto/p256.hpp"
+#include "crypto/verify.hpp"
+#include "did/did_url.hpp"
 #include "did/key_select.hpp"
 #include "registry/artefact.hpp"
 #include "wire/did_key_verify.hpp"
@@ -71,8 +69,6 @@ constexpr json::Field<E> kFields[] = {
 
 constexpr json::Record<E> kEventRecord{"LifecycleEvent", kFields, json::Unknown::Deny, true};
 
-constexpr std::string_view kDidKey = "did:key:";
-
 ZResult<void> check_fields(const LifecycleEvent& e, std::string_view expected_ctx_id) {
   if (!wire::is_lowercase_uuid(e.event_id)) {
     return fail(ZelqError::schema("lifecycle event_id '" + e.event_id +
@@ -99,8 +95,7 @@ ZResult<void> check_event_signer(const LifecycleEvent& e) {
         "lifecycle event has no signature (producer-initiated events MUST be signed, RFC-ZELQ-0013 \u00a7" "5)"));
   }
   const std::string_view key_id = e.signature->key_id;
-  const std::size_t hash = key_id.find('#');
-  if (hash == std::string_view::npos || key_id.substr(0, hash) != e.actor || hash + 1 == key_id.size()) {
+  if (!did::is_key_id_under_did(key_id, e.actor)) {
     return fail(ZelqError::invalid_signature("lifecycle event signature.key_id '" + std::string(key_id) +
                                              "' is not a DID URL under actor '" + e.actor +
                                              "' (RFC-ZELQ-0013 \u00a7" "5 actor binding)"));
@@ -111,7 +106,7 @@ ZResult<void> check_event_signer(const LifecycleEvent& e) {
 ZResult<void> verify_event_signature(const LifecycleEvent& e, std::string_view message,
                                      std::optional<std::string_view> actor_did_doc_json) {
   const wire::Signature& sig = *e.signature;
-  if (e.actor.starts_with(kDidKey)) return wire::verify_signature_by_did_key(sig, message);
+  if (did::is_did_key(e.actor)) return wire::verify_signature_by_did_key(sig, message);
   if (!actor_did_doc_json) {
     return fail(ZelqError::text(ErrorKind::KeyResolution,
                                 "actor '" + e.actor +
@@ -120,10 +115,7 @@ ZResult<void> verify_event_signature(const LifecycleEvent& e, std::string_view m
   }
   auto key = did::resolve_signature_key(*actor_did_doc_json, e.actor, sig.key_id, sig.algorithm, true);
   if (!key) return fail(std::move(key).error());
-  if (const auto* ed = std::get_if<crypto::Ed25519PublicKey>(&key->key)) {
-    return crypto::verify_ed25519(*ed, sig.value, message);
-  }
-  return crypto::verify_p256(std::get<crypto::P256Uncompressed>(key->key), sig.value, message);
+  return crypto::verify_signature(key->key, sig.value, message);
 }
 
 ZResult<LifecycleEvent> check_lifecycle_event(const json::Value& raw,

@@ -4,6 +4,7 @@
 
 #include "core/json/record.hpp"
 #include "core/verdict.hpp"
+#include "did/did_url.hpp"
 #include "did/did_web.hpp"
 #include "did/key_select.hpp"
 #include "registry/receipt.hpp"
@@ -45,13 +46,7 @@ constexpr json::Field<H> kFields[] = {
 
 constexpr json::Record<H> kHeadRecord{"LineageHeadReceipt", kFields, json::Unknown::Deny, true};
 
-constexpr std::string_view kDidWeb = "did:web:";
-
-std::string quoted(std::string_view s) { return "'" + std::string(s) + "'"; }
-
 ZelqError head_error(std::string message) { return invalid_receipt("lineage_head_receipt " + std::move(message)); }
-
-bool is_did_web(std::string_view s) { return s.size() >= kDidWeb.size() && s.starts_with(kDidWeb); }
 
 ZResult<void> lineage_head_as_of(const json::Value& raw) {
   return check_canonical_time_member(&raw, "as_of", "lineage_head_receipt as_of", "RFC-ZELQ-0011 \u00a7" "4",
@@ -63,22 +58,6 @@ bool is_superseded_or_retracted(const wire::ContextStatus& s) {
 }
 
 }  // namespace
-
-std::optional<std::string> derive_authority_from_registry_did(std::string_view registry_did) {
-  if (!is_did_web(registry_did)) return std::nullopt;
-  std::string_view rest = registry_did.substr(kDidWeb.size());
-  rest = rest.substr(0, rest.find(':'));
-  std::string authority;
-  for (std::size_t i = 0; i < rest.size();) {
-    if (rest.compare(i, 3, "%3A") == 0) {
-      authority += ':';
-      i += 3;
-    } else {
-      authority += rest[i++];
-    }
-  }
-  return authority;
-}
 
 Result<LineageHeadExpectation, ArgumentError> parse_lineage_head_expectation(const json::Value& expected) {
   const auto bad = [](std::string message) { return fail(ArgumentError{std::move(message)}); };
@@ -98,7 +77,7 @@ Result<LineageHeadExpectation, ArgumentError> parse_lineage_head_expectation(con
     e.authority = *authority;
     e.registry_did = did::did_web_from_authority(*authority);
   } else {
-    auto derived = derive_authority_from_registry_did(*registry_did);
+    auto derived = did::derive_authority_from_registry_did(*registry_did);
     if (!derived) return bad("expected.registry_did " + quoted(*registry_did) + " is not a did:web DID");
     e.authority = std::move(*derived);
     e.registry_did = *registry_did;
@@ -147,7 +126,7 @@ ZResult<LineageHeadReceipt> parse_lineage_head_receipt(const json::Value& raw) {
                            " (RFC-ZELQ-0011 \u00a7" "4: a superseded version is never the head; "
                            "RFC-ZELQ-0013 \u00a7" "8.3: a retracted version is never served as head)"));
   }
-  if (!is_did_web(r.registry_did)) {
+  if (!did::is_did_web(r.registry_did)) {
     return fail(head_error("registry_did " + quoted(r.registry_did) + " must be did:web (RFC-ZELQ-0011 \u00a7" "4)"));
   }
   ZELQ_TRY(lineage_head_as_of(raw));
@@ -166,8 +145,7 @@ ZResult<void> check_head_registry(const LineageHeadReceipt& r, std::string_view 
                            quoted(registry_did) + " (RFC-ZELQ-0011 \u00a7" "7 step 3)"));
   }
   const std::string_view key_id = r.signature.key_id;
-  const std::size_t hash = key_id.find('#');
-  if (hash != r.registry_did.size() || !key_id.starts_with(r.registry_did) || hash + 1 == key_id.size()) {
+  if (!did::is_key_id_under_did(key_id, r.registry_did)) {
     return fail(head_error("signature.key_id " + quoted(key_id) + " is not a DID URL under registry_did " +
                            quoted(r.registry_did) + " (RFC-ZELQ-0011 \u00a7" "7 step 3)"));
   }
@@ -252,7 +230,7 @@ std::string verify_lineage_head_receipt(const json::Value& raw, const LineageHea
   if (!key) return failure_verdict_json(key.error());
   auto digest = receipt_signing_digest(raw, "lineage_head_receipt");
   if (!digest) return failure_verdict_json(digest.error());
-  if (auto s = verify_receipt_signature(r.signature, *digest, *key); !s) return failure_verdict_json(s.error());
+  if (auto s = verify_receipt_signature(r.signature, *digest, key->key); !s) return failure_verdict_json(s.error());
 
   const std::int64_t age = whole_seconds_between(clock.now, r.as_of);
   std::string out = "{\"valid\":true,\"stale\":";

@@ -46,10 +46,6 @@ struct LineageHeadExpectation {
 // The consumer's expectations, a malformed one being an argument error.
 Result<LineageHeadExpectation, ArgumentError> parse_lineage_head_expectation(const json::Value& expected);
 
-// The authority a did:web DID names (its host and port, "%3A" read as ":"),
-// or nothing for a text that is no did:web DID.
-std::optional<std::string> derive_authority_from_registry_did(std::string_view registry_did);
-
 // Closed read, then the receipt's own rules; the as_of form check last.
 ZResult<LineageHeadReceipt> parse_lineage_head_receipt(const json::Value& raw);
 

@@ -155,10 +155,6 @@ ZResult<void> verify_inclusion_digest(const LogInclusion& proof, const Digest32&
 
 }  // namespace
 
-ZResult<void> verify_inclusion_core(const LogInclusion& proof, const LogLeaf& leaf) {
-  return verify_inclusion_digest(proof, log_leaf_digest(leaf));
-}
-
 ZResult<std::string> verify_log_inclusion(json::Value proof, json::Value checkpoint,
                                           const json::Value& reconstructed_leaf) {
   auto merged = check_embedded_checkpoint(std::move(proof), std::move(checkpoint), "log_inclusion");

@@ -42,7 +42,6 @@ bool json_equal(const json::Value& a, const json::Value& b);
 ZResult<json::Value> check_embedded_checkpoint(json::Value proof, json::Value checkpoint, std::string_view label);
 
 ZResult<LogInclusion> parse_log_inclusion(const json::Value& merged);
-ZResult<void> verify_inclusion_core(const LogInclusion& proof, const LogLeaf& leaf);
 // The whole check of a proof against the supplied checkpoint and the leaf the
 // consumer rebuilt; the leaf's wire hash on success.
 ZResult<std::string> verify_log_inclusion(json::Value proof, json::Value checkpoint,

@@ -26,17 +26,9 @@ constexpr json::Field<R> kFields[] = {
 
 constexpr json::Record<R> kReceiptRecord{"RegistryReceipt", kFields, json::Unknown::Deny, true};
 
-std::string quoted(std::string_view s) { return "'" + std::string(s) + "'"; }
-
 }  // namespace
 
 ZelqError invalid_receipt(std::string message) { return ZelqError::text(ErrorKind::InvalidReceipt, std::move(message)); }
-
-Result<wire::CtxId, ArgumentError> ctx_id_argument(std::string_view text, std::string_view role) {
-  auto ctx = wire::CtxId::parse(text);
-  if (!ctx) return fail(ArgumentError{"invalid " + std::string(role) + ": " + ctx.error().display()});
-  return std::move(*ctx);
-}
 
 ZResult<void> receipt_created_at(const json::Value& raw) {
   return check_canonical_time_member(&raw, "created_at", "receipt created_at", "RFC-ZELQ-0010 \u00a7" "8 step 6",
@@ -110,16 +102,11 @@ ZResult<void> verify_receipt(const json::Value& raw, const RegistryReceipt& rece
   auto digest = receipt_signing_digest(raw, "receipt");
   if (!digest) return fail(std::move(digest).error());
   // The registry's receipt key is Ed25519 only on this road.
-  return verify_receipt_signature(receipt.signature, *digest, &registry_key, nullptr);
+  return verify_receipt_signature(receipt.signature, *digest, crypto::PublicKey(registry_key));
 }
 
 ZResult<void> verify_receipt_signature(const wire::Signature& signature, std::string_view message,
-                                       const crypto::Ed25519PublicKey* ed25519, const crypto::P256Uncompressed* p256) {
-  return verify_artefact_signature(signature, message, ed25519, p256, "receipt", ErrorKind::InvalidReceipt);
-}
-
-ZResult<void> verify_receipt_signature(const wire::Signature& signature, std::string_view message,
-                                       const did::ResolvedSigningKey& key) {
+                                       const crypto::PublicKey& key) {
   return verify_artefact_signature(signature, message, key, "receipt", ErrorKind::InvalidReceipt);
 }
 

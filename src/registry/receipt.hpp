@@ -25,9 +25,6 @@ namespace zelq::registry {
 // "invalid registry receipt: {}": every failure of a receipt check.
 ZelqError invalid_receipt(std::string message);
 
-// A method's ctx_id argument `role`: "invalid {role}: {schema violation}".
-Result<wire::CtxId, ArgumentError> ctx_id_argument(std::string_view text, std::string_view role);
-
 struct RegistryReceipt {
   std::string registry_did;
   std::string ctx_id;
@@ -76,12 +73,10 @@ ZResult<void> verify_receipt(const json::Value& raw, const RegistryReceipt& rece
                              const ContentHash& recomputed_body_hash,
                              std::optional<std::string_view> producer_key_fingerprint);
 
-// The registry signature over `message` with the registry key(s) resolved;
-// the algorithm the receipt declares picks the key. Messages name the
+// The registry signature over `message` with the registry key resolved,
+// which must be of the algorithm the receipt declares. Messages name the
 // artefact "receipt", whoever calls.
 ZResult<void> verify_receipt_signature(const wire::Signature& signature, std::string_view message,
-                                       const crypto::Ed25519PublicKey* ed25519, const crypto::P256Uncompressed* p256);
-ZResult<void> verify_receipt_signature(const wire::Signature& signature, std::string_view message,
-                                       const did::ResolvedSigningKey& key);
+                                       const crypto::PublicKey& key);
 
 }  // namespace zelq::registry

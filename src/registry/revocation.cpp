@@ -8,6 +8,7 @@
 #include "core/utf8.hpp"
 #include "crypto/fingerprint.hpp"
 #include "did/did_key.hpp"
+#include "did/did_url.hpp"
 #include "wire/data_ref.hpp"
 #include "wire/validators.hpp"
 
@@ -16,7 +17,6 @@ namespace zelq::registry {
 namespace {
 
 constexpr std::string_view kInterimType = "zelq:key-revocation";
-constexpr std::string_view kDidKey = "did:key:";
 
 // ---- the revocation body ----------------------------------------------------
 
@@ -52,7 +52,7 @@ ZelqError self_revoked(std::string_view fingerprint) {
 // The fingerprint of a did:key signing key, when the key id is one that
 // resolves; anything else says nothing here.
 std::optional<std::string> did_key_fingerprint(std::string_view key_id) {
-  if (!key_id.starts_with(kDidKey)) return std::nullopt;
+  if (!did::is_did_key(key_id)) return std::nullopt;
   auto key = did::resolve_did_key_url(key_id);
   if (!key) return std::nullopt;
   auto alg = crypto::algorithm_from_name(key->algorithm());

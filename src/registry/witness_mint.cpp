@@ -7,6 +7,7 @@
 #include "core/json/record.hpp"
 #include "core/json/writer.hpp"
 #include "did/did_key.hpp"
+#include "did/did_url.hpp"
 #include "registry/checkpoint.hpp"
 
 namespace zelq::registry {
@@ -60,7 +61,7 @@ ZResult<std::string> build_witness_cosignature(const Value& checkpoint, std::str
                                   identity.agent_did + "'"));
   }
   // The key id is formed here, so it fails exactly when the DID holds a '#'.
-  if (!is_key_id_under_did(identity.key_id, identity.agent_did)) {
+  if (!did::is_key_id_under_did(identity.key_id, identity.agent_did)) {
     return fail(ZelqError::schema("witness signer key_id '" + identity.key_id +
                                   "' must be '<witness_id>#<fragment>'"));
   }

@@ -153,10 +153,6 @@ bool operator==(const AnchorEntry& a, const AnchorEntry& b) {
          same_members(a.extensions, b.extensions);
 }
 
-void serialize_content_hash_field(json::Object& out, const std::optional<std::string>& hash) {
-  out.insert("content_hash", hash ? json::Value(*hash) : json::Value(nullptr));
-}
-
 std::string anchor_debug(const AnchorEntry& a) {
   std::string s = "AnchorEntry { scheme: " + debug_quote(a.scheme) + ", content_hash: ContentHash(" +
                   debug_quote(a.content_hash) + "), uri: ";

@@ -81,11 +81,6 @@ json::Value data_period_value(const DataPeriod& p);
 json::Value data_refs_value(const std::vector<DataRef>& refs);
 json::Value anchors_value(const std::vector<AnchorEntry>& anchors);
 
-// Puts "content_hash" into a data-reference or embedded-content object being
-// built (null when absent); a member of that name keeps its place and takes
-// the new value.
-void serialize_content_hash_field(json::Object& out, const std::optional<std::string>& hash);
-
 // Diagnostic form: AnchorEntry { scheme: "s", content_hash: ContentHash("h"), uri: None, extensions: {} }
 std::string anchor_debug(const AnchorEntry& a);
 

@@ -1,7 +1,6 @@
 #include "wire/did_key_verify.hpp"
 
-#include "crypto/ed25519.hpp"
-#include "crypto/p256.hpp"
+#include "crypto/verify.hpp"
 #include "did/did_key.hpp"
 
 namespace zelq::wire {
@@ -14,10 +13,7 @@ ZResult<void> verify_signature_by_did_key(const Signature& signature, std::strin
                                              "' does not match the did:key multicodec (key implies '" +
                                              std::string(key->algorithm()) + "')"));
   }
-  if (key->kind() == did::DidKeyPublicKey::Kind::Ed25519) {
-    return crypto::verify_ed25519(key->ed25519_bytes(), signature.value, message);
-  }
-  return crypto::verify_p256(key->bytes(), signature.value, message);
+  return crypto::verify_signature(key->kind(), key->bytes(), signature.value, message);
 }
 
 }  // namespace zelq::wire

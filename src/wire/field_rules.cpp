@@ -3,9 +3,12 @@
 #include <string>
 #include <unordered_map>
 
+#include "core/ascii.hpp"
 #include "core/codec.hpp"
 #include "core/json/canonical.hpp"
 #include "core/sha256.hpp"
+#include "core/utf8.hpp"
+#include "crypto/algorithm.hpp"
 #include "wire/validators.hpp"
 
 namespace zelq::wire {
@@ -25,9 +28,6 @@ std::size_t first_repeated(const std::vector<std::string>& entries) {
   return std::string::npos;
 }
 
-bool ascii_alnum(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
-bool lower_alpha(char c) { return c >= 'a' && c <= 'z'; }
-
 ZResult<void> check_location_uri(const std::string& uri) {
   if (uri.size() < kMinLocationUriBytes || uri.size() > kMaxLocationUriBytes)
     return fail(ZelqError::schema("DataRef.location URI length " + num(uri.size()) + " not in 3..=" +
@@ -35,8 +35,8 @@ ZResult<void> check_location_uri(const std::string& uri) {
   auto colon = uri.find(':');
   if (colon == std::string::npos) return fail(ZelqError::schema("URI missing scheme: " + uri));
   std::string_view scheme(uri.data(), colon);
-  bool ok = !scheme.empty() && lower_alpha(scheme.front());
-  for (char c : scheme) ok = ok && (lower_alpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '.' || c == '-');
+  const bool ok = !scheme.empty() && ascii::is_lower(scheme.front()) &&
+                  ascii::all_of(scheme, [](int c) { return ascii::is_lower_alnum(c) || c == '+' || c == '.' || c == '-'; });
   if (!ok)
     return fail(ZelqError::schema("URI scheme '" + std::string(scheme) + "' invalid; must match [a-z][a-z0-9+.-]*"));
   std::string_view rest = std::string_view(uri).substr(colon + 1);
@@ -80,12 +80,6 @@ ZResult<void> check_embedded(const EmbeddedContent& e) {
 
 }  // namespace
 
-std::size_t char_count(std::string_view s) {
-  std::size_t n = 0;
-  for (char c : s) n += (static_cast<unsigned char>(c) & 0xc0) != 0x80;
-  return n;
-}
-
 std::string agent_did_debug(std::string_view s) { return "AgentDid(" + debug_quote(s) + ")"; }
 std::string ctx_id_debug(std::string_view s) { return "CtxId(" + debug_quote(s) + ")"; }
 
@@ -113,10 +107,9 @@ ZResult<void> validate_tags(const std::vector<std::string>& tags) {
   for (const auto& t : tags) {
     if (t.empty() || t.size() > kMaxTagBytes)
       return fail(ZelqError::schema("tag '" + t + "' length not in 1..=" + num(kMaxTagBytes)));
-    if (!ascii_alnum(t.front())) return fail(ZelqError::schema("tag '" + t + "' first char must be alphanumeric"));
-    for (char c : t)
-      if (!ascii_alnum(c) && c != '_' && c != '.' && c != '-')
-        return fail(ZelqError::schema("tag '" + t + "' must match [A-Za-z0-9][A-Za-z0-9_.-]*"));
+    if (!ascii::is_alnum(t.front())) return fail(ZelqError::schema("tag '" + t + "' first char must be alphanumeric"));
+    if (!ascii::all_of(t, [](int c) { return ascii::is_alnum(c) || c == '_' || c == '.' || c == '-'; }))
+      return fail(ZelqError::schema("tag '" + t + "' must match [A-Za-z0-9][A-Za-z0-9_.-]*"));
   }
   if (auto i = first_repeated(tags); i != std::string::npos)
     return fail(ZelqError::schema("tags contains duplicate entry: " + tags[i]));
@@ -182,7 +175,7 @@ ZResult<void> validate_data_ref(const DataRef& ref) {
     return fail(ZelqError::schema("DataRef requires exactly one of 'location' or 'embedded' (got both)"));
   if (ref.content_hash) ZELQ_TRY(validate_content_hash(*ref.content_hash));
   if (ref.description) {
-    if (auto chars = char_count(*ref.description); chars > kMaxDataRefDescriptionChars)
+    if (auto chars = utf8_char_count(*ref.description); chars > kMaxDataRefDescriptionChars)
       return fail(ZelqError::schema("DataRef.description " + num(chars) + " chars exceeds " +
                                     num(kMaxDataRefDescriptionChars) + " limit"));
   }
@@ -229,7 +222,7 @@ ZResult<void> validate_anchors(const std::vector<AnchorEntry>& anchors) {
 }
 
 ZResult<void> check_signature_value_length(std::string_view algorithm, std::size_t value_len) {
-  if ((algorithm == "ed25519" || algorithm == "ecdsa-p256") && value_len != kSignatureValueChars)
+  if (crypto::algorithm_from_name(algorithm) && value_len != kSignatureValueChars)
     return fail(ZelqError::invalid_signature("signature.value for '" + std::string(algorithm) + "' must be " +
                                              num(kSignatureValueChars) + " base64 chars, got " + num(value_len)));
   return {};

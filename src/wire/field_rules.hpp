@@ -34,9 +34,6 @@ inline constexpr std::size_t kMaxEmbeddedBytes = 65536;
 inline constexpr std::size_t kMaxAnchors = 100;
 inline constexpr std::size_t kSignatureValueChars = 88;
 
-// Unicode scalar values of a well-formed UTF-8 text.
-std::size_t char_count(std::string_view s);
-
 // Diagnostic forms inside messages: AgentDid("..."), CtxId("...").
 std::string agent_did_debug(std::string_view s);
 std::string ctx_id_debug(std::string_view s);

@@ -1,6 +1,7 @@
 #include "wire/offline.hpp"
 
 #include "core/content_hash.hpp"
+#include "did/did_url.hpp"
 #include "wire/did_key_verify.hpp"
 #include "wire/field_rules.hpp"
 #include "wire/publish_checks.hpp"
@@ -10,11 +11,9 @@ namespace zelq::wire {
 
 namespace {
 
-constexpr std::string_view kDidKeyPrefix = "did:key:";
-
 // The signing key must be the producer's own.
 ZResult<void> check_key_binding(const Signature& sig, std::string_view agent_id) {
-  std::string_view did = key_id_did(sig.key_id);
+  const std::string_view did = did::strip_fragment(sig.key_id);
   if (did != agent_id)
     return fail(ZelqError::text(ErrorKind::KeyNotAuthorized,
                                 "key_id DID '" + std::string(did) + "' \xe2\x89\xa0 agent_id '" +
@@ -23,8 +22,6 @@ ZResult<void> check_key_binding(const Signature& sig, std::string_view agent_id)
 }
 
 }  // namespace
-
-std::string_view key_id_did(std::string_view key_id) { return key_id.substr(0, key_id.find('#')); }
 
 ZResult<void> verify_body(const Body& b) {
   ZELQ_TRY(check_publish_fields(b));
@@ -36,7 +33,7 @@ ZResult<void> verify_body(const Body& b) {
   for (const auto& d : b.derived_from) ZELQ_TRY(validate_ctx_id(d));
   if (b.zelq_version) ZELQ_TRY(validate_semver(*b.zelq_version));
   ZELQ_TRY(validate_origin_registry(b.origin_registry));
-  if (!b.agent_id.starts_with(kDidKeyPrefix))
+  if (!did::is_did_key(b.agent_id))
     return fail(ZelqError::text(ErrorKind::KeyResolution,
                                 "verify_body_offline supports did:key producers only; '" + b.agent_id +
                                     "' requires the resolver-backed Verifier (client feature)"));
@@ -59,6 +56,12 @@ Result<PublishRequest, ArgumentError> request_argument(std::string_view text) {
   return std::move(*request);
 }
 
+Result<CtxId, ArgumentError> ctx_id_argument(std::string_view text, std::string_view role) {
+  auto ctx = CtxId::parse(text);
+  if (!ctx) return fail(ArgumentError{"invalid " + std::string(role) + ": " + ctx.error().display()});
+  return std::move(*ctx);
+}
+
 Result<void, CheckFailure> verify_request(const PublishRequest& r, const json::Value& request_value) {
   // The stored text is compared as sent: a malformed one is a difference.
   auto h = body_content_hash(request_value);
@@ -68,7 +71,7 @@ Result<void, CheckFailure> verify_request(const PublishRequest& r, const json::V
                              ZelqError::hash_mismatch(r.content_hash, h->hash.text()).display()});
   auto rest = [&]() -> ZResult<void> {
     ZELQ_TRY(check_key_binding(r.signature, r.agent_id));
-    if (!r.agent_id.starts_with(kDidKeyPrefix))
+    if (!did::is_did_key(r.agent_id))
       return fail(ZelqError::text(ErrorKind::KeyResolution,
                                   "offline verification supports did:key only; got '" + r.agent_id + "'"));
     return verify_signature_by_did_key(r.signature, r.content_hash);

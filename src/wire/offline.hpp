@@ -11,6 +11,7 @@
 #include "core/error.hpp"
 #include "core/result.hpp"
 #include "wire/body.hpp"
+#include "wire/validators.hpp"
 
 namespace zelq::wire {
 
@@ -21,6 +22,8 @@ ZResult<void> verify_body(const Body& body);
 // and "invalid request JSON: ..." around the reader's message.
 Result<Body, ArgumentError> body_argument(std::string_view text);
 Result<PublishRequest, ArgumentError> request_argument(std::string_view text);
+// A method's ctx_id argument `role`: "invalid {role}: {schema violation}".
+Result<CtxId, ArgumentError> ctx_id_argument(std::string_view text, std::string_view role);
 
 // The checks of a parsed request against the JSON value of the same text;
 // the hash is taken over that value and compared with the text as sent.
@@ -29,8 +32,5 @@ Result<void, CheckFailure> verify_request(const PublishRequest& request, const j
 
 // Both identifiers well formed (the served one first), then equal.
 ZResult<void> verify_ctx_id_binding(const Body& body, std::string_view expected_ctx_id);
-
-// The DID of a key id: the text before its first "#", or all of it.
-std::string_view key_id_did(std::string_view key_id);
 
 }  // namespace zelq::wire

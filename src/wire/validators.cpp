@@ -4,25 +4,15 @@
 
 #include "core/ascii.hpp"
 #include "core/content_hash.hpp"
+#include "did/did_url.hpp"
 
 namespace zelq::wire {
 
 namespace {
 
-constexpr bool lower(char c) { return ascii::is_lower(c); }
-constexpr bool digit(char c) { return ascii::is_digit(c); }
-constexpr bool upper(char c) { return ascii::is_upper(c); }
-constexpr bool lower_hex(char c) { return ascii::is_lower_hex(c); }
-constexpr bool lower_alnum(char c) { return ascii::is_lower_alnum(c); }
-
-template <class Pred>
-bool all_of(std::string_view s, Pred p) {
-  return ascii::all_of(s, [&](unsigned char c) { return p(static_cast<char>(c)); });
-}
-
-bool starts_with(std::string_view s, std::string_view prefix) {
-  return s.size() >= prefix.size() && s.substr(0, prefix.size()) == prefix;
-}
+using ascii::all_of;
+using ascii::is_lower;
+using ascii::is_lower_alnum;
 
 ZelqError schema(std::string_view a, std::string_view b = {}, std::string_view c = {}) {
   std::string m;
@@ -32,14 +22,14 @@ ZelqError schema(std::string_view a, std::string_view b = {}, std::string_view c
 }
 
 bool is_label(std::string_view l) {
-  return !l.empty() && l.size() <= 63 && lower_alnum(l.front()) && lower_alnum(l.back()) &&
-         all_of(l, [](char c) { return lower_alnum(c) || c == '-'; });
+  return !l.empty() && l.size() <= 63 && is_lower_alnum(l.front()) && is_lower_alnum(l.back()) &&
+         all_of(l, [](int c) { return is_lower_alnum(c) || c == '-'; });
 }
 
 constexpr std::string_view kCtxPrefix = "zelq://";
 
 ZResult<void> check_ctx_id(std::string_view s) {
-  if (!starts_with(s, kCtxPrefix)) return fail(schema("ctx_id must start with 'zelq://', got: ", s));
+  if (!s.starts_with(kCtxPrefix)) return fail(schema("ctx_id must start with 'zelq://', got: ", s));
   std::string_view rest = s.substr(kCtxPrefix.size());
   auto slash = rest.find('/');
   if (slash == std::string_view::npos) return fail(schema("ctx_id missing '/<uuid>': ", s));
@@ -70,7 +60,7 @@ bool is_lowercase_uuid(std::string_view s) {
   if (s.size() != 36) return false;
   for (std::size_t i = 0; i < s.size(); ++i) {
     const bool dash_pos = i == 8 || i == 13 || i == 18 || i == 23;
-    if (dash_pos ? s[i] != '-' : !lower_hex(s[i])) return false;
+    if (dash_pos ? s[i] != '-' : !ascii::is_lower_hex(s[i])) return false;
   }
   return true;
 }
@@ -81,20 +71,20 @@ bool is_lowercase_uuid_v4(std::string_view s) {
   return s[14] == '4' && (v == '8' || v == '9' || v == 'a' || v == 'b');
 }
 
-bool is_lowercase_hex64(std::string_view s) { return s.size() == 64 && all_of(s, lower_hex); }
+bool is_lowercase_hex64(std::string_view s) { return s.size() == 64 && all_of(s, ascii::is_lower_hex); }
 
 bool has_non_name_char(std::string_view s) {
-  return !all_of(s, [](char c) { return lower_alnum(c) || c == '_' || c == '-'; });
+  return !all_of(s, [](int c) { return is_lower_alnum(c) || c == '_' || c == '-'; });
 }
 
 namespace {
 
 bool is_namespace(std::string_view ns) {
-  return !ns.empty() && lower(ns.front()) && all_of(ns, [](char c) { return lower_alnum(c) || c == '_'; });
+  return !ns.empty() && is_lower(ns.front()) && all_of(ns, [](int c) { return is_lower_alnum(c) || c == '_'; });
 }
 
 bool is_type_name(std::string_view name) {
-  return !name.empty() && lower(name.front()) && !has_non_name_char(name);
+  return !name.empty() && is_lower(name.front()) && !has_non_name_char(name);
 }
 
 }  // namespace
@@ -110,8 +100,8 @@ bool is_dotted_scheme(std::string_view s) {
   for (;;) {
     auto dot = s.find('.');
     std::string_view seg = s.substr(0, dot);
-    if (seg.empty() || !lower(seg.front()) ||
-        !all_of(seg, [](char c) { return lower_alnum(c) || c == '-'; })) {
+    if (seg.empty() || !is_lower(seg.front()) ||
+        !all_of(seg, [](int c) { return is_lower_alnum(c) || c == '-'; })) {
       return false;
     }
     ++segments;
@@ -121,7 +111,7 @@ bool is_dotted_scheme(std::string_view s) {
 }
 
 std::string_view split_ctx_id(std::string_view s) {
-  if (!starts_with(s, kCtxPrefix)) return {};
+  if (!s.starts_with(kCtxPrefix)) return {};
   std::string_view rest = s.substr(kCtxPrefix.size());
   return rest.substr(0, rest.find('/'));
 }
@@ -164,18 +154,18 @@ ZResult<std::string> validate_did(std::string_view s) {
   if (s.size() < 7 || s.size() > 2048) {
     return fail(schema("DID length ", std::to_string(s.size()), " not in 7..=2048"));
   }
-  if (!starts_with(s, "did:")) return fail(schema("DID missing 'did:' prefix: ", s));
+  if (!s.starts_with("did:")) return fail(schema("DID missing 'did:' prefix: ", s));
   std::string_view rest = s.substr(4);
   auto colon = rest.find(':');
   if (colon == std::string_view::npos) return fail(schema("DID must have method:id form: ", s));
   std::string_view method = rest.substr(0, colon);
-  if (method.empty() || !all_of(method, lower_alnum)) {
+  if (method.empty() || !all_of(method, is_lower_alnum)) {
     return fail(schema("DID method '", method, "' must match [a-z0-9]+"));
   }
   // "%" is taken as is: the two characters after it are not checked.
   std::string_view id = rest.substr(colon + 1);
-  if (id.empty() || !all_of(id, [](char c) {
-        return lower_alnum(c) || upper(c) || c == '.' || c == '_' || c == ':' || c == '%' || c == '-';
+  if (id.empty() || !all_of(id, [](int c) {
+        return is_lower_alnum(c) || ascii::is_upper(c) || c == '.' || c == '_' || c == ':' || c == '%' || c == '-';
       })) {
     return fail(schema("DID method-specific id '", id, "' contains invalid characters"));
   }
@@ -183,15 +173,14 @@ ZResult<std::string> validate_did(std::string_view s) {
 }
 
 ZResult<void> validate_producer_did(std::string_view s) {
-  constexpr std::string_view kKey = "did:key:";
   ZELQ_TRY(validate_did(s));
-  if (starts_with(s, kKey)) return did_key_identifier_decodes(s.substr(kKey.size()));
-  if (!starts_with(s, "did:web:")) return fail(schema("v0.1.0 producers MUST use did:web; got: ", s));
+  if (did::is_did_key(s)) return did_key_identifier_decodes(s.substr(did::kDidKeyPrefix.size()));
+  if (!did::is_did_web(s)) return fail(schema("v0.1.0 producers MUST use did:web; got: ", s));
   return {};
 }
 
 ZResult<void> validate_key_id(std::string_view s) {
-  if (starts_with(s, "did:key:")) return did_key_url_resolves(s);
+  if (did::is_did_key(s)) return did_key_url_resolves(s);
   return {};
 }
 
@@ -202,7 +191,7 @@ ZResult<void> validate_semver(std::string_view s) {
   for (;;) {
     auto dot = rest.find('.');
     std::string_view part = rest.substr(0, dot);
-    ok = ok && !part.empty() && all_of(part, digit);
+    ok = ok && !part.empty() && all_of(part, ascii::is_digit);
     ++parts;
     if (dot == std::string_view::npos) break;
     rest.remove_prefix(dot + 1);
@@ -215,7 +204,7 @@ ZResult<void> validate_semver(std::string_view s) {
 
 ZResult<void> validate_origin_registry(std::string_view s) {
   if (s.empty()) return fail(schema("origin_registry must be a non-empty DNS hostname"));
-  if (starts_with(s, "did:")) {
+  if (s.starts_with("did:")) {
     return fail(schema("origin_registry must be a DNS hostname, not a DID URI (got '", s,
                        "'); use the bare authority \xE2\x80\x94 capabilities.registry_did carries the did:web form"));
   }
@@ -267,7 +256,7 @@ std::string_view ContextStatus::word() const {
 }
 
 bool is_open_vocabulary_word(std::string_view s) {
-  return !s.empty() && s.size() <= 64 && lower(s.front()) && all_of(s, [](char c) { return lower_alnum(c) || c == '_'; });
+  return !s.empty() && s.size() <= 64 && is_lower(s.front()) && all_of(s, [](int c) { return is_lower_alnum(c) || c == '_'; });
 }
 
 ZResult<ContextStatus> validate_status(std::string_view s) {

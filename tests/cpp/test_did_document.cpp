@@ -224,6 +224,13 @@ TEST(DidWeb, AuthorityFormRoundTripsThroughTheDocumentUrl) {
   auto url = web_to_url(did_web_from_authority("registry.example:8443"));
   ASSERT_TRUE(url.ok());
   EXPECT_EQ(*url, "https://registry.example:8443/.well-known/did.json");
+  // And back: only the upper-case "%3A" that the encoding writes is read as ":".
+  for (std::string_view authority : {"example.com", "registry.example:8443", "a:b:c", ""}) {
+    EXPECT_EQ(derive_authority_from_registry_did(did_web_from_authority(authority)), authority);
+  }
+  EXPECT_EQ(derive_authority_from_registry_did("did:web:h%3a1%2F:path%3A2"), "h%3a1%2F");
+  EXPECT_EQ(derive_authority_from_registry_did("did:key:z6Mk"), std::nullopt);
+  EXPECT_EQ(derive_authority_from_registry_did("DID:WEB:h"), std::nullopt);
 }
 
 // A did:key identifier and the DID document that spells out the same key

@@ -12,6 +12,7 @@
 #include "crypto/p256.hpp"
 #include "crypto/public_inverse.hpp"
 #include "crypto/producer_key.hpp"
+#include "crypto/verify.hpp"
 #include "test_helpers.hpp"
 #include "core/json/writer.hpp"
 
@@ -314,6 +315,14 @@ TEST(ProducerKey, SignsDeterministicallyForBothAlgorithms) {
   EXPECT_EQ(p.algorithm(), "ecdsa-p256");
   EXPECT_EQ(outcome(verify_ed25519(ed.ed25519()->public_key(), ed.sign(kMsg).value, kMsg)), "ok");
   EXPECT_EQ(outcome(verify_p256(p.p256()->public_compressed(), p.sign(kMsg).value, kMsg)), "ok");
+  // The key's algorithm picks the verifier; the other algorithm's signature fails.
+  const auto& p_bytes = p.p256()->public_uncompressed();
+  const PublicKey ed_key = ed.ed25519()->public_key(), p_key = p_bytes;
+  EXPECT_EQ(outcome(verify_signature(ed_key, ed.sign(kMsg).value, kMsg)), "ok");
+  EXPECT_EQ(outcome(verify_signature(p_key, p.sign(kMsg).value, kMsg)), "ok");
+  EXPECT_NE(outcome(verify_signature(p_key, ed.sign(kMsg).value, kMsg)), "ok");
+  EXPECT_EQ(outcome(verify_signature(KeyAlgorithm::Ed25519, p_bytes, ed.sign(kMsg).value, kMsg)),
+            "invalid signature: signature error");
 }
 
 TEST(Fingerprint, HashesTheRawOrCompressedKey) {

@@ -87,9 +87,6 @@ inline PResult<std::uint64_t> read_u64(Reader& r) { return read_unsigned(r, UINT
 PResult<void> end_map(Reader& r);
 PResult<void> end_seq(Reader& r);
 
-// The reader's array cursor, under the name the record readers know.
-using SeqAccess = SeqCursor;
-
 // ---- value-road primitives --------------------------------------------------
 PResult<std::string> string_of(const Value& v);
 PResult<std::optional<std::string>> opt_string_of(const Value& v);
@@ -561,7 +558,6 @@ inline Value string_list_value(const std::vector<std::string>& l) {
   for (const auto& s : l) a.emplace_back(s);
   return Value(std::move(a));
 }
-inline Value object_value(const Object& o) { return Value(o); }
 
 // The record as an object: its members in table order, then its extensions.
 template <class T>

@@ -84,7 +84,6 @@ class Value {
   Type type() const { return static_cast<Type>(v_.index()); }
   bool is_null() const { return type() == Type::Null; }
   bool is_bool() const { return type() == Type::Bool; }
-  bool is_number() const { auto t = type(); return t == Type::UInt || t == Type::Int || t == Type::Float; }
   bool is_string() const { return type() == Type::String; }
   bool is_array() const { return type() == Type::Array; }
   bool is_object() const { return type() == Type::Object; }
