@@ -5,6 +5,7 @@ import base64
 import datetime
 import hashlib
 import json
+import sys
 
 import pytest
 import rfc8785
@@ -169,8 +170,9 @@ def test_publish_failures(producer, args, kwargs, exc, text):
         producer.build_publish_request(*args, **kwargs)
     if text is not None:
         assert str(e.value) == text
-    if exc is TypeError:
-        assert e.value.__notes__ == ["while processing '%s'" % next(iter(kwargs))]
+    if exc is TypeError:  # 3.10 exceptions have no notes and pass unchanged
+        notes = ["while processing '%s'" % next(iter(kwargs))] if sys.version_info >= (3, 11) else None
+        assert getattr(e.value, "__notes__", None) == notes
 
 
 def test_accepted_forms(producer):
