@@ -114,11 +114,11 @@ def test_supersede_overrides(producer):
         metadata='{"m": 1}', data_refs="[]", expires_at="2027-01-01T00:00:00.999999Z"))
     assert req["lineage_id"] == "lin:sha256:" + "01" * 32 and "anchors" not in req
     assert req["metadata"] == {"m": 1} and req["expires_at"] == "2027-01-01T00:00:00.999Z"
-    # A body at the largest version wraps to 0, which the build refuses.
-    big = json.loads(body)
-    big["version"] = 4294967295
-    with pytest.raises(RuntimeError, match=r"^schema violation: supersession publish requires version >= 2, got 0$"):
-        producer.build_supersede_request(json.dumps(big))
+    # A body at the largest version wraps to 0, and one at 0 derives 1: the build refuses both.
+    for previous, derived in ((4294967295, 0), (0, 1)):
+        with pytest.raises(RuntimeError, match=f"^schema violation: supersession publish requires version >= 2, "
+                           f"got {derived}$"):
+            producer.build_supersede_request(json.dumps(dict(json.loads(body), version=previous)))
     with pytest.raises(ValueError, match=r"^invalid body JSON: .* at line 1 column \d+$"):
         producer.build_supersede_request("{not json")
 
