@@ -119,8 +119,11 @@ def test_supersede_overrides(producer):
         with pytest.raises(RuntimeError, match=f"^schema violation: supersession publish requires version >= 2, "
                            f"got {derived}$"):
             producer.build_supersede_request(json.dumps(dict(json.loads(body), version=previous)))
+    # The previous body is read before any argument, and metadata before data_refs.
     with pytest.raises(ValueError, match=r"^invalid body JSON: .* at line 1 column \d+$"):
-        producer.build_supersede_request("{not json")
+        producer.build_supersede_request("{not json", metadata="{")
+    with pytest.raises(ValueError, match="^invalid metadata JSON: "):
+        producer.build_supersede_request(body, metadata="{", data_refs="x")
 
 
 TITLE_ERR = "schema violation: title length {} not in 1..=500"
