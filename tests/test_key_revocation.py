@@ -53,8 +53,9 @@ def test_trust_class_follows_the_controller(controller, trust):
 E405 = "schema violation: "
 
 
+# Rows that also break the next rule: the earlier rule reports.
 @pytest.mark.parametrize("text, message", [
-    (body(type="alert"), "not a key-revocation context: type is 'alert' (RFC-ZELQ-0014 \u00a74 requires "
+    (body(type="alert", visibility="restricted"), "not a key-revocation context: type is 'alert' (RFC-ZELQ-0014 \u00a74 requires "
      "'key-revocation', or 'zelq:key-revocation' in the pre-0.3.0 interim form)"),
     (body(type="acme:key-revocation"), "not a key-revocation context: type is 'acme:key-revocation'"),
     (body([], visibility="restricted"), "a key-revocation context MUST be visibility 'public' \u2014 it is a safety "
@@ -64,18 +65,18 @@ E405 = "schema violation: "
     (body(None), "key-revocation body has no metadata object"),
     (body(meta(revoked_key_fingerprint=...)), "key-revocation metadata.revoked_key_fingerprint is REQUIRED and must be "
      "a string (RFC-ZELQ-0014 \u00a74)"),
-    *[(body(meta(revoked_key_fingerprint=f)), "metadata.revoked_key_fingerprint '%s' is not in the RFC-ZELQ-0010 \u00a76 "
+    *[(body(meta(revoked_key_fingerprint=f, compromised_since=...)), "metadata.revoked_key_fingerprint '%s' is not in the RFC-ZELQ-0010 \u00a76 "
        "form 'sha256:' + 64 lowercase hex (RFC-ZELQ-0014 \u00a74)" % f)
       for f in (FP.upper(), FP[:-1], FP + "0", FP + " ", "sha256:" + "\u00e9" * 32)],
     (body(meta(compromised_since=5)), "key-revocation metadata.compromised_since is REQUIRED and must be a string"),
-    *[(body(meta(compromised_since=t)), "metadata.compromised_since '%s' is not canonical millisecond-precision RFC 3339"
+    *[(body(meta(compromised_since=t, reason=None)), "metadata.compromised_since '%s' is not canonical millisecond-precision RFC 3339"
        " UTC (RFC-ZELQ-0001 \u00a75.3, RFC-ZELQ-0014 \u00a74)" % t)
       for t in ("2026-03-01T12:00:00Z", "2026-03-01T12:00:00.000+00:00", "2026-03-01T12:00:00.0000Z")],
     (body(meta(reason=None)), "key-revocation metadata.reason must be a string when present (RFC-ZELQ-0014 \u00a74)"),
-    (body(meta(reason="\u00e9" * 1025)), "metadata.reason exceeds 1024 characters (RFC-ZELQ-0014 \u00a74)"),
-    (body(meta(revoked_key_id=1)), "key-revocation metadata.revoked_key_id must be a string when present"),
+    (body(meta(reason="\u00e9" * 1025, revoked_key_id=1)), "metadata.reason exceeds 1024 characters (RFC-ZELQ-0014 \u00a74)"),
+    (body(meta(revoked_key_id=1, revoked_key_controller=None)), "key-revocation metadata.revoked_key_id must be a string when present"),
     (body(meta(revoked_key_controller=None)), "key-revocation metadata.revoked_key_controller must be a string"),
-    (body(meta(revoked_key_controller="web:x.example")), "DID missing 'did:' prefix: web:x.example"),
+    (body(meta(revoked_key_controller="web:x.example"), key_id=OLD.did_key + "#" + OLD.did_key[8:]), "DID missing 'did:' prefix: web:x.example"),
 ])
 def test_shape_violations(text, message):
     with pytest.raises(ValueError) as e:

@@ -117,6 +117,11 @@ def with_signature(**over):
      "'%s' \u2260 expected ctx_id '%s' (RFC-ZELQ-0013 \u00a74: a signed event binds to exactly one context and cannot"
      " be replayed against another)" % (CTX[:-1] + "0", CTX)),
     (with_signature(event_id="x", ctx_id="bad"), "lifecycle event_id 'x'"),
+    (with_signature(ctx_id="bad", actor="did:Web:x"), "ctx_id must start with 'zelq://', got: bad"),
+    (with_signature(actor="did:Web:x", reason="r" * 1025), "DID method 'Web' must match [a-z0-9]+"),
+    (with_signature(reason="r" * 1025, ctx_id=CTX[:-1] + "0"), "lifecycle event reason exceeds 1024 characters"),
+    ([event()[k] for k in ("event_id", "ctx_id", "event_type", "occurred_at", "actor", "reason")],
+     "lifecycle event has no signature"),
 ])
 def test_schema_violations(ev, message):
     assert message in failed(verify(ev), "schema_violation")

@@ -54,7 +54,7 @@ def test_signed_receipts_verify_and_report_age():
 
 @pytest.mark.parametrize("as_of, now, kw, outcome", [
     ("2026-03-01T12:02:00.000Z", NOW, {}, {"age_secs": -120, "stale": False}),   # exactly now + 120 s
-    ("2026-03-01T12:02:00.001Z", NOW, {}, "is in the future beyond the 120s"),
+    ("2026-03-01T12:02:00.001Z", NOW, {"doc": "not json"}, "is in the future beyond the 120s"),  # before the key
     ("2026-03-01T12:00:00.001Z", NOW, {"max_skew_secs": 0}, "beyond the 0s clock-skew allowance"),
     ("2026-03-01T11:59:59.000Z", NOW, {"max_skew_secs": -1}, {"age_secs": 1}),
     ("2026-03-01T11:59:59.001Z", NOW, {"max_skew_secs": -1}, "beyond the -1s clock-skew allowance (consumer clock "
@@ -104,6 +104,8 @@ def test_large_allowances_on_the_calendar_are_exact():
     ({}, {}, True, None),
     ({"head_ctx_id": OTHER}, {}, True, "head_ctx_id '%s' \u2260 served ctx_id '%s'" % (OTHER, HEAD)),
     ({"head_version": 3}, {}, True, "head_version 3 \u2260 served body.version 2 (RFC-ZELQ-0011 \u00a77 step 5)"),
+    ({"head_ctx_id": OTHER, "head_version": 3}, {}, True, "head_ctx_id '%s' \u2260 served ctx_id" % OTHER),
+    ({"head_version": 3, "head_status": "expired"}, {}, True, "head_version 3 \u2260 served body.version 2"),
     ({"head_status": "expired"}, {}, True, "head_status 'expired' \u2260 served registry_state.status 'active'"),
     ({"head_status": "frozen_2"}, {"head_status": "frozen_2"}, True, None),
     ({}, {}, "false", None),  # only a JSON boolean switches to step 5b
@@ -115,6 +117,7 @@ def test_large_allowances_on_the_calendar_are_exact():
      "names a different head '%s' but the served context's status is 'active', not 'superseded'" % OTHER),
     ({"head_ctx_id": OTHER, "head_version": 2}, {"head_status": "superseded"}, False,
      "head_version 2 is not greater than the served body.version 2 (RFC-ZELQ-0011 \u00a77 step 5b)"),
+    ({"head_ctx_id": OTHER, "head_version": 2}, {"head_status": "active"}, False, "is not greater than the served"),
 ])
 def test_head_against_served(rc, served, current, outcome):
     v = verify(receipt(**rc), expected(on_current_endpoint=current, **served))
@@ -124,33 +127,37 @@ def test_head_against_served(rc, served, current, outcome):
         assert outcome in failed(v)
 
 
+# Rows of two faults report the earlier check.
 @pytest.mark.parametrize("rc, exp, message", [
-    ({"receipt_version": "zelq-lhr/2"}, {}, "receipt_version 'zelq-lhr/2' \u2260 'zelq-lhr/1' (RFC-ZELQ-0011 \u00a74)"),
-    ({"head_version": 0}, {}, "head_version must be >= 1"),
+    ({"receipt_version": "zelq-lhr/2", "head_version": 0}, {}, "receipt_version 'zelq-lhr/2' \u2260 'zelq-lhr/1' (RFC-ZELQ-0011 \u00a74)"),
+    ({"head_version": 0, "head_status": "Active"}, {}, "head_version must be >= 1"),
     ({"head_version": -1}, {}, "does not parse: invalid value: integer `-1`, expected u32"),
     ({"head_version": 2**32}, {}, "does not parse: invalid value: integer `4294967296`, expected u32"),
     ({"head_version": 2.0}, {}, "does not parse: invalid type: floating point `2.0`, expected u32"),
     ({"head_status": "Active"}, {}, "head_status: schema violation: status 'Active' does not match"),
-    ({"head_status": "superseded"}, {}, "head_status must never be 'superseded' (RFC-ZELQ-0011 \u00a74: a superseded"),
+    ({"head_status": "superseded", "registry_did": "did:key:z6Mk"}, {}, "head_status must never be 'superseded' (RFC-ZELQ-0011 \u00a74: a superseded"),
     ({"head_status": "retracted"}, {}, "head_status must never be 'retracted'"),
-    ({"registry_did": "did:key:z6Mk"}, {}, "registry_did 'did:key:z6Mk' must be did:web"),
-    ({"as_of": "2026-03-01T11:59:00Z"}, {}, "as_of '2026-03-01T11:59:00Z' is not canonical millisecond-precision"),
+    ({"registry_did": "did:key:z6Mk", "as_of": "2026-03-01T11:59:00Z"}, {}, "registry_did 'did:key:z6Mk' must be did:web"),
+    ({"as_of": "2026-03-01T11:59:00Z", "registry_did": "did:web:evil.example"}, {}, "as_of '2026-03-01T11:59:00Z' is not canonical millisecond-precision"),
     ({"as_of": "2026-03-01T11:59:00.000+00:00"}, {}, "as_of '2026-03-01T11:59:00.000+00:00' is not canonical"),
     ({"as_of": "2026-02-30T11:59:00.000Z"}, {}, "does not parse: input is out of range"),
     ({"extra": 1}, {}, "does not parse: unknown field `extra`, expected one of `receipt_version`, `registry_did`, "
                        "`lineage_id`, `head_ctx_id`, `head_version`, `head_status`, `as_of`, `signature`"),
     ({"lineage_id": 5}, {}, "does not parse: invalid type: integer `5`, expected a string"),
     # step 3, in its order
-    ({"registry_did": "did:web:evil.example"}, {},
+    ({"registry_did": "did:web:evil.example"}, {"registry_did": "did:web:other.example"},
      "registry_did 'did:web:evil.example' \u2260 serving authority's DID 'did:web:reg.example'"),
-    ({}, {"registry_did": "did:web:other.example"},
+    ({"frag": ""}, {"registry_did": "did:web:other.example"},
      "registry_did 'did:web:reg.example' \u2260 capabilities.registry_did 'did:web:other.example'"),
-    ({"head_ctx_id": "zelq://mirror.example/0b7c1f6e-2d4a-4c6b-9f7e-1a2b3c4d5e6f"}, {},
+    ({"frag": "", "head_ctx_id": "zelq://mirror.example/0b7c1f6e-2d4a-4c6b-9f7e-1a2b3c4d5e6f"}, {},
+     "signature.key_id 'did:web:reg.example#' is not a DID URL under registry_did 'did:web:reg.example'"),
+    ({"head_ctx_id": "zelq://mirror.example/0b7c1f6e-2d4a-4c6b-9f7e-1a2b3c4d5e6f", "lineage_id": "x"}, {},
      "head_ctx_id authority 'mirror.example' \u2260 registry_did 'did:web:reg.example' (RFC-ZELQ-0011 \u00a77 step 3: "
      "lineages are single-registry)"),
     ({"head_ctx_id": "urn:x"}, {}, "head_ctx_id authority '' \u2260 registry_did"),
-    ({"lineage_id": "lin:sha256:" + "cd" * 32}, {}, "lineage_id 'lin:sha256:%s' \u2260 requested lineage '%s'"
+    ({"lineage_id": "lin:sha256:" + "cd" * 32, "head_version": 3}, {}, "lineage_id 'lin:sha256:%s' \u2260 requested lineage '%s'"
                                                    % ("cd" * 32, LIN)),
+    ({"head_version": 3, "as_of": "2026-03-01T12:09:00.000Z"}, {}, "head_version 3 \u2260 served body.version 2"),
 ])
 def test_receipt_checks(rc, exp, message):
     r = receipt(**rc)
@@ -192,21 +199,21 @@ def test_registry_key_from_the_did_document(doc, code, message):
     (expected(authority=None), "expected must carry 'authority' (the serving authority the response was fetched from)"
                                " and/or 'registry_did' (capabilities.registry_did)"),
     (expected(authority=5, registry_did=7), "expected must carry 'authority'"),
-    (expected(authority=None, registry_did="did:key:zab"), "expected.registry_did 'did:key:zab' is not a did:web DID"),
+    (expected(authority=None, registry_did="did:key:zab", lineage_id=None), "expected.registry_did 'did:key:zab' is not a did:web DID"),
     (expected(lineage_id=None), "expected.lineage_id is required"),
-    (expected(lineage_id="lin:sha256:AB"), "expected.lineage_id: schema violation: lineage_id digest must be 64"),
+    (expected(lineage_id="lin:sha256:AB", head_ctx_id=None), "expected.lineage_id: schema violation: lineage_id digest must be 64"),
     (expected(head_ctx_id=None), "expected.head_ctx_id is required"),
-    (expected(head_ctx_id="zelq://x/y"), "expected.head_ctx_id: schema violation: ctx_id uuid 'y' is not"),
-    *[(expected(head_version=v), "expected.head_version is required and must be an unsigned integer")
+    (expected(head_ctx_id="zelq://x/y", head_version=None), "expected.head_ctx_id: schema violation: ctx_id uuid 'y' is not"),
+    *[(expected(head_version=v, head_status=None), "expected.head_version is required and must be an unsigned integer")
       for v in (None, -1, 2**32, 2.0, "2")],
     (expected(head_status=None), "expected.head_status is required"),
     (expected(head_status="Active"), "expected.head_status: schema violation: status 'Active' does not match"),
     ('{"a":', "invalid expected JSON: EOF while parsing a value at line 1 column 5"),
 ])
 def test_malformed_expectations_raise(exp, message):
-    # Raised before the receipt is looked at, even a receipt that is not valid.
+    # Raised before the receipt is looked at, even a receipt that is not valid, and before the clock is read.
     with pytest.raises(ValueError) as e:
-        V.verify_lineage_head_receipt("[]", exp, DOC, NOW)
+        V.verify_lineage_head_receipt("[]", exp, DOC, "soon")
     assert str(e.value).startswith(message)
 
 
@@ -231,7 +238,7 @@ def test_registry_did_with_a_path_derives_the_host_alone():
 
 def test_bad_input_raises_in_order():
     with pytest.raises(ValueError, match="^invalid receipt JSON: "):
-        V.verify_lineage_head_receipt("{", "[]", DOC)
+        V.verify_lineage_head_receipt("{", "{", DOC)
     with pytest.raises(ValueError, match="^invalid now_rfc3339 'soon': input contains invalid characters"):
         V.verify_lineage_head_receipt("[]", expected(), DOC, "soon")
     with pytest.raises(TypeError):

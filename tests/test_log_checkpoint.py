@@ -51,9 +51,10 @@ LID = "log_id '{}' "
     ({"timestamp": 5}, "log_checkpoint does not parse: invalid type: integer `5`, expected an RFC 3339 formatted "
      "date and time string"),
     ({"signature": {"algorithm": "ed25519", "key_id": KEY_ID}}, "log_checkpoint does not parse: missing field `value`"),
-    ({"checkpoint_version": "zelq-log/2"},
+    # Rows with two faults report the earlier check.
+    ({"checkpoint_version": "zelq-log/2", "log_id": "x"},
      "log_checkpoint checkpoint_version 'zelq-log/2' ≠ 'zelq-log/1' (RFC-ZELQ-0012 §9.3 step 1)"),
-    ({"log_id": "did:web:r.example/logs/x"},
+    ({"log_id": "did:web:r.example/logs/x", "root_hash": "x"},
      LID.format("did:web:r.example/logs/x") + "is not '<registry_did>/log/<instance>' (RFC-ZELQ-0012 §6)"),
     ({"log_id": "did:key:z6Mk/log/x"}, LID.format("did:key:z6Mk/log/x") + "registry DID must be did:web (RFC-ZELQ-0012 §6)"),
     ({"log_id": "did:web:/log/x"}, LID.format("did:web:/log/x") + "has a malformed did:web method-specific identifier"),
@@ -63,9 +64,10 @@ LID = "log_id '{}' "
     ({"log_id": "did:web:r/log/a/log/b"},
      LID.format("did:web:r/log/a/log/b") + "instance component must match [a-z0-9-]{1,32} (RFC-ZELQ-0012 §6)"),
     ({"log_id": "did:web:r/log/"}, LID.format("did:web:r/log/") + "instance component must match [a-z0-9-]{1,32} (RFC-ZELQ-0012 §6)"),
-    ({"root_hash": "sha256:" + "A" * 64},
+    ({"root_hash": "sha256:" + "A" * 64, "timestamp": "2025-06-01T12:00:00Z"},
      "hash 'sha256:" + "A" * 64 + "' is not 'sha256:' + 64 lowercase hex digits (RFC-ZELQ-0012 §2)"),
-    ({"timestamp": "2025-06-01T12:00:00Z"}, NOT_CANONICAL.format("2025-06-01T12:00:00Z")),
+    ({"timestamp": "2025-06-01T12:00:00Z", "signature": {"algorithm": "ed25519", "key_id": "did:web:x#k", "value": ""}},
+     NOT_CANONICAL.format("2025-06-01T12:00:00Z")),
     ({"timestamp": "2025-06-01T12:00:00.000000Z"}, NOT_CANONICAL.format("2025-06-01T12:00:00.000000Z")),
     ({"timestamp": "2025-06-01T12:00:00.000+00:00"}, NOT_CANONICAL.format("2025-06-01T12:00:00.000+00:00")),
 ])
@@ -85,7 +87,8 @@ def test_log_id_forms_accepted(log_id):
     (REGISTRY + "#a#b", True),
 ])
 def test_signature_key_id_must_be_under_the_registry_did(key_id, accepted):
-    result = verify(checkpoint(ED, key_id=key_id), doc=ED.did_doc(key_id=key_id))
+    # A rejected key id is reported before a pin that does not match.
+    result = verify(checkpoint(ED, key_id=key_id), doc=ED.did_doc(key_id=key_id), expected_log_id=None if accepted else "")
     if accepted:  # a second '#' passes the binding; the document lookup (by the last fragment) decides
         assert result["code"] == "key_resolution"
     else:
@@ -100,7 +103,8 @@ def test_positional_checkpoint_reads_but_has_no_timestamp_member():
 
 @pytest.mark.parametrize("pin", ["", LOG_ID + "x"])
 def test_pinned_log_id_must_match(pin):
-    assert verify(checkpoint(ED), expected_log_id=pin) == failure(
+    # Before the clock: this checkpoint is from the future too.
+    assert verify(checkpoint(ED, timestamp="2999-01-01T00:00:00.000Z"), expected_log_id=pin) == failure(
         "invalid_log_proof", f"log_checkpoint log_id '{LOG_ID}' ≠ expected '{pin}' — a new log_id is an explicit, "
         "detectable history reset (RFC-ZELQ-0012 §7.4)")
 
@@ -130,7 +134,8 @@ def test_timestamps_within_the_allowance_pass(ms_ahead, skew, age):
 def test_timestamps_beyond_the_allowance_fail(ms_ahead, skew):
     ts = ahead(ms_ahead)
     shown = 120 if skew is None else skew
-    assert verify(checkpoint(ED, timestamp=ts), max_skew_secs=skew) == failure(
+    # Before the key: the document does not even read.
+    assert verify(checkpoint(ED, timestamp=ts), doc="not json", max_skew_secs=skew) == failure(
         "invalid_log_proof", f"log_checkpoint timestamp '{ts}' is in the future beyond the {shown}s clock-skew "
         f"allowance (consumer clock '{NOW}') (RFC-ZELQ-0012 §9.3 step 4)")
 

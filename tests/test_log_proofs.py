@@ -96,6 +96,10 @@ def test_inclusion_holds_for_every_index_and_size_to_11():
             assert check_inclusion(inclusion(i, n), cp, LEAVES[i]) == {"valid": True, "leaf_hash": wire(d[i])}
 
 
+BAD_CP = dict(CP, checkpoint_version="x")
+BAD_CP_MESSAGE = "log_checkpoint checkpoint_version 'x' ≠ 'zelq-log/1' (RFC-ZELQ-0012 §9.3 step 1)"
+BAD_LEAF = dict(LEAVES[3], leaf_version="x")
+BAD_LEAF_MESSAGE = "log leaf leaf_version 'x' ≠ 'zelq-log-leaf/1' (RFC-ZELQ-0012 §4)"
 FOLD = "inclusion_path for leaf_index {} does not fold to the checkpoint root_hash '%s' at tree_size {} " \
        "(RFC-ZELQ-0012 §9.1 step 6)" % CP["root_hash"]
 
@@ -107,6 +111,15 @@ FOLD = "inclusion_path for leaf_index {} does not fold to the checkpoint root_ha
     (inclusion(3, log_checkpoint=None), "log_inclusion embeds a log_checkpoint that differs from the supplied "
      "(verified) checkpoint (RFC-ZELQ-0012 §9.1 step 3)"),
     (inclusion(3, tree_size=0), "log_inclusion tree_size must be >= 1 (an empty tree has no members)"),
+    # (proof, checkpoint, reconstructed leaf) with faults in two neighbouring checks: the earlier reports.
+    ((inclusion(3, tree_size=0), BAD_CP), "log_inclusion tree_size must be >= 1 (an empty tree has no members)"),
+    ((inclusion(3, leaf=None), BAD_CP), BAD_CP_MESSAGE),
+    ((inclusion(3, leaf=None), CP, BAD_LEAF), "log leaf does not parse: invalid type: null, expected struct LogLeaf"),
+    ((inclusion(3, tree_size=12), CP, BAD_LEAF), BAD_LEAF_MESSAGE),
+    (inclusion(3, tree_size=12, log_id=LOG_ID + "2"),
+     "log_inclusion tree_size 12 ≠ log_checkpoint.tree_size 11 (RFC-ZELQ-0012 §9.1 step 4)"),
+    (inclusion(11, log_id=LOG_ID + "2"), f"log_inclusion log_id '{LOG_ID}2' ≠ log_checkpoint.log_id '{LOG_ID}' "
+     "(RFC-ZELQ-0012 §9.1 step 4)"),
     (inclusion(3, leaf_index=1.0), "log_inclusion does not parse: invalid type: floating point `1.0`, expected u64"),
     (inclusion(3, tree_size=-1), "log_inclusion does not parse: invalid value: integer `-1`, expected u64"),
     (inclusion(3, leaf=None), "log leaf does not parse: invalid type: null, expected struct LogLeaf"),
@@ -122,7 +135,7 @@ FOLD = "inclusion_path for leaf_index {} does not fold to the checkpoint root_ha
     (inclusion(3, inclusion_path=[H] * 10_000), FOLD.format(3, 11)),
 ])
 def test_inclusion_verdicts(proof, message):
-    assert check_inclusion(proof) == failure(message)
+    assert check_inclusion(*(proof if isinstance(proof, tuple) else (proof,))) == failure(message)
 
 
 def test_embedded_checkpoint_and_leaf_rules():
@@ -140,7 +153,7 @@ def test_embedded_checkpoint_and_leaf_rules():
 
 
 @pytest.mark.parametrize("args, message", [
-    (("{", "{}", "{}"), "invalid inclusion JSON: "), (("{}", "{", "{}"), "invalid checkpoint JSON: "),
+    (("{", "{", "{}"), "invalid inclusion JSON: "), (("{}", "{", "{"), "invalid checkpoint JSON: "),
     (("{}", "{}", "{"), "invalid leaf JSON: "),
 ])
 def test_inclusion_arguments_must_be_json(args, message):
@@ -174,15 +187,16 @@ ROOT4 = wire(mth(DIGESTS[:4]))
 
 @pytest.mark.parametrize("proof, first_root, message", [
     ([], ROOT4, "consistency proof must be a JSON object"),
-    (consistency(4, log_checkpoint=dict(CP, tree_size=12)), ROOT4, "consistency proof embeds a log_checkpoint that "
+    (consistency(4, first_tree_size="4", log_checkpoint=dict(CP, tree_size=12)), ROOT4, "consistency proof embeds a log_checkpoint that "
      "differs from the supplied (verified) checkpoint (RFC-ZELQ-0012 §9.1 step 3)"),
-    (consistency(4, first_tree_size="4"), ROOT4,
+    ((consistency(4, first_tree_size="4"), BAD_CP), ROOT4,
      'consistency proof does not parse: invalid type: string "4", expected u64'),
+    ((consistency(4, log_id="x"), BAD_CP), ROOT4, BAD_CP_MESSAGE),
     (consistency(4, log_id="x", second_tree_size=3), "bad", f"consistency proof log_id 'x' ≠ log_checkpoint.log_id "
      f"'{LOG_ID}' (consistency proofs exist only within one log_id, RFC-ZELQ-0012 §7.4)"),
     (consistency(4, second_tree_size=3), "bad",
      "consistency proof second_tree_size 3 ≠ log_checkpoint.tree_size 11 (RFC-ZELQ-0012 §8.2)"),
-    (consistency(4), "sha256:" + "A" * 64,
+    (consistency(4, consistency_path=["x"]), "sha256:" + "A" * 64,
      "hash 'sha256:" + "A" * 64 + "' is not 'sha256:' + 64 lowercase hex digits (RFC-ZELQ-0012 §2)"),
     (consistency(5, consistency_path=consistency(4)["consistency_path"] + ["x"]), ROOT4,
      "hash 'x' is not of the form 'sha256:<hex>' (RFC-ZELQ-0012 §2)"),
@@ -194,14 +208,15 @@ ROOT4 = wire(mth(DIGESTS[:4]))
     (consistency(5), ROOT4, NOT_PREFIX.format(5, 11)),
 ])
 def test_consistency_verdicts(proof, first_root, message):
-    assert check_consistency(proof, first_root) == failure(message)
+    proof, cp = proof if isinstance(proof, tuple) else (proof, CP)
+    assert check_consistency(proof, first_root, cp) == failure(message)
 
 
 def test_consistency_ignores_the_checkpoint_signature_and_clock():
     stale = dict(CP, timestamp="2999-01-01T00:00:00.000Z")
     assert check_consistency(consistency(11, consistency_path=[]), CP["root_hash"], stale) == {"valid": True}
     with pytest.raises(ValueError, match="^invalid consistency proof JSON: "):
-        V.verify_log_consistency("{", "{}", H)
+        V.verify_log_consistency("{", "{", H)
 
 
 def test_sizes_near_two_to_the_64_fail_cleanly():

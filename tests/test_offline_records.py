@@ -87,7 +87,56 @@ def dataref(**fields):
     return [{"type": "raw_data", **fields}]
 
 
+SIG_87 = {"algorithm": "ed25519", "key_id": ED.key_id, "value": "A" * 87}
+NOT_ITS_KEY = {"algorithm": "ed25519", "key_id": ED2.key_id, "value": "A" * 88}
+EXTENSIONS_101 = {f"e{i}": i for i in range(101)}
+
+
 @pytest.mark.parametrize("change, message", [
+    # Two faults of neighbouring checks: the earlier check reports.
+    ({"title": "", "description": "d" * 5001}, SCHEMA + "title length 0 not in 1..=500"),
+    ({"description": "d" * 5001, "summary": "s" * 1001}, SCHEMA + "description length 5001 exceeds 5000"),
+    ({"summary": "s" * 1001, "domain": "d" * 201}, SCHEMA + "summary length 1001 exceeds 1000"),
+    ({"domain": "d" * 201, "agent_id": "did:example:abc"}, SCHEMA + "domain length 201 exceeds 200"),
+    ({"agent_id": "did:example:abc", "contributors": ["nodid"]},
+     SCHEMA + "v0.1.0 producers MUST use did:web; got: did:example:abc"),
+    ({"contributors": ["nodid", "nodid"]}, SCHEMA + "DID length 5 not in 7..=2048"),
+    ({"contributors": ["did:web:a", "did:web:a"], "derived_from": ["x", "x"]},
+     SCHEMA + 'contributors contains duplicate entry: AgentDid("did:web:a")'),
+    ({"derived_from": ["x", "x"], "tags": ["_x"]}, SCHEMA + 'derived_from contains duplicate entry: CtxId("x")'),
+    ({"tags": ["_x"], "audience": ["did:web:x", "did:web:x"], "visibility": "restricted"},
+     SCHEMA + "tag '_x' first char must be alphanumeric"),
+    ({"audience": ["bad", "bad"], "visibility": "restricted"}, SCHEMA + 'audience contains duplicate entry: AgentDid("bad")'),
+    ({"audience": ["bad"]}, SCHEMA + "DID length 3 not in 7..=2048"),
+    ({"audience": ["did:web:x"], "data_period": {"start": "2029-01-02T00:00:00Z", "end": "2029-01-01T00:00:00Z"}},
+     SCHEMA + "visibility:public MUST NOT include audience"),
+    ({"metadata": [], **EXTENSIONS_101}, SCHEMA + "metadata must be a JSON object"),
+    ({**EXTENSIONS_101, "data_refs": dataref()}, SCHEMA + "extensions has 101 top-level properties, exceeds 100 limit"),
+    ({"data_refs": dataref(), "anchors": []},
+     SCHEMA + "DataRef requires exactly one of 'location' or 'embedded' (got neither)"),
+    ({"anchors": [], "signature": SIG_87}, SCHEMA + "anchors MUST be omitted entirely (never sent as an empty array) "
+     "when there is nothing to anchor \u2014 the absent-when-empty convention (RFC-ZELQ-0016 \u00a74)"),
+    ({"signature": dict(SIG_87, key_id=ED.did + "#x")},
+     "invalid signature: signature.value for 'ed25519' must be 88 base64 chars, got 87"),
+    ({"signature": {"algorithm": "ed25519", "key_id": ED.did + "#x", "value": "A" * 88}, "ctx_id": "x"},
+     f"key resolution failed: did:key fragment '#x' must equal the method-specific identifier "
+     f"'{ED.did[8:]}' (the did:key document's only verification method is the key itself)"),
+    ({"lineage_id": "lin:sha256:0", "content_hash": "sha256:" + "A" * 64},
+     SCHEMA + "lineage_id digest must be 64 lowercase hex chars, got: 0"),
+    ({"content_hash": "sha256:" + "A" * 64, "supersedes": "zelq://host"},
+     SCHEMA + "content_hash digest must be 64 lowercase hex chars, got: " + "A" * 64),
+    ({"supersedes": "zelq://host", "derived_from": ["zelq://A/x"]}, SCHEMA + "ctx_id missing '/<uuid>': zelq://host"),
+    ({"derived_from": ["zelq://A/x"], "zelq_version": "1.2"}, SCHEMA + "ctx_id authority 'A' is not a lowercase DNS hostname"),
+    ({"zelq_version": "1.2", "origin_registry": "did:web:x"},
+     SCHEMA + "zelq_version '1.2' must match the semver pattern ^\\d+\\.\\d+\\.\\d+$"),
+    ({"origin_registry": "did:web:x", "agent_id": "did:web:lab.example"}, SCHEMA + "origin_registry must be a DNS "
+     "hostname, not a DID URI (got 'did:web:x'); use the bare authority \u2014 capabilities.registry_did carries the "
+     "did:web form"),
+    ({"agent_id": "did:web:lab.example", "content_hash": HASH}, "key resolution failed: verify_body_offline supports "
+     "did:key producers only; 'did:web:lab.example' requires the resolver-backed Verifier (client feature)"),
+    ({"content_hash": HASH, "signature": NOT_ITS_KEY},
+     f"content_hash mismatch\n  stored:     {HASH}\n  recomputed: {GOLDEN['content_hash']}"),
+    # One fault each.
     ({"agent_id": "did:example:abc"}, SCHEMA + "v0.1.0 producers MUST use did:web; got: did:example:abc"),
     ({"agent_id": "did:key:abc"},
      "key resolution failed: did:key requires the 'z' (base58btc) multibase prefix, got 'abc'"),
@@ -159,8 +208,7 @@ def dataref(**fields):
      "'did:web:x'); use the bare authority \u2014 capabilities.registry_did carries the did:web form"),
     ({"agent_id": "did:web:lab.example"}, "key resolution failed: verify_body_offline supports did:key producers "
      "only; 'did:web:lab.example' requires the resolver-backed Verifier (client feature)"),
-    ({"signature": {"algorithm": "ed25519", "key_id": ED2.key_id, "value": "A" * 88}},
-     f"key not authorized: key_id DID '{ED2.did}' \u2260 agent_id '{ED.did}'"),
+    ({"signature": NOT_ITS_KEY}, f"key not authorized: key_id DID '{ED2.did}' \u2260 agent_id '{ED.did}'"),
     ({"signature": {"algorithm": "ecdsa-p256", "key_id": ED.key_id, "value": "A" * 88}},
      "invalid signature: signature.algorithm 'ecdsa-p256' does not match the did:key multicodec (key implies "
      "'ed25519')"),
@@ -349,8 +397,11 @@ def test_array_form_reads_like_the_object_but_is_not_an_object_to_hash():
     ({"ctx_id": CTX}, "invalid request JSON: unknown field `ctx_id`, expected one of " +
      ", ".join(f"`{f}`" for f in FIELDS) + " at line 1 column 9"),
     ({"summary": None}, "invalid request JSON: invalid type: null, expected a string at line 1 column"),
-    ({"signature": {"algorithm": "ed25519", "key_id": ED2.key_id, "value": "A" * 88}},
-     f"key not authorized: key_id DID '{ED2.did}' \u2260 agent_id '{ED.did}'"),
+    # The hash first, then the key's owner, then the DID method, then the signature.
+    ({"title": "changed", "signature": NOT_ITS_KEY}, "content_hash mismatch: content_hash mismatch\n"),
+    ({"signature": NOT_ITS_KEY}, f"key not authorized: key_id DID '{ED2.did}' \u2260 agent_id '{ED.did}'"),
+    ({"agent_id": "did:web:lab.example", "signature": NOT_ITS_KEY},
+     f"key not authorized: key_id DID '{ED2.did}' \u2260 agent_id 'did:web:lab.example'"),
     ({"agent_id": "did:web:lab.example", "signature": {"algorithm": "ed25519", "key_id": "did:web:lab.example#k",
                                                        "value": "A"}},
      "key resolution failed: offline verification supports did:key only; got 'did:web:lab.example'"),

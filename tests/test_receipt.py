@@ -63,6 +63,16 @@ def test_producer_key_fingerprint_none_matches_nothing():
     ({"content_hash": "sha256:" + "ee" * 32, "ctx_id": "x"}, {}, {}, "receipt ctx_id 'x' \u2260 requested '%s'" % CTX),
     ({"content_hash": "sha256:" + "ee" * 32}, {}, {}, "receipt content_hash 'sha256:%s' \u2260 recomputed body hash "
      "'%s'" % ("ee" * 32, HASH)),
+    ({"content_hash": "sha256:" + "ee" * 32}, {}, {"fp": "x"}, "receipt content_hash 'sha256:%s' \u2260 "
+     "recomputed body hash '%s'" % ("ee" * 32, HASH)),
+    ({"registry_did": "did:web:other.example"}, {}, {"fp": "x"}, "receipt key_fingerprint '%s' \u2260 resolved "
+     "producer key 'x'" % PRODUCER.fingerprint),
+    ({"registry_did": "did:web:other.example", "lineage_id": "x"}, {}, {}, "receipt registry_did "
+     "'did:web:other.example' \u2260 did:web form of origin_registry ('did:web:reg.example')"),
+    ({"lineage_id": "x"}, {"origin_registry": "mirror.example"}, {}, "receipt lineage_id 'x' \u2260 body lineage_id"),
+    ({}, {"origin_registry": "mirror.example", "created_at": "2026-03-01T12:00:00Z"}, {},
+     "receipt origin_registry 'reg.example' \u2260 body origin_registry 'mirror.example'"),
+    ({}, {"created_at": "2026-03-01T12:00:00Z"}, {"key": PRODUCER.b64}, "body created_at '2026-03-01 12:00:00 UTC'"),
     ({}, {}, {"fp": PRODUCER.fingerprint.upper()}, "receipt key_fingerprint '%s' \u2260 resolved producer key '%s'"
      % (PRODUCER.fingerprint, PRODUCER.fingerprint.upper())),
     ({"registry_did": "did:web:other.example"}, {}, {}, "receipt registry_did 'did:web:other.example' \u2260 did:web "
@@ -134,9 +144,9 @@ def test_ecdsa_receipts_fail_at_the_signature_step():
 # Malformed host input is a ValueError, raised in argument order around the
 # receipt's own reading (which comes first).
 @pytest.mark.parametrize("args, message", [
-    (("{", BODY), "invalid receipt JSON: EOF while parsing an object at line 1 column 1"),
+    (("{", {"x": 1}), "invalid receipt JSON: EOF while parsing an object at line 1 column 1"),
     (("[]", {"x": 1}), "invalid body JSON: missing field `ctx_id` at line 1 column 8"),
-    ((receipt(), BODY, "AAAA"), "public key must decode to 32 bytes"),
+    ((receipt(), BODY, "AAAA", CTX, "sha256:AB"), "public key must decode to 32 bytes"),
     ((receipt(), BODY, "A"), "invalid public_key_b64: "),
     ((receipt(), BODY, REG.b64, "zelq://x/y", "sha256:AB"), "invalid content_hash: schema violation: content_hash "
      "digest must be 64 lowercase hex chars, got: AB"),
@@ -151,5 +161,6 @@ def test_malformed_input(args, message):
 
 
 def test_a_receipt_that_does_not_read_is_reported_before_a_bad_key():
-    with pytest.raises(RuntimeError, match="created_at missing"):
-        verify("{}", key="bad")
+    for text, message in (("{}", "created_at missing"), (json.dumps({**receipt(), "x": 1}), "does not parse")):
+        with pytest.raises(RuntimeError, match=message):
+            verify(text, key="bad")

@@ -135,7 +135,8 @@ def test_mint_refusals(checkpoint, did, seed, at, message):
 
 # ---- verification ---------------------------------------------------------------
 
-def with_(cosig, path, value):
+def with_(cosig, path, value, *more):
+    """`cosig` with the member at `path` set to `value` (None removes it), and so on for `more`."""
     out = copy.deepcopy(cosig)
     *head, last = path
     holder = out
@@ -145,13 +146,14 @@ def with_(cosig, path, value):
         del holder[last]
     else:
         holder[last] = value
-    return out
+    return with_(out, *more) if more else out
 
 
 GOOD = A.mint()
 NOT_CANONICAL = "is not canonical millisecond-precision RFC 3339 UTC (`YYYY-MM-DDTHH:MM:SS.mmmZ`, RFC-ZELQ-0015 §4)"
 
 
+# Most rows also break the check that comes next, which must not be the one reported.
 @pytest.mark.parametrize("cosig, doc, message", [
     (with_(GOOD, ["note"], 1), A.doc, "log_cosignature does not parse: unknown field `note`, expected one of "
      "`cosignature_version`, `witness_id`, `witnessed_checkpoint`, `witnessed_at`, `signature`"),
@@ -159,31 +161,38 @@ NOT_CANONICAL = "is not canonical millisecond-precision RFC 3339 UTC (`YYYY-MM-D
      "log_cosignature does not parse: invalid value: integer `-1`, expected u64"),
     (with_(GOOD, ["witnessed_at"], "yesterday"), A.doc,
      "log_cosignature does not parse: input contains invalid characters"),
-    (with_(GOOD, ["cosignature_version"], "zelq-cosig/2"), A.doc,
+    (with_(GOOD, ["cosignature_version"], "zelq-cosig/2", ["witness_id"], "did:web:"), A.doc,
      "log_cosignature cosignature_version 'zelq-cosig/2' ≠ 'zelq-cosig/1' (RFC-ZELQ-0015 §4)"),
-    (with_(GOOD, ["witness_id"], "did:web:"), A.doc,
+    (with_(GOOD, ["witness_id"], "did:web:", ["witnessed_checkpoint", "log_id"], "did:key:zX/log/main"), A.doc,
      "log_cosignature witness_id 'did:web:' is not a did:web or did:key DID (RFC-ZELQ-0015 §4)"),
-    (with_(GOOD, ["witnessed_checkpoint", "log_id"], "did:key:zX/log/main"), A.doc,
+    (with_(GOOD, ["witnessed_checkpoint", "log_id"], "did:key:zX/log/main",
+           ["witnessed_checkpoint", "root_hash"], "sha256:" + "AB" * 32), A.doc,
      "witnessed_checkpoint: invalid transparency-log proof: log_id 'did:key:zX/log/main' registry DID must be "
      "did:web (RFC-ZELQ-0012 §6)"),
-    (with_(GOOD, ["witnessed_checkpoint", "root_hash"], "sha256:" + "AB" * 32), A.doc,
+    (with_(GOOD, ["witnessed_checkpoint", "root_hash"], "sha256:" + "AB" * 32,
+           ["witnessed_checkpoint", "timestamp"], "2026-01-01T00:00:00Z"), A.doc,
      "witnessed_checkpoint: invalid transparency-log proof: "),
     ([GOOD[k] for k in GOOD], A.doc, "log_cosignature witnessed_checkpoint.timestamp missing or not a string"),
-    (with_(GOOD, ["witnessed_checkpoint", "timestamp"], "2026-01-01T00:00:00Z"), A.doc,
+    (with_(GOOD, ["witnessed_checkpoint", "timestamp"], "2026-01-01T00:00:00Z",
+           ["witnessed_at"], "2026-01-01T00:00:10.000+00:00"), A.doc,
      "log_cosignature witnessed_checkpoint.timestamp '2026-01-01T00:00:00Z' " + NOT_CANONICAL),
-    (with_(GOOD, ["witnessed_at"], "2026-01-01T00:00:10.000+00:00"), A.doc,
+    (with_(GOOD, ["witnessed_at"], "2026-01-01T00:00:10.000+00:00", ["signature", "key_id"], A.did + "#"), A.doc,
      "log_cosignature witnessed_at '2026-01-01T00:00:10.000+00:00' " + NOT_CANONICAL),
-    (with_(GOOD, ["signature", "key_id"], A.did + "#"), A.doc,
+    (with_(GOOD, ["signature", "key_id"], A.did + "#", ["witnessed_checkpoint", "log_id"], REG + "/log/x"), A.doc,
      f"log_cosignature signature.key_id '{A.did}#' is not a DID URL under witness_id '{A.did}' "
      "(RFC-ZELQ-0015 §8 step 3)"),
-    (with_(GOOD, ["witnessed_checkpoint", "tree_size"], 6), A.doc,
+    (with_(GOOD, ["witnessed_checkpoint", "log_id"], REG + "/log/x", ["witnessed_checkpoint", "tree_size"], 6), A.doc,
+     f"log_cosignature witnessed_checkpoint.log_id '{REG}/log/x' ≠ evaluated checkpoint log_id '{REG}/log/main' "
+     "(RFC-ZELQ-0015 §8 step 4)"),
+    (with_(GOOD, ["witnessed_checkpoint", "tree_size"], 6, ["witnessed_checkpoint", "root_hash"], "sha256:" + "cd" * 32),
+     A.doc,
      "log_cosignature witnessed_checkpoint.tree_size 6 ≠ evaluated checkpoint tree_size 5 (RFC-ZELQ-0015 §8 step 4)"),
     (with_(GOOD, ["witnessed_checkpoint", "root_hash"], "sha256:" + "cd" * 32), {"id": 1},
      f"log_cosignature witnessed_checkpoint.root_hash 'sha256:{'cd' * 32}' ≠ evaluated checkpoint root_hash "
      f"'sha256:{'ab' * 32}' (RFC-ZELQ-0015 §8 step 4)"),
     (GOOD, {"id": 1}, "witness DID document does not parse: invalid type: integer `1`, expected a string"),
-    (GOOD, B.doc, f"witness DID document id '{B.did}' ≠ cosignature witness_id '{A.did}' (RFC-ZELQ-0015 §8 step 3)"),
-    (with_(GOOD, ["signature", "key_id"], A.did + "#a#b"), A.doc,
+    (with_(GOOD, ["signature", "key_id"], A.did + "#a#b"), B.doc, f"witness DID document id '{B.did}' ≠ cosignature witness_id '{A.did}' (RFC-ZELQ-0015 §8 step 3)"),
+    (with_(GOOD, ["signature", "key_id"], A.did + "#a#b", ["signature", "algorithm"], "Ed25519"), A.doc,
      "witness DID document has no verification method '#a#b' — witness keys (including retired ones) must remain "
      "in verificationMethod (RFC-ZELQ-0015 §9)"),
     (GOOD, with_(A.doc, ["verificationMethod", 0, "publicKeyJwk", "x"], None),
@@ -191,7 +200,7 @@ NOT_CANONICAL = "is not canonical millisecond-precision RFC 3339 UTC (`YYYY-MM-D
     (with_(GOOD, ["signature", "algorithm"], "Ed25519"), A.doc,
      "witness cosignature signature algorithm 'Ed25519' is not supported"),
     (with_(GOOD, ["signature", "algorithm"], "ecdsa-p256"), A.doc, "witness key extraction: key resolution failed: "),
-    (A.mint(at="2026-01-01T00:00:11.000Z") | {"witnessed_at": AT}, A.doc,
+    (A.mint(at="2026-01-01T00:09:00.000Z") | {"witnessed_at": "2026-01-01T00:09:01.000Z"}, A.doc,
      "log_cosignature signature: invalid signature: signature verification failed"),
 ])
 def test_verification_failures(cosig, doc, message):
@@ -228,15 +237,16 @@ def test_clock_skew_and_age_bounds(at, skew, expected):
 
 
 def test_a_malformed_evaluated_checkpoint_is_a_log_proof_verdict():
-    verdict = verify(GOOD, A.doc, expected=dict(EXPECTED, checkpoint_version="zelq-log/2"))
+    # Before the cosignature is read, even one that does not read.
+    verdict = verify(with_(GOOD, ["note"], 1), A.doc, expected=dict(EXPECTED, checkpoint_version="zelq-log/2"))
     assert verdict["code"] == "invalid_log_proof"
     assert verdict["error"].startswith("invalid transparency-log proof: log_checkpoint checkpoint_version")
 
 
 @pytest.mark.parametrize("args, kw, message", [
-    (["[", "{}", "{}"], {}, "invalid cosignature JSON: "),
-    (["{}", "[", "{}"], {}, "invalid witness DID document JSON: "),
-    (["{}", "{}", "nope"], {}, "invalid checkpoint JSON: "),
+    (["[", "[", "{}"], {}, "invalid cosignature JSON: "),
+    (["{}", "[", "nope"], {}, "invalid witness DID document JSON: "),
+    (["{}", "{}", "nope"], {"now_rfc3339": "now"}, "invalid checkpoint JSON: "),
     (["{}", "{}", "{}"], {"now_rfc3339": "now"}, "invalid now_rfc3339 'now': "),
     (["{}", "{}", "{}"], {"max_clock_skew_secs": 9223372036854776}, "max_clock_skew_secs 9223372036854776 is outside"),
     (["{}", "{}", "{}"], {"max_clock_skew_secs": -9223372036854776}, "max_clock_skew_secs -9223372036854776 is outside"),
