@@ -5,11 +5,20 @@ body text is built first, the kernel's peak-RSS mark is reset, the method
 runs once, and the peak above the resident size before the call is the
 call's extra memory. Printed as MB and as a ratio to the body's size.
 
+A second table does the same for publish records of a plausible shape (a
+body with many data references, and the refusals of oversized free-form
+objects): the signed input is made here, written to a file, and read by the
+child before the mark is reset. Each row checks that the call ended as
+expected, so that a shape that stops early cannot pass for a cheap one.
+
     python bench/bench_memory.py [sizes in MB ...]   (default: 1 10 100)
 """
+import base64
 import json
+import os
 import subprocess
 import sys
+import tempfile
 
 SHAPES = {
     # Small objects with an empty array: many values per input byte.
@@ -73,6 +82,132 @@ def measure(shape, size, method, hash_):
     return n, extra
 
 
+# ---- publish records ------------------------------------------------------
+
+SEED = bytes(range(32))
+CTX = "zelq://registry.example/6f1c2a4e-5b7d-4c3e-9a1f-2b3c4d5e6f70"
+FP = "sha256:" + "ab" * 32
+
+
+def data_refs(n):
+    """About n bytes of data references, each of about 130 bytes."""
+    out, size, i = [], 2, 0
+    while size < n:
+        ref = {"type": "raw_data", "size_bytes": 1000 + i, "location": f"https://data.example/sets/{i:07}.csv",
+               "content_hash": "sha256:%064x" % i}
+        out.append(ref)
+        size += len(json.dumps(ref, separators=(",", ":"))) + 1
+        i += 1
+    return out
+
+
+def signed_body(refs, **over):
+    """A did:key body holding `refs`, hashed and signed as a producer does."""
+    from cryptography.hazmat.primitives.asymmetric import ed25519
+    import zelq
+    p = zelq.ZelqProducer.from_seed_did_key(SEED)
+    body = {"version": 1, "supersedes": None, "agent_id": p.agent_did, "contributors": [], "title": "bulk",
+            "type": "data_snapshot", "data_refs": refs, "derived_from": [], "visibility": "public",
+            "zelq_version": "0.4.0"}
+    body.update(over)
+    body["content_hash"] = zelq.ZelqCanonicalizer.content_hash(json.dumps(body))
+    sig = ed25519.Ed25519PrivateKey.from_private_bytes(SEED).sign(body["content_hash"].encode())
+    body["signature"] = {"algorithm": "ed25519", "key_id": p.key_id, "value": base64.b64encode(sig).decode()}
+    body.update(ctx_id=CTX, lineage_id="lin:sha256:" + "cd" * 32, origin_registry="registry.example",
+                created_at="2030-01-01T00:00:00.000Z")
+    return json.dumps(body, separators=(",", ":"))
+
+
+def compact(v):
+    return json.dumps(v, separators=(",", ":"))
+
+
+def wide_metadata(n):
+    """An object of about n bytes with one member per 20 bytes."""
+    return "{" + ",".join(f'"k{i:07}":"v{i:07}"' for i in range(n // 20)) + "}"
+
+
+def revocation(n):
+    meta = {"revoked_key_fingerprint": FP, "compromised_since": "2030-01-01T00:00:00.000Z"}
+    return signed_body(data_refs(n), type="key-revocation", metadata=meta)
+
+
+# name: (the input text for a size, the call, how it must end)
+RECORDS = {
+    "verify_body_offline, data_refs": (lambda n: signed_body(data_refs(n)),
+                                       "zelq.ZelqVerifier.verify_body_offline(text)", "True"),
+    "ZelqProducer.build_publish_request, data_refs": (
+        lambda n: compact(data_refs(n)), "ED.build_publish_request('t', 'data_snapshot', data_refs=text)", "str"),
+    "ZelqP256Producer.build_publish_request, data_refs": (
+        lambda n: compact(data_refs(n)), "P256.build_publish_request('t', 'data_snapshot', data_refs=text)", "str"),
+    "ZelqProducer.build_supersede_request, data_refs": (
+        lambda n: signed_body(data_refs(n)), "ED.build_supersede_request(text)", "str"),
+    "verify_body_offline, extensions > 64 KB": (
+        lambda n: signed_body([], archive=data_refs(n)), "zelq.ZelqVerifier.verify_body_offline(text)",
+        "schema violation: extensions JCS-canonical size"),
+    "build_publish_request, metadata > 100 members": (
+        wide_metadata, "ED.build_publish_request('t', 'data_snapshot', metadata=text)",
+        "schema violation: metadata has"),
+    "parse_key_revocation, data_refs": (revocation, "zelq.ZelqVerifier.parse_key_revocation(text)", "str"),
+}
+
+RECORD_CHILD = r"""
+import gc, sys, zelq
+with open({path!r}, encoding="utf-8") as f:
+    text = f.read()
+ED = zelq.ZelqProducer.from_seed_did_key(bytes([1]) * 32)
+P256 = zelq.ZelqP256Producer.from_seed_did_key(bytes([1]) * 32)
+gc.collect()
+
+def status(field):
+    with open("/proc/self/status") as f:
+        for line in f:
+            if line.startswith(field):
+                return int(line.split()[1]) * 1024
+
+with open("/proc/self/clear_refs", "w") as f:
+    f.write("5")
+before = status("VmRSS:")
+try:
+    out = {call}
+    outcome = "True" if out is True else type(out).__name__
+except (RuntimeError, ValueError) as e:
+    outcome = str(e)
+peak = status("VmHWM:") - before
+print(len(text.encode()), peak)
+print(outcome[:200])
+"""
+
+
+def measure_record(name, size):
+    make, call, expected = RECORDS[name]
+    text = make(size)
+    with tempfile.NamedTemporaryFile("w", suffix=".json", encoding="utf-8", delete=False) as f:
+        f.write(text)
+    del text
+    try:
+        code = RECORD_CHILD.format(path=f.name, call=call)
+        out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True).stdout
+    finally:
+        os.unlink(f.name)
+    first, outcome = out.split("\n", 1)
+    if not outcome.startswith(expected):
+        raise SystemExit(f"{name} at {size >> 20} MB ended with {outcome.strip()!r}, not {expected!r}")
+    n, extra = map(int, first.split())
+    return n, extra
+
+
+def records_table(sizes):
+    print()
+    print(f"{'publish records: peak / input':52} " + " ".join(f"{str(mb) + ' MB':>20}" for mb in sizes))
+    for name in RECORDS:
+        cells = []
+        for mb in sizes:
+            n, extra = measure_record(name, mb << 20)
+            cells.append(f"{extra / 2**20:7.1f} MB {extra / n:6.1f}x")
+        print(f"{name:52} " + " ".join(f"{c:>20}" for c in cells), flush=True)
+
+
 def main():
     sizes = [int(a) for a in sys.argv[1:]] or [1, 10, 100]
     print(f"{'shape':8} {'MB':>4} " + " ".join(f"{m:>28}" for m in METHODS))
@@ -84,6 +219,7 @@ def main():
                 n, extra = measure(shape, mb << 20, method, hash_)
                 cells.append(f"{extra / 2**20:9.1f} MB {extra / n:6.1f}x")
             print(f"{shape:8} {mb:>4} " + " ".join(f"{c:>28}" for c in cells), flush=True)
+    records_table(sizes)
 
 
 if __name__ == "__main__":
