@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/ascii.hpp"
+#include "core/codec.hpp"
 #include "core/json/canonical.hpp"
 #include "core/sha256.hpp"
 
@@ -37,6 +38,8 @@ ZResult<ContentHash> ContentHash::parse(std::string_view text) {
 }
 
 ContentHash ContentHash::of(std::string_view bytes) { return ContentHash(sha256_prefixed(bytes)); }
+
+ContentHash ContentHash::of_digest(const Digest32& digest) { return ContentHash("sha256:" + hex_encode(digest)); }
 
 Result<ContentHash, ArgumentError> content_hash_argument(std::string_view text) {
   auto h = ContentHash::parse(text);

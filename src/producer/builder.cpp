@@ -107,10 +107,10 @@ ZResult<wire::PublishRequest> PublishRequestBuilder::build() && {
   // The request's own members are the body the hash covers: the hash leaves
   // out content_hash, signature and lineage_id, which are not set yet or not
   // part of it.
-  auto hash = body_content_hash(json::record_value(r, wire::kPublishRequestRecord));
+  auto hash = record_content_hash(r, wire::kPublishRequestRecord);
   if (!hash) return fail(std::move(hash).error());
-  auto sig = identity->key.sign(hash->hash);
-  r.content_hash = std::move(hash->hash);
+  auto sig = identity->key.sign(*hash);
+  r.content_hash = hash->text();
   r.signature = wire::Signature{std::string(sig.algorithm), identity->key_id, std::move(sig.value)};
 
   ZELQ_TRY(validate_request(r));

@@ -78,8 +78,8 @@ json::PResult<std::vector<AnchorEntry>> read_anchors(json::Reader& r);
 // Writers: the members in declaration order, then the extensions.
 json::Value date_time_value(const UtcTime& t);
 json::Value data_period_value(const DataPeriod& p);
-json::Value data_refs_value(const std::vector<DataRef>& refs);
-json::Value anchors_value(const std::vector<AnchorEntry>& anchors);
+json::Value data_ref_value(const DataRef& ref);
+json::Value anchor_value(const AnchorEntry& anchor);
 
 // Puts "content_hash" into a data-reference or embedded-content object being
 // built (null when absent); a member of that name keeps its place and takes

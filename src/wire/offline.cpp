@@ -42,7 +42,9 @@ ZResult<void> verify_body(const Body& b) {
                                     "' requires the resolver-backed Verifier (client feature)"));
   auto stored = ContentHash::parse(b.content_hash);  // its form was checked above
   if (!stored) return fail(std::move(stored).error());
-  ZELQ_TRY(verify_body_content_hash(body_to_value(b), *stored));
+  auto computed = record_content_hash(b, kBodyRecord);
+  if (!computed) return fail(std::move(computed).error());
+  if (*computed != *stored) return fail(ZelqError::hash_mismatch(stored->text(), computed->text()));
   ZELQ_TRY(check_key_binding(b.signature, b.agent_id));
   return verify_signature_by_did_key(b.signature, b.content_hash);
 }

@@ -8,6 +8,7 @@
 // and a member's own check runs before the rest of the object is looked at.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <type_traits>
@@ -15,11 +16,52 @@
 #include <string>
 #include <vector>
 
+#include "core/json/canonical.hpp"
 #include "core/json/value.hpp"
 #include "core/json/reader.hpp"
+#include "core/json/writer.hpp"
+#include "core/sha256.hpp"
 #include "core/timestamp.hpp"
 
 namespace zelq::json {
+
+// ---- writing as text ----------------------------------------------------------
+enum class Form : std::uint8_t { Compact, Canonical };
+
+// The text of a record being written. Given a hash, it hands what it holds
+// to the hash at each boundary once a block has gathered, so that a long
+// list is never held whole, as text or as a value.
+class TextSink {
+ public:
+  explicit TextSink(Sha256* hash = nullptr) : hash_(hash) {}
+  std::string& text() { return text_; }
+  // A point where the text so far may leave.
+  void boundary() {
+    if (hash_ && text_.size() >= kBlock) {
+      hash_->update(text_);
+      text_.clear();
+    }
+  }
+  std::string take() && { return std::move(text_); }
+  // With a hash: the digest of everything written.
+  Digest32 finish() {
+    hash_->update(text_);
+    text_.clear();
+    return hash_->finish();
+  }
+
+ private:
+  static constexpr std::size_t kBlock = std::size_t{1} << 16;
+  Sha256* hash_;
+  std::string text_;
+};
+
+// One value; the canonical form fails only past its depth limit.
+inline ZResult<void> write_value_text(const Value& v, Form form, std::string& out, unsigned depth) {
+  if (form == Form::Canonical) return write_canonical_value(v, out, depth);
+  write_compact(v, out);
+  return {};
+}
 
 enum class Presence : std::uint8_t {
   Required,   // absent: "missing field"; short array: "invalid length"
@@ -41,6 +83,9 @@ struct Field {
   PResult<void> (*value)(const Value&, T&);  // nullptr: the record is read from text only
   // Inserts the member into the object being written; nullptr: not written.
   void (*write)(const T&, const char* name, Object& out) = nullptr;
+  // Writes the member's value as text; false, with nothing written, when
+  // it is absent. nullptr: not written.
+  ZResult<bool> (*emit)(const T&, Form, TextSink&) = nullptr;
 };
 
 template <class T>
@@ -539,9 +584,81 @@ void write_member(const OwnerOf<Member>& t, const char* name, Object& out) {
   }
 }
 
+// A held JSON value is written where it stands, not through a copy.
+template <auto Put, class X>
+ZResult<void> emit_held(const X& x, Form form, TextSink& out, unsigned depth) {
+  if constexpr (std::is_same_v<X, Value>) return write_value_text(x, form, out.text(), depth);
+  else return write_value_text(Put(x), form, out.text(), depth);
+}
+
+template <auto Member, auto Put>
+ZResult<bool> emit_member(const OwnerOf<Member>& t, Form form, TextSink& out) {
+  const auto& m = t.*Member;
+  if constexpr (kIsOptional<std::remove_cvref_t<decltype(m)>>) {
+    if (!m) return false;
+    ZELQ_TRY(emit_held<Put>(*m, form, out, 1));
+  } else {
+    ZELQ_TRY(emit_held<Put>(m, form, out, 1));
+  }
+  return true;
+}
+
 template <auto Member, auto Read, auto Put>
 constexpr Field<OwnerOf<Member>> member(const char* name, Presence p = Presence::Required) {
-  return Field<OwnerOf<Member>>{name, p, &read_member<Member, Read>, nullptr, &write_member<Member, Put>};
+  return Field<OwnerOf<Member>>{name, p, &read_member<Member, Read>, nullptr, &write_member<Member, Put>,
+                                &emit_member<Member, Put>};
+}
+
+// A list member whose elements `Put` turns into values one at a time: as
+// text, no value of the whole list is ever built.
+template <auto Put, class L>
+Value list_value(const L& list) {
+  Array a;
+  a.reserve(list.size());
+  for (const auto& e : list) a.push_back(Put(e));
+  return Value(std::move(a));
+}
+
+template <auto Put, class L>
+ZResult<void> emit_list(const L& list, Form form, TextSink& out) {
+  out.text().push_back('[');
+  bool first = true;
+  for (const auto& e : list) {
+    if (!first) out.text().push_back(',');
+    first = false;
+    ZELQ_TRY(write_value_text(Put(e), form, out.text(), 2));
+    out.boundary();
+  }
+  out.text().push_back(']');
+  return {};
+}
+
+template <auto Member, auto Put>
+void write_list_member(const OwnerOf<Member>& t, const char* name, Object& out) {
+  const auto& m = t.*Member;
+  if constexpr (kIsOptional<std::remove_cvref_t<decltype(m)>>) {
+    if (m) out.insert(name, list_value<Put>(*m));
+  } else {
+    out.insert(name, list_value<Put>(m));
+  }
+}
+
+template <auto Member, auto Put>
+ZResult<bool> emit_list_member(const OwnerOf<Member>& t, Form form, TextSink& out) {
+  const auto& m = t.*Member;
+  if constexpr (kIsOptional<std::remove_cvref_t<decltype(m)>>) {
+    if (!m) return false;
+    ZELQ_TRY(emit_list<Put>(*m, form, out));
+  } else {
+    ZELQ_TRY(emit_list<Put>(m, form, out));
+  }
+  return true;
+}
+
+template <auto Member, auto Read, auto Put>
+constexpr Field<OwnerOf<Member>> list_member(const char* name, Presence p = Presence::Required) {
+  return Field<OwnerOf<Member>>{name, p, &read_member<Member, Read>, nullptr, &write_list_member<Member, Put>,
+                                &emit_list_member<Member, Put>};
 }
 
 // Value makers for the rows.
@@ -571,6 +688,66 @@ Object write_record(const T& t, const Record<T>& rec) {
 template <class T>
 Value record_value(const T& t, const Record<T>& rec) {
   return Value(write_record(t, rec));
+}
+
+// The record as object text, member by member from its rows, as
+// to_string(record_value) or jcs_canonicalize(record_value) would write it:
+// compact in table order with the extensions last, or canonical in key order
+// without the top-level members named in `leave_out`. Every row that writes
+// a member must be able to emit it.
+template <class T>
+ZResult<void> write_record_text(const T& t, const Record<T>& rec, Form form,
+                                std::span<const std::string_view> leave_out, TextSink& out) {
+  struct Slot {
+    std::string_view key;
+    const Field<T>* field;
+    const Value* extension;
+  };
+  auto kept = [&](std::string_view key) {
+    return std::find(leave_out.begin(), leave_out.end(), key) == leave_out.end();
+  };
+  std::vector<Slot> slots;
+  for (const auto& f : rec.fields)
+    if (f.write && kept(f.name)) slots.push_back(Slot{f.name, &f, nullptr});
+  if (rec.extensions)
+    for (const Member& m : t.*(rec.extensions))
+      if (kept(m.key)) slots.push_back(Slot{m.key, nullptr, &m.value});
+  if (form == Form::Canonical)
+    std::sort(slots.begin(), slots.end(), [](const Slot& a, const Slot& b) { return a.key < b.key; });
+  out.text().push_back('{');
+  bool first = true;
+  for (const Slot& s : slots) {
+    // An absent member writes nothing and hands nothing on, so what its
+    // key put down is taken back.
+    const std::size_t mark = out.text().size();
+    if (!first) out.text().push_back(',');
+    if (form == Form::Canonical) write_canonical_string(s.key, out.text());
+    else write_string(s.key, out.text());
+    out.text().push_back(':');
+    if (s.field) {
+      auto written = s.field->emit(t, form, out);
+      if (!written) return fail(std::move(written).error());
+      if (!*written) {
+        out.text().resize(mark);
+        continue;
+      }
+    } else {
+      ZELQ_TRY(write_value_text(*s.extension, form, out.text(), 1));
+    }
+    first = false;
+    out.boundary();
+  }
+  out.text().push_back('}');
+  return {};
+}
+
+// Compact text of the record, as to_string(record_value(t, rec)).
+template <class T>
+std::string record_text(const T& t, const Record<T>& rec) {
+  TextSink out;
+  // The compact form does not fail.
+  (void)write_record_text(t, rec, Form::Compact, {}, out);
+  return std::move(out).take();
 }
 
 }  // namespace zelq::json
