@@ -47,29 +47,31 @@ PublishRequestBuilder PublishRequestBuilder::first_version(const crypto::Produce
   return b;
 }
 
-PublishRequestBuilder PublishRequestBuilder::new_version_from(const wire::Body& previous,
+PublishRequestBuilder PublishRequestBuilder::new_version_from(wire::Body previous,
                                                               const crypto::ProducerIdentity& identity) {
+  // The body's members are taken, not copied: it is not needed afterwards,
+  // and its lists are the bulk of the call's memory.
   PublishRequestBuilder b(identity);
-  b.supersedes = previous.ctx_id;
+  b.supersedes = std::move(previous.ctx_id);
   b.version = previous.version + 1u;  // wraps to 0, which the build refuses
-  b.lineage_id = previous.lineage_id;
-  b.title = previous.title;
-  b.context_type = previous.type;
-  b.contributors = previous.contributors;
-  b.derived_from = previous.derived_from;
-  b.data_refs = previous.data_refs;
-  b.anchors = previous.anchors;
+  b.lineage_id = std::move(previous.lineage_id);
+  b.title = std::move(previous.title);
+  b.context_type = std::move(previous.type);
+  b.contributors = std::move(previous.contributors);
+  b.derived_from = std::move(previous.derived_from);
+  b.data_refs = std::move(previous.data_refs);
+  b.anchors = std::move(previous.anchors);
   b.visibility = previous.visibility;
-  b.audience = previous.audience;
-  b.description = previous.description;
-  b.summary = previous.summary;
-  b.tags = previous.tags;
-  b.domain = previous.domain;
-  b.schema_uri = previous.schema_uri;
+  b.audience = std::move(previous.audience);
+  b.description = std::move(previous.description);
+  b.summary = std::move(previous.summary);
+  b.tags = std::move(previous.tags);
+  b.domain = std::move(previous.domain);
+  b.schema_uri = std::move(previous.schema_uri);
   b.expires_at = previous.expires_at;
   b.data_period = previous.data_period;
-  b.metadata = previous.metadata;
-  b.zelq_version = previous.zelq_version;  // an omitted form stays omitted
+  b.metadata = std::move(previous.metadata);
+  b.zelq_version = std::move(previous.zelq_version);  // an omitted form stays omitted
   return b;
 }
 

@@ -51,7 +51,7 @@ struct PublishRequestBuilder {
   // The next version of a stored body: its version plus one (wrapping), its
   // ctx_id as supersedes, and every field of the body but the signer, the
   // registry-assigned members, the hash, the signature and the extensions.
-  static PublishRequestBuilder new_version_from(const wire::Body& previous, const crypto::ProducerIdentity& identity);
+  static PublishRequestBuilder new_version_from(wire::Body previous, const crypto::ProducerIdentity& identity);
 
   // Required fields, version and lineage rules and the audience of a
   // restricted context first; then the content hash over the request's own

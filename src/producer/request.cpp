@@ -129,7 +129,7 @@ PResult<std::string> build_supersede_request(const Producer& p, const SupersedeA
   return build_with(p, [&](const crypto::ProducerIdentity& id) -> PResult<PublishRequestBuilder> {
     auto previous = wire::body_argument(a.previous_body_json);
     if (!previous) return fail(std::move(previous).error());
-    auto b = PublishRequestBuilder::new_version_from(*previous, id);
+    auto b = PublishRequestBuilder::new_version_from(std::move(*previous), id);
     ZELQ_TRY(apply_supersede_kwargs(b, a));
     return b;
   });
