@@ -25,10 +25,12 @@ ZResult<std::uint32_t> checked_version(const PublishRequestBuilder& b) {
   return 1u;
 }
 
-// The rules of a finished request, in their fixed order.
-ZResult<void> validate_request(const wire::PublishRequest& r) {
+// The rules of a finished request, in their fixed order; a metadata refused
+// when it was read fails in the place of its check.
+ZResult<void> validate_request(const wire::PublishRequest& r, const std::optional<ZelqError>& metadata_refusal) {
   ZELQ_TRY(wire::check_publish_fields(r));
   if (r.type.kind == wire::ContextType::Kind::Custom) ZELQ_TRY(wire::validate_context_type(r.type.custom));
+  if (metadata_refusal) return fail(*metadata_refusal);
   if (r.metadata) ZELQ_TRY(wire::check_json_object_limits(*r.metadata, "metadata"));
   ZELQ_TRY(wire::check_publish_payload(r));
   ZELQ_TRY(wire::validate_content_hash(r.content_hash));
@@ -106,6 +108,14 @@ ZResult<wire::PublishRequest> PublishRequestBuilder::build() && {
   r.schema_uri = std::move(schema_uri);
   r.anchors = std::move(anchors);
 
+  // A request whose metadata was refused cannot be built: the rules before
+  // that one still speak first, and the hash and signature, which no one
+  // would see, are not made.
+  if (metadata_refusal) {
+    auto first = validate_request(r, metadata_refusal);  // fails, with the refusal at the latest
+    return fail(std::move(first).error());
+  }
+
   // The request's own members are the body the hash covers: the hash leaves
   // out content_hash, signature and lineage_id, which are not set yet or not
   // part of it.
@@ -115,7 +125,7 @@ ZResult<wire::PublishRequest> PublishRequestBuilder::build() && {
   r.content_hash = hash->text();
   r.signature = wire::Signature{std::string(sig.algorithm), identity->key_id, std::move(sig.value)};
 
-  ZELQ_TRY(validate_request(r));
+  ZELQ_TRY(validate_request(r, std::nullopt));
   return r;
 }
 

@@ -38,6 +38,9 @@ struct PublishRequestBuilder {
   std::optional<std::vector<std::string>> tags;
   std::optional<std::string> domain;
   std::optional<json::Value> metadata;
+  // A metadata argument that its limits refused as it was read: held in
+  // place of its value, which was never built.
+  std::optional<ZelqError> metadata_refusal;
   std::optional<std::string> schema_uri;
   std::optional<std::string> zelq_version;
   std::optional<std::vector<wire::AnchorEntry>> anchors;

@@ -29,6 +29,17 @@ PResult<void> set_parsed(Field& field, const OptText& arg, Parse parse) {
   return {};
 }
 
+// A given metadata argument replaces the field, as its value or, when the
+// limits of metadata refuse it, as that refusal.
+PResult<void> set_metadata(PublishRequestBuilder& b, const OptText& arg) {
+  if (!arg) return {};
+  auto judged = parse_metadata_arg(*arg);
+  if (!judged) return fail(std::move(judged).error());
+  b.metadata = std::move(judged->value);
+  b.metadata_refusal = std::move(judged->refusal);
+  return {};
+}
+
 // The arguments both appliers take, from data_refs to the version rule; only
 // the supersede has clear_anchors, applied right after anchors.
 struct SharedArgs {
@@ -87,7 +98,7 @@ PResult<void> apply_publish_kwargs(PublishRequestBuilder& b, const PublishArgs& 
   set_list(b.tags, a.tags);
   set_text(b.domain, a.domain);
   set_text(b.schema_uri, a.schema_uri);
-  ZELQ_TRY(set_parsed(b.metadata, a.metadata, parse_metadata_arg));
+  ZELQ_TRY(set_metadata(b, a.metadata));
   if (a.derived_from) {
     auto ids = parse_derived_from_arg(*a.derived_from);
     if (!ids) return fail(std::move(ids).error());
@@ -105,7 +116,7 @@ PResult<void> apply_supersede_kwargs(PublishRequestBuilder& b, const SupersedeAr
   set_text(b.description, a.description);
   set_list(b.tags, a.tags);
   set_text(b.domain, a.domain);
-  ZELQ_TRY(set_parsed(b.metadata, a.metadata, parse_metadata_arg));
+  ZELQ_TRY(set_metadata(b, a.metadata));
   return apply_data_refs_onwards(b, {a.data_refs, a.anchors, a.clear_anchors, a.expires_at,
                                      a.data_period, a.expected_lineage_id, a.zelq_version, a.omit_zelq_version});
 }

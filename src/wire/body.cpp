@@ -1,5 +1,7 @@
 #include "wire/body.hpp"
 
+#include "wire/field_rules.hpp"
+
 namespace zelq::wire {
 
 namespace {
@@ -96,9 +98,22 @@ constexpr json::Field<PublishRequest> kRequestFields[] = {
     json::list_member<&PublishRequest::anchors, read_anchors, anchor_value>("anchors", Presence::Defaulted),
 };
 
+// A body's extra members are judged under their limits before any value of
+// them is built: a refused set of them, however large, costs no more than
+// its reading.
+void settle_extensions(json::MemberTexts&& texts, Body& body) {
+  if (texts.empty()) return;
+  if (auto judged = check_object_text_limits(texts, "extensions"); !judged) {
+    body.extensions_refusal = std::move(judged).error();
+    return;
+  }
+  body.extensions = texts.to_object();
+}
+
 }  // namespace
 
-const json::Record<Body> kBodyRecord{"Body", kBodyFields, json::Unknown::Collect, false, &Body::extensions};
+const json::Record<Body> kBodyRecord{"Body", kBodyFields, json::Unknown::Collect, false, &Body::extensions,
+                                     &settle_extensions};
 const json::Record<PublishRequest> kPublishRequestRecord{"PublishRequest", kRequestFields, json::Unknown::Deny, true};
 
 json::PResult<Body> parse_body(std::string_view text) { return json::parse_record(text, kBodyRecord); }

@@ -2,6 +2,8 @@
 
 #include "core/error.hpp"
 
+#include <algorithm>
+
 namespace zelq::json {
 
 std::string one_of(std::span<const char* const> names, bool variants) {
@@ -128,6 +130,95 @@ PResult<void> end_seq(Reader& r) {
   }
   if (c < 0) return fail(r.peek_error("EOF while parsing a list"));
   return fail(r.peek_error("trailing characters"));
+}
+
+void MemberTexts::add(std::string_view key, std::string_view value) {
+  entries_.push_back(Entry{keys_.size(), key.size(), value});
+  keys_.append(key);
+}
+
+std::vector<std::size_t> MemberTexts::last_of_each() const {
+  std::vector<std::size_t> order(entries_.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+  std::vector<std::size_t> last;
+  for (std::size_t i = 0; i < order.size(); ++i)
+    if (i + 1 == order.size() || key(order[i]) != key(order[i + 1])) last.push_back(order[i]);
+  return last;
+}
+
+Object MemberTexts::to_object() const {
+  std::vector<bool> is_last(entries_.size(), false);
+  for (std::size_t i : last_of_each()) is_last[i] = true;
+  Object out;
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    // An earlier occurrence only holds the key's place; the last one's value
+    // replaces its stand-in. The texts were read, so they read again.
+    Value v;
+    if (is_last[i]) {
+      auto parsed = parse(value(i));
+      if (parsed) v = std::move(*parsed);
+    }
+    out.insert(std::string(key(i)), std::move(v));
+  }
+  return out;
+}
+
+namespace {
+
+// Events that build nothing: the reading alone, for its failures.
+struct NoEvents {
+  void null() {}
+  void boolean(bool) {}
+  void number(const Value&, std::string_view) {}
+  void string(std::string_view, bool) {}
+  void begin_array() {}
+  void end_array() {}
+  void begin_object() {}
+  void key(std::string_view, bool) {}
+  void end_object() {}
+};
+
+}  // namespace
+
+PResult<std::string_view> read_value_text(Reader& r) {
+  r.peek_ws();
+  const std::size_t start = r.index();
+  NoEvents none;
+  ZELQ_TRY(r.parse_events(none));
+  return r.text().substr(start, r.index() - start);
+}
+
+PResult<std::optional<MemberTexts>> read_object_texts(std::string_view text) {
+  Reader r(text);
+  if (r.peek_ws() != '{') {
+    ZELQ_TRY(read_value_text(r));
+    ZELQ_TRY(r.end());
+    return std::optional<MemberTexts>();
+  }
+  // The object grammar as parse_value reads it, with the same failures at
+  // the same places.
+  ZELQ_TRY(r.enter());
+  r.eat();
+  MemberTexts texts;
+  MapCursor map(r);
+  for (;;) {
+    auto more = map.next();
+    if (!more) return fail(std::move(more).error());
+    if (!*more) break;
+    bool escaped = false;
+    auto key = map.key(escaped);
+    if (!key) return fail(std::move(key).error());
+    std::string k(*key);  // the view lasts only until the next string
+    ZELQ_TRY(map.colon());
+    auto v = read_value_text(r);
+    if (!v) return fail(std::move(v).error());
+    texts.add(k, *v);
+  }
+  r.eat();
+  r.leave();
+  ZELQ_TRY(r.end());
+  return std::optional<MemberTexts>(std::move(texts));
 }
 
 PResult<std::string> string_of(const Value& v) {

@@ -88,6 +88,39 @@ struct Field {
   ZResult<bool> (*emit)(const T&, Form, TextSink&) = nullptr;
 };
 
+// ---- members kept as text -----------------------------------------------------
+// The members of an object as read: each key and the text of its value (a
+// view into the text being read, which must outlive this), in arrival order;
+// a key may come again. Lets a reader judge members before, or instead of,
+// building their values.
+class MemberTexts {
+ public:
+  void add(std::string_view key, std::string_view value);
+  bool empty() const { return entries_.empty(); }
+  std::string_view key(std::size_t i) const { return std::string_view(keys_).substr(entries_[i].key_at, entries_[i].key_len); }
+  std::string_view value(std::size_t i) const { return entries_[i].value; }
+  // The place of each distinct key's last occurrence, in no set order.
+  std::vector<std::size_t> last_of_each() const;
+  // The object they make: each key at its first place, with its last value.
+  Object to_object() const;
+
+ private:
+  struct Entry {
+    std::size_t key_at, key_len;
+    std::string_view value;
+  };
+  std::string keys_;  // decoded keys, one after another
+  std::vector<Entry> entries_;
+};
+
+// One value at the cursor, read exactly as parse_value reads it, failures
+// included, without building it: its text.
+PResult<std::string_view> read_value_text(Reader& r);
+
+// The whole text as one value, read without building it: the members of a
+// top-level object as texts, or nothing for any other value.
+PResult<std::optional<MemberTexts>> read_object_texts(std::string_view text);
+
 template <class T>
 struct Record {
   const char* name;  // "Signature" gives "struct Signature"
@@ -95,6 +128,9 @@ struct Record {
   Unknown unknown;
   bool positional;  // also read from an array, members in declaration order
   Object T::*extensions = nullptr;
+  // With Collect: the unknown members are gathered as texts and handed over
+  // here once the object has closed, in place of being stored as values.
+  void (*settle)(MemberTexts&&, T&) = nullptr;
 };
 
 // ---- errors -----------------------------------------------------------------
@@ -248,7 +284,7 @@ std::string with_elements(const Record<T>& rec) {
 }
 
 template <class T>
-PResult<void> visit_map(Reader& r, const Record<T>& rec, T& out) {
+PResult<void> visit_map(Reader& r, const Record<T>& rec, T& out, MemberTexts& texts) {
   std::vector<bool> seen(rec.fields.size(), false);
   MapCursor map(r);
   for (;;) {
@@ -271,6 +307,10 @@ PResult<void> visit_map(Reader& r, const Record<T>& rec, T& out) {
     if (f) {
       seen[idx] = true;
       ZELQ_TRY(f->text(r, out));
+    } else if (rec.unknown == Unknown::Collect && rec.settle) {
+      auto v = read_value_text(r);
+      if (!v) return fail(std::move(v).error());
+      texts.add(collected_key, *v);
     } else if (rec.unknown == Unknown::Collect) {
       auto v = r.parse_value();
       if (!v) return fail(std::move(v).error());
@@ -309,11 +349,12 @@ PResult<T> read_record(Reader& r, const Record<T>& rec) {
   int c = r.peek_ws();
   if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
   T out{};
+  MemberTexts texts;
   PResult<void> status;
   if ((c == '[' && rec.positional) || c == '{') {
     if (auto e = r.enter(); !e) return fail(std::move(e).error());
     r.eat();
-    status = c == '{' ? detail::visit_map(r, rec, out) : detail::visit_seq(r, rec, out);
+    status = c == '{' ? detail::visit_map(r, rec, out, texts) : detail::visit_seq(r, rec, out);
     r.leave();
     auto closed = c == '{' ? end_map(r) : end_seq(r);
     if (status.ok() && !closed.ok()) status = fail(std::move(closed).error());
@@ -321,6 +362,7 @@ PResult<T> read_record(Reader& r, const Record<T>& rec) {
     status = fail(peek_invalid_type(r, "struct " + std::string(rec.name)));
   }
   if (!status) return fail(r.fix(std::move(status).error()));
+  if (rec.settle) rec.settle(std::move(texts), out);
   return out;
 }
 
