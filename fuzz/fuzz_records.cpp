@@ -85,8 +85,9 @@ bool same_failure(const zelq::ZResult<void>& a, const std::optional<zelq::ZelqEr
   return a.ok() ? !b : b && a.error().display() == b->display();
 }
 
-// The extra members of a body read as a value, judged as a value.
-void check_extensions(const zelq::wire::Body& body, std::string_view text) {
+// The free-form members of a body, judged as it was read, against the same
+// members read as a value and judged then.
+void check_judged_members(const zelq::wire::Body& body, std::string_view text) {
   using namespace zelq;
   auto whole = json::parse(text);
   check(whole.ok() && whole->is_object());
@@ -96,16 +97,29 @@ void check_extensions(const zelq::wire::Body& body, std::string_view text) {
     for (const auto& f : wire::kBodyRecord.fields) named = named || m.key == f.name;
     if (!named) extra.insert(m.key, m.value);
   }
-  if (extra.empty()) return check(!body.extensions_refusal && body.extensions.empty());
-  check(same_failure(wire::check_json_object_limits(json::Value(extra), "extensions"), body.extensions_refusal));
-  if (!body.extensions_refusal) check(body.extensions == extra);
+  if (extra.empty()) {
+    check(!body.extensions_refusal && body.extensions.empty());
+  } else {
+    check(same_failure(wire::check_json_object_limits(json::Value(extra), "extensions"), body.extensions_refusal));
+    if (!body.extensions_refusal) check(body.extensions == extra);
+  }
+  const json::Value* metadata = whole->get("metadata");
+  if (!metadata || metadata->is_null()) return check(!body.metadata && !body.metadata_refusal);
+  check(same_failure(wire::check_json_object_limits(*metadata, "metadata"), body.metadata_refusal));
+  if (!body.metadata_refusal) return check(body.metadata && *body.metadata == *metadata);
+  if (!metadata->is_object()) return check(!body.metadata);
+  json::Object kept;
+  for (const json::Member& m : metadata->as_object())
+    for (std::string_view name : wire::kMetadataLookups)
+      if (m.key == name) kept.insert(m.key, m.value);
+  check(body.metadata && *body.metadata == json::Value(std::move(kept)));
 }
 
 void read_body(std::string_view text) {
   using namespace zelq;
   auto body = wire::parse_body(text);
   if (!body) return;
-  check_extensions(*body, text);
+  check_judged_members(*body, text);
   (void)wire::verify_body(*body);
   (void)wire::verify_ctx_id_binding(*body, "zelq://a/00000000-0000-4000-8000-000000000000");
   const json::Value value = wire::body_to_value(*body);

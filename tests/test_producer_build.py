@@ -120,6 +120,12 @@ def test_supersede_overrides(producer):
         producer.build_supersede_request(json.dumps(big))
     with pytest.raises(ValueError, match=r"^invalid body JSON: .* at line 1 column \d+$"):
         producer.build_supersede_request("{not json")
+    # Metadata past its limits is carried forward as refused, unless replaced.
+    wide = json.loads(body)
+    wide["metadata"] = json.loads(WIDE)
+    with pytest.raises(RuntimeError, match=r"^schema violation: metadata has 101 top-level properties"):
+        producer.build_supersede_request(json.dumps(wide))
+    assert json.loads(producer.build_supersede_request(json.dumps(wide), metadata="{}"))["metadata"] == {}
 
 
 TITLE_ERR = "schema violation: title length {} not in 1..=500"

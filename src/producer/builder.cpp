@@ -73,6 +73,7 @@ PublishRequestBuilder PublishRequestBuilder::new_version_from(wire::Body previou
   b.expires_at = previous.expires_at;
   b.data_period = previous.data_period;
   b.metadata = std::move(previous.metadata);
+  b.metadata_refusal = std::move(previous.metadata_refusal);
   b.zelq_version = std::move(previous.zelq_version);  // an omitted form stays omitted
   return b;
 }

@@ -35,6 +35,21 @@ constexpr json::Field<json::OwnerOf<Member>> supersedes_field() {
 
 json::Value signature_value(const Signature& s) { return json::record_value(s, kSignatureRecord); }
 
+// A body's metadata is judged under its limits as it is read (null is
+// absent), so that a refused one is never built whole.
+json::PResult<void> read_metadata(json::Reader& r, Body& b) {
+  if (r.peek_ws() == 'n') {
+    auto v = r.parse_value();  // "null", or the reader's failure on a bad ident
+    if (!v) return fail(std::move(v).error());
+    return {};
+  }
+  auto judged = read_judged_object(r, "metadata", kMetadataLookups);
+  if (!judged) return fail(std::move(judged).error());
+  b.metadata = std::move(judged->value);
+  b.metadata_refusal = std::move(judged->refusal);
+  return {};
+}
+
 constexpr auto read_opt_list = json::read_or_null<read_string_list>;
 constexpr auto read_opt_time = json::read_or_null<read_date_time>;
 constexpr auto read_opt_period = json::read_or_null<read_data_period>;
@@ -63,7 +78,8 @@ constexpr json::Field<Body> kBodyFields[] = {
     json::member<&Body::domain, read_string, string_value>("domain", Presence::Optional),
     json::member<&Body::expires_at, read_opt_time, date_time_value>("expires_at", Presence::Optional),
     json::member<&Body::data_period, read_opt_period, data_period_value>("data_period", Presence::Optional),
-    json::member<&Body::metadata, json::read_opt_value, json::copy_value>("metadata", Presence::Optional),
+    {"metadata", Presence::Optional, &read_metadata, nullptr, &json::write_member<&Body::metadata, json::copy_value>,
+     &json::emit_member<&Body::metadata, json::copy_value>},
     json::member<&Body::schema_uri, read_string, string_value>("schema_uri", Presence::Optional),
     json::list_member<&Body::anchors, read_anchors, anchor_value>("anchors", Presence::Optional),
 };

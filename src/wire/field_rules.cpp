@@ -237,13 +237,29 @@ ZResult<void> validate_extensions(const json::Object& extensions) {
   return check_json_object_limits(json::Value(extensions), "extensions");
 }
 
-json::PResult<JudgedObject> read_judged_object(std::string_view text, std::string_view name) {
-  auto members = json::read_object_texts(text);
+json::PResult<JudgedObject> read_judged_object(json::Reader& r, std::string_view name,
+                                               std::span<const std::string_view> keep) {
+  if (r.peek_ws() != '{') {
+    auto text = json::read_value_text(r);
+    if (!text) return fail(std::move(text).error());
+    return JudgedObject{std::nullopt, not_an_object(name)};
+  }
+  auto members = json::read_member_texts(r);
   if (!members) return fail(std::move(members).error());
-  if (!*members) return JudgedObject{std::nullopt, not_an_object(name)};
-  if (auto judged = check_object_text_limits(**members, name); !judged)
-    return JudgedObject{std::nullopt, std::move(judged).error()};
-  return JudgedObject{json::Value((*members)->to_object()), std::nullopt};
+  if (auto judged = check_object_text_limits(*members, name); !judged) {
+    std::optional<json::Value> kept;
+    if (!keep.empty()) kept = json::Value(members->only(keep));
+    return JudgedObject{std::move(kept), std::move(judged).error()};
+  }
+  return JudgedObject{json::Value(members->to_object()), std::nullopt};
+}
+
+json::PResult<JudgedObject> read_judged_object(std::string_view text, std::string_view name) {
+  json::Reader r(text);
+  auto judged = read_judged_object(r, name, {});
+  if (!judged) return judged;
+  ZELQ_TRY(r.end());
+  return judged;
 }
 
 ZResult<void> validate_data_ref(const DataRef& ref) {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,13 +61,17 @@ ZResult<void> check_json_object_limits(const json::Value& v, std::string_view na
 ZResult<void> check_object_text_limits(const json::MemberTexts& members, std::string_view name);
 ZResult<void> validate_extensions(const json::Object& extensions);
 
-// A free-form object given as JSON text, judged under those limits as it is
-// read: its value when it keeps them; otherwise their refusal, and no value
-// is built. A text that does not read fails with the reader's error first.
+// A free-form object judged under those limits as it is read: its value
+// when it keeps them; otherwise their refusal, with no value built but, for
+// an object, one of just the members named in `keep` when there are any. A
+// text that does not read fails with the reader's error first.
 struct JudgedObject {
   std::optional<json::Value> value;
   std::optional<ZelqError> refusal;
 };
+json::PResult<JudgedObject> read_judged_object(json::Reader& r, std::string_view name,
+                                               std::span<const std::string_view> keep);
+// The whole text as one such object.
 json::PResult<JudgedObject> read_judged_object(std::string_view text, std::string_view name);
 
 ZResult<void> validate_data_ref(const DataRef& ref);

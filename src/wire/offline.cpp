@@ -28,6 +28,7 @@ std::string_view key_id_did(std::string_view key_id) { return key_id.substr(0, k
 
 ZResult<void> verify_body(const Body& b) {
   ZELQ_TRY(check_publish_fields(b));
+  if (b.metadata_refusal) return fail(*b.metadata_refusal);
   if (b.metadata) ZELQ_TRY(check_json_object_limits(*b.metadata, "metadata"));
   if (b.extensions_refusal) return fail(*b.extensions_refusal);
   ZELQ_TRY(validate_extensions(b.extensions));

@@ -147,11 +147,16 @@ std::vector<std::size_t> MemberTexts::last_of_each() const {
   return last;
 }
 
-Object MemberTexts::to_object() const {
+Object MemberTexts::to_object() const { return subset({}, true); }
+
+Object MemberTexts::only(std::span<const std::string_view> names) const { return subset(names, false); }
+
+Object MemberTexts::subset(std::span<const std::string_view> names, bool all) const {
   std::vector<bool> is_last(entries_.size(), false);
   for (std::size_t i : last_of_each()) is_last[i] = true;
   Object out;
   for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (!all && std::find(names.begin(), names.end(), key(i)) == names.end()) continue;
     // An earlier occurrence only holds the key's place; the last one's value
     // replaces its stand-in. The texts were read, so they read again.
     Value v;
@@ -189,13 +194,7 @@ PResult<std::string_view> read_value_text(Reader& r) {
   return r.text().substr(start, r.index() - start);
 }
 
-PResult<std::optional<MemberTexts>> read_object_texts(std::string_view text) {
-  Reader r(text);
-  if (r.peek_ws() != '{') {
-    ZELQ_TRY(read_value_text(r));
-    ZELQ_TRY(r.end());
-    return std::optional<MemberTexts>();
-  }
+PResult<MemberTexts> read_member_texts(Reader& r) {
   // The object grammar as parse_value reads it, with the same failures at
   // the same places.
   ZELQ_TRY(r.enter());
@@ -217,8 +216,21 @@ PResult<std::optional<MemberTexts>> read_object_texts(std::string_view text) {
   }
   r.eat();
   r.leave();
+  return texts;
+}
+
+PResult<std::optional<MemberTexts>> read_object_texts(std::string_view text) {
+  Reader r(text);
+  std::optional<MemberTexts> out;
+  if (r.peek_ws() == '{') {
+    auto texts = read_member_texts(r);
+    if (!texts) return fail(std::move(texts).error());
+    out = std::move(*texts);
+  } else {
+    ZELQ_TRY(read_value_text(r));
+  }
   ZELQ_TRY(r.end());
-  return std::optional<MemberTexts>(std::move(texts));
+  return out;
 }
 
 PResult<std::string> string_of(const Value& v) {

@@ -103,8 +103,11 @@ class MemberTexts {
   std::vector<std::size_t> last_of_each() const;
   // The object they make: each key at its first place, with its last value.
   Object to_object() const;
+  // The same with only the members named in `names`.
+  Object only(std::span<const std::string_view> names) const;
 
  private:
+  Object subset(std::span<const std::string_view> names, bool all) const;
   struct Entry {
     std::size_t key_at, key_len;
     std::string_view value;
@@ -117,6 +120,9 @@ class MemberTexts {
 // included, without building it: its text.
 PResult<std::string_view> read_value_text(Reader& r);
 
+// The object at the cursor (its "{" not yet consumed), read without building
+// it: its members as texts.
+PResult<MemberTexts> read_member_texts(Reader& r);
 // The whole text as one value, read without building it: the members of a
 // top-level object as texts, or nothing for any other value.
 PResult<std::optional<MemberTexts>> read_object_texts(std::string_view text);
