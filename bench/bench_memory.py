@@ -122,14 +122,14 @@ def compact(v):
     return json.dumps(v, separators=(",", ":"))
 
 
-def wide_metadata(n):
-    """An object of about n bytes with one member per 20 bytes."""
-    return "{" + ",".join(f'"k{i:07}":"v{i:07}"' for i in range(n // 20)) + "}"
+def wide(n):
+    """An object of about n bytes with one small member per 12 bytes."""
+    return {f"k{i:06}": i % 10 for i in range(n // 12)}
 
 
 def revocation(n):
     meta = {"revoked_key_fingerprint": FP, "compromised_since": "2030-01-01T00:00:00.000Z"}
-    return signed_body(data_refs(n), type="key-revocation", metadata=meta)
+    return signed_body([], type="key-revocation", metadata=dict(meta, **wide(n)))
 
 
 # name: (the input text for a size, the call, how it must end)
@@ -145,10 +145,13 @@ RECORDS = {
     "verify_body_offline, extensions > 64 KB": (
         lambda n: signed_body([], archive=data_refs(n)), "zelq.ZelqVerifier.verify_body_offline(text)",
         "schema violation: extensions JCS-canonical size"),
-    "build_publish_request, metadata > 100 members": (
-        wide_metadata, "ED.build_publish_request('t', 'data_snapshot', metadata=text)",
+    "verify_body_offline, metadata > 100 members": (
+        lambda n: signed_body([], metadata=wide(n)), "zelq.ZelqVerifier.verify_body_offline(text)",
         "schema violation: metadata has"),
-    "parse_key_revocation, data_refs": (revocation, "zelq.ZelqVerifier.parse_key_revocation(text)", "str"),
+    "build_publish_request, metadata > 100 members": (
+        lambda n: compact(wide(n)), "ED.build_publish_request('t', 'data_snapshot', metadata=text)",
+        "schema violation: metadata has"),
+    "parse_key_revocation, wide metadata": (revocation, "zelq.ZelqVerifier.parse_key_revocation(text)", "str"),
 }
 
 RECORD_CHILD = r"""
