@@ -47,6 +47,17 @@ HASH = "{hash}"
 DID = "did:web:example.com"
 DOC = ('{{"id":"' + DID + '","verificationMethod":[{{"id":"' + DID + '#k","type":"JsonWebKey2020",'
        '"controller":"' + DID + '","publicKeyJwk":' + text + '}}],"assertionMethod":[]}}') if {wrap} else ""
+{mark}
+try:
+    {call}
+except (RuntimeError, ValueError):
+    pass
+print(len(text.encode()), status("VmHWM:") - before)
+"""
+
+# The child's last step before the call: the peak-RSS mark reset to the
+# resident size, which is kept as `before`.
+MARK = r"""
 gc.collect()
 
 def status(field):
@@ -58,11 +69,6 @@ def status(field):
 with open("/proc/self/clear_refs", "w") as f:
     f.write("5")  # resets the peak-RSS mark to the current RSS
 before = status("VmRSS:")
-try:
-    {call}
-except (RuntimeError, ValueError):
-    pass
-print(len(text.encode()), status("VmHWM:") - before)
 """
 
 
@@ -76,7 +82,7 @@ def body_hash(shape, size):
 
 def measure(shape, size, method, hash_):
     code = CHILD.format(shape=SHAPES[shape], size=size, call=METHODS[method], hash=hash_,
-                        wrap=method == "ZelqDidDocument.parse")
+                        wrap=method == "ZelqDidDocument.parse", mark=MARK)
     out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True).stdout
     n, extra = map(int, out.split())
     return n, extra
@@ -160,17 +166,7 @@ with open({path!r}, encoding="utf-8") as f:
     text = f.read()
 ED = zelq.ZelqProducer.from_seed_did_key(bytes([1]) * 32)
 P256 = zelq.ZelqP256Producer.from_seed_did_key(bytes([1]) * 32)
-gc.collect()
-
-def status(field):
-    with open("/proc/self/status") as f:
-        for line in f:
-            if line.startswith(field):
-                return int(line.split()[1]) * 1024
-
-with open("/proc/self/clear_refs", "w") as f:
-    f.write("5")
-before = status("VmRSS:")
+{mark}
 try:
     out = {call}
     outcome = "True" if out is True else type(out).__name__
@@ -189,7 +185,7 @@ def measure_record(name, size):
         f.write(text)
     del text
     try:
-        code = RECORD_CHILD.format(path=f.name, call=call)
+        code = RECORD_CHILD.format(path=f.name, call=call, mark=MARK)
         out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True).stdout
     finally:
         os.unlink(f.name)

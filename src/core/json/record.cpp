@@ -201,19 +201,15 @@ PResult<MemberTexts> read_member_texts(Reader& r) {
   r.eat();
   MemberTexts texts;
   MapCursor map(r);
-  for (;;) {
-    auto more = map.next();
-    if (!more) return fail(std::move(more).error());
-    if (!*more) break;
-    bool escaped = false;
-    auto key = map.key(escaped);
-    if (!key) return fail(std::move(key).error());
-    std::string k(*key);  // the view lasts only until the next string
+  auto read = map.each([&](std::string_view key, bool) -> PResult<void> {
+    std::string k(key);  // the view lasts only until the next string
     ZELQ_TRY(map.colon());
     auto v = read_value_text(r);
     if (!v) return fail(std::move(v).error());
     texts.add(k, *v);
-  }
+    return {};
+  });
+  if (!read) return fail(std::move(read).error());
   r.eat();
   r.leave();
   return texts;

@@ -293,38 +293,36 @@ template <class T>
 PResult<void> visit_map(Reader& r, const Record<T>& rec, T& out, MemberTexts& texts) {
   std::vector<bool> seen(rec.fields.size(), false);
   MapCursor map(r);
-  for (;;) {
-    auto more = map.next();
-    if (!more) return fail(std::move(more).error());
-    if (!*more) break;
-    bool escaped = false;
-    auto key = map.key(escaped);
-    if (!key) return fail(std::move(key).error());
+  auto read = map.each([&](std::string_view key, bool) -> PResult<void> {
     std::size_t idx = 0;
-    const Field<T>* f = find_field(rec, *key, idx);
+    const Field<T>* f = find_field(rec, key, idx);
     if (f && seen[idx]) return fail(duplicate_field(f->name));
     if (!f && rec.unknown == Unknown::Deny) {
       auto names = field_names(rec);
-      return fail(unknown_field(*key, names));
+      return fail(unknown_field(key, names));
     }
     // The key's view lasts only until the next string is read.
-    std::string collected_key = !f && rec.unknown == Unknown::Collect ? std::string(*key) : std::string();
+    std::string collected_key = !f && rec.unknown == Unknown::Collect ? std::string(key) : std::string();
     ZELQ_TRY(map.colon());
     if (f) {
       seen[idx] = true;
-      ZELQ_TRY(f->text(r, out));
-    } else if (rec.unknown == Unknown::Collect && rec.settle) {
+      return f->text(r, out);
+    }
+    if (rec.unknown == Unknown::Collect && rec.settle) {
       auto v = read_value_text(r);
       if (!v) return fail(std::move(v).error());
       texts.add(collected_key, *v);
-    } else if (rec.unknown == Unknown::Collect) {
+      return {};
+    }
+    if (rec.unknown == Unknown::Collect) {
       auto v = r.parse_value();
       if (!v) return fail(std::move(v).error());
       (out.*(rec.extensions)).insert(std::move(collected_key), std::move(*v));
-    } else {
-      ZELQ_TRY(r.skip_value());
+      return {};
     }
-  }
+    return r.skip_value();
+  });
+  if (!read) return fail(std::move(read).error());
   return check_missing(rec, seen);
 }
 
