@@ -141,10 +141,13 @@ std::vector<std::size_t> MemberTexts::last_of_each() const {
   std::vector<std::size_t> order(entries_.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
-  std::vector<std::size_t> last;
+  // Each run of one key ends with its last occurrence; those are kept in
+  // place, in front.
+  std::size_t kept = 0;
   for (std::size_t i = 0; i < order.size(); ++i)
-    if (i + 1 == order.size() || key(order[i]) != key(order[i + 1])) last.push_back(order[i]);
-  return last;
+    if (i + 1 == order.size() || key(order[i]) != key(order[i + 1])) order[kept++] = order[i];
+  order.resize(kept);
+  return order;
 }
 
 Object MemberTexts::to_object() const { return subset({}, true); }
