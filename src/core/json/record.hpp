@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "core/boxed.hpp"
 #include "core/json/canonical.hpp"
 #include "core/json/value.hpp"
 #include "core/json/reader.hpp"
@@ -608,6 +609,8 @@ template <class X>
 inline constexpr bool kIsOptional = false;
 template <class X>
 inline constexpr bool kIsOptional<std::optional<X>> = true;
+template <class X>
+inline constexpr bool kIsOptional<Boxed<X>> = true;
 
 template <auto Member>
 using OwnerOf = typename MemberOf<decltype(Member)>::Owner;
