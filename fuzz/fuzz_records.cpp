@@ -147,7 +147,7 @@ void read_request(std::string_view text) {
   using namespace zelq;
   auto request = wire::parse_publish_request(text);
   if (!request) return;
-  if (auto value = json::parse(text)) (void)wire::verify_request(*request, *value);
+  if (auto members = canonicalize_members(text, false)) (void)wire::verify_request(*request, *members);
   const std::string wire_text = wire::write_publish_request(*request);
   check(wire_text == json::to_string(json::record_value(*request, wire::kPublishRequestRecord)));
   auto streamed = record_content_hash(*request, wire::kPublishRequestRecord);

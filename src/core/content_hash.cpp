@@ -80,9 +80,9 @@ ZResult<void> verify_body_content_hash(const json::Value& body, const ContentHas
   return {};
 }
 
-Result<CanonicalMembers, ArgumentError> canonical_body_argument(std::string_view text) {
+Result<CanonicalMembers, ArgumentError> canonical_body_argument(std::string_view text, std::string_view role) {
   auto c = canonicalize_members(text, false);
-  if (!c) return fail(ArgumentError{"invalid body JSON: " + c.error().display()});
+  if (!c) return fail(ArgumentError{"invalid " + std::string(role) + " JSON: " + c.error().display()});
   return std::move(*c);
 }
 

@@ -72,9 +72,10 @@ ZResult<BodyHash> members_content_hash(std::vector<const json::Member*> members)
 // picked out of the canonical text, so that the memory a call needs stays a
 // small multiple of the text, whatever its shape.
 
-// A method's body argument: "invalid body JSON: {reader message}" when it
+// A method's body argument: "invalid {role} JSON: {reader message}" when it
 // does not read.
-Result<CanonicalMembers, ArgumentError> canonical_body_argument(std::string_view text);
+Result<CanonicalMembers, ArgumentError> canonical_body_argument(std::string_view text,
+                                                               std::string_view role = "body");
 
 // Whether a canonical member text `"key":value` has the key `name`, a name
 // that canonical form writes without escapes.

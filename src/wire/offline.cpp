@@ -63,9 +63,9 @@ Result<PublishRequest, ArgumentError> request_argument(std::string_view text) {
   return std::move(*request);
 }
 
-Result<void, CheckFailure> verify_request(const PublishRequest& r, const json::Value& request_value) {
+Result<void, CheckFailure> verify_request(const PublishRequest& r, const CanonicalMembers& request_text) {
   // The stored text is compared as sent: a malformed one is a difference.
-  auto h = body_content_hash(request_value);
+  auto h = body_content_hash(request_text);
   if (!h) return fail(CheckFailure{"content_hash mismatch: " + h.error().display()});
   if (h->hash.text() != r.content_hash)
     return fail(CheckFailure{"content_hash mismatch: " +
