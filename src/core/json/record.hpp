@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <type_traits>
 #include <span>
@@ -114,7 +115,9 @@ class MemberTexts {
     std::string_view value;
   };
   std::string keys_;  // decoded keys, one after another
-  std::vector<Entry> entries_;
+  // In blocks, which stay where they are as it grows: a vector that doubles
+  // would hold up to twice as many while it moves them.
+  std::deque<Entry> entries_;
 };
 
 // One value at the cursor, read exactly as parse_value reads it, failures
