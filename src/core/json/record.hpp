@@ -294,7 +294,7 @@ std::string with_elements(const Record<T>& rec) {
 }
 
 template <class T>
-PResult<void> visit_map(Reader& r, const Record<T>& rec, T& out, MemberTexts& texts) {
+PResult<void> visit_map(Reader& r, const Record<T>& rec, T& out, MemberTexts* texts) {
   std::vector<bool> seen(rec.fields.size(), false);
   MapCursor map(r);
   auto read = map.each([&](std::string_view key, bool) -> PResult<void> {
@@ -312,10 +312,10 @@ PResult<void> visit_map(Reader& r, const Record<T>& rec, T& out, MemberTexts& te
       seen[idx] = true;
       return f->text(r, out);
     }
-    if (rec.unknown == Unknown::Collect && rec.settle) {
+    if (rec.unknown == Unknown::Collect && texts) {
       auto v = read_value_text(r);
       if (!v) return fail(std::move(v).error());
-      texts.add(collected_key, *v);
+      texts->add(collected_key, *v);
       return {};
     }
     if (rec.unknown == Unknown::Collect) {
@@ -357,12 +357,13 @@ PResult<T> read_record(Reader& r, const Record<T>& rec) {
   int c = r.peek_ws();
   if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
   T out{};
-  MemberTexts texts;
+  std::optional<MemberTexts> texts;  // only for a record that settles its unknown members
+  if (rec.settle) texts.emplace();
   PResult<void> status;
   if ((c == '[' && rec.positional) || c == '{') {
     if (auto e = r.enter(); !e) return fail(std::move(e).error());
     r.eat();
-    status = c == '{' ? detail::visit_map(r, rec, out, texts) : detail::visit_seq(r, rec, out);
+    status = c == '{' ? detail::visit_map(r, rec, out, texts ? &*texts : nullptr) : detail::visit_seq(r, rec, out);
     r.leave();
     auto closed = c == '{' ? end_map(r) : end_seq(r);
     if (status.ok() && !closed.ok()) status = fail(std::move(closed).error());
@@ -370,7 +371,7 @@ PResult<T> read_record(Reader& r, const Record<T>& rec) {
     status = fail(peek_invalid_type(r, "struct " + std::string(rec.name)));
   }
   if (!status) return fail(r.fix(std::move(status).error()));
-  if (rec.settle) rec.settle(std::move(texts), out);
+  if (rec.settle) rec.settle(std::move(*texts), out);
   return out;
 }
 
