@@ -718,12 +718,6 @@ constexpr Field<OwnerOf<Member>> list_member(const char* name, Presence p = Pres
 inline Value string_value(const std::string& s) { return Value(s); }
 inline Value unsigned_value(std::uint64_t n) { return Value::from_u64(n); }
 inline Value copy_value(const Value& v) { return v; }
-inline Value string_list_value(const std::vector<std::string>& l) {
-  Array a;
-  a.reserve(l.size());
-  for (const auto& s : l) a.emplace_back(s);
-  return Value(std::move(a));
-}
 inline Value object_value(const Object& o) { return Value(o); }
 
 // The record as an object: its members in table order, then its extensions.
