@@ -1,6 +1,8 @@
 // Any text through the body and request readers and the offline checks: no
 // crash, and whatever reads writes back to a text that reads to the same
-// record (the body as its hashed value, the request as its wire text).
+// record (the body as its hashed value, the request as its wire text). The
+// roads that never build a value agree with those that do: hashes and wire
+// text written from the records, and free-form objects judged as texts.
 //
 // Besides the input as a whole document, the input's tail is spliced into a
 // well-formed body and request as the value of one member (chosen by the first
@@ -10,12 +12,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "core/content_hash.hpp"
 #include "core/json/reader.hpp"
+#include "core/json/writer.hpp"
 #include "wire/body.hpp"
+#include "wire/field_rules.hpp"
 #include "wire/offline.hpp"
 
 namespace {
@@ -75,23 +81,78 @@ std::string splice(std::size_t first, std::size_t pick, std::string_view value) 
   return out + "}";
 }
 
+bool same_failure(const zelq::ZResult<void>& a, const std::optional<zelq::ZelqError>& b) {
+  return a.ok() ? !b : b && a.error().display() == b->display();
+}
+
+// The free-form members of a body, judged as it was read, against the same
+// members read as a value and judged then.
+void check_judged_members(const zelq::wire::Body& body, std::string_view text) {
+  using namespace zelq;
+  auto whole = json::parse(text);
+  check(whole.ok() && whole->is_object());
+  json::Object extra;
+  for (const json::Member& m : whole->as_object()) {
+    bool named = false;
+    for (const auto& f : wire::kBodyRecord.fields) named = named || m.key == f.name;
+    if (!named) extra.insert(m.key, m.value);
+  }
+  if (extra.empty()) {
+    check(!body.extensions_refusal && body.extensions.empty());
+  } else {
+    check(same_failure(wire::check_json_object_limits(json::Value(extra), "extensions"), body.extensions_refusal));
+    if (!body.extensions_refusal) check(body.extensions == extra);
+  }
+  const json::Value* metadata = whole->get("metadata");
+  if (!metadata || metadata->is_null()) return check(!body.metadata && !body.metadata_refusal);
+  check(same_failure(wire::check_json_object_limits(*metadata, "metadata"), body.metadata_refusal));
+  if (!body.metadata_refusal) return check(body.metadata && *body.metadata == *metadata);
+  if (!metadata->is_object()) return check(!body.metadata);
+  json::Object kept;
+  for (const json::Member& m : metadata->as_object())
+    for (std::string_view name : wire::kMetadataLookups)
+      if (m.key == name) kept.insert(m.key, m.value);
+  check(body.metadata && *body.metadata == json::Value(std::move(kept)));
+}
+
 void read_body(std::string_view text) {
   using namespace zelq;
   auto body = wire::parse_body(text);
   if (!body) return;
+  check_judged_members(*body, text);
   (void)wire::verify_body(*body);
   (void)wire::verify_ctx_id_binding(*body, "zelq://a/00000000-0000-4000-8000-000000000000");
   const json::Value value = wire::body_to_value(*body);
+  auto streamed = record_content_hash(*body, wire::kBodyRecord);
+  auto built = body_content_hash(value);
+  check(streamed.ok() == built.ok() && (!streamed || *streamed == built->hash));
   auto again = wire::parse_body(json::to_string(value));
   check(again.ok() && wire::body_to_value(*again) == value);
+}
+
+// A free-form object judged as it is read, against the same text read as a
+// value and judged then.
+void read_metadata(std::string_view text) {
+  using namespace zelq;
+  auto judged = wire::read_judged_object(text, "metadata");
+  auto value = json::parse(text);
+  check(judged.ok() == value.ok());
+  if (!value) return check(judged.error().display() == value.error().display());
+  check(same_failure(wire::check_json_object_limits(*value, "metadata"), judged->refusal));
+  check(judged->value.has_value() == !judged->refusal);
+  if (judged->value) check(*judged->value == *value);
 }
 
 void read_request(std::string_view text) {
   using namespace zelq;
   auto request = wire::parse_publish_request(text);
   if (!request) return;
-  if (auto value = json::parse(text)) (void)wire::verify_request(*request, *value);
+  if (auto members = canonicalize_members(text, false)) (void)wire::verify_request(*request, *members);
   const std::string wire_text = wire::write_publish_request(*request);
+  check(wire_text == json::to_string(json::record_value(*request, wire::kPublishRequestRecord)));
+  auto streamed = record_content_hash(*request, wire::kPublishRequestRecord);
+  auto built = body_content_hash(json::record_value(*request, wire::kPublishRequestRecord));
+  check(streamed.ok() == built.ok() && (!streamed || *streamed == built->hash));
   auto again = wire::parse_publish_request(wire_text);
   check(again.ok() && wire::write_publish_request(*again) == wire_text);
 }
@@ -102,6 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   read_body(text);
   read_request(text);
+  read_metadata(text);
   if (size == 0) return 0;
 
   const std::size_t pick = data[0] % kMembers.size();

@@ -84,6 +84,13 @@ def test_shape_violations(text, message):
     assert str(e.value).startswith(E405 + message)
 
 
+@pytest.mark.parametrize("extra", [{f"x{i}": i for i in range(150)}, {"x": "y" * 70000}, {"x": [[[[[[[[[]]]]]]]]]}],
+                         ids=["wide", "large", "deep"])
+def test_metadata_past_the_limits_of_other_bodies_still_reads(extra):
+    m = meta(reason="r", revoked_key_id="k", revoked_key_controller=WEB)
+    assert parse(body(dict(extra, **m))) == parse(body(m))
+
+
 def test_reason_of_1024_multibyte_characters_passes():
     assert len(parse(body(meta(reason="\U0001f600" * 1024)))["reason"]) == 1024
 

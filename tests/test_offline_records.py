@@ -268,6 +268,7 @@ def limit_cases():
         ({f"e{i}": i for i in range(100)}, {f"e{i}": i for i in range(101)},
          "extensions has 101 top-level properties, exceeds 100 limit"),
         ({"x": nested(7)}, {"x": nested(8)}, "extensions nesting depth 9 exceeds 8"),
+        ({"x": "x" * 65528}, {"x": "x" * 65529}, "extensions JCS-canonical size 65537 bytes exceeds 65536"),
         ({"data_refs": dataref(location="a:b", description="\u00e9" * 1000)},
          {"data_refs": dataref(location="a:b", description="\u00e9" * 1001)},
          "DataRef.description 1001 chars exceeds 1000 limit"),
@@ -285,6 +286,13 @@ def limit_cases():
 def test_limits_hold_at_the_boundary_and_fail_past_it(at_limit, over, message):
     assert V.verify_body_offline(json.dumps(signed(with_changes(GOLDEN, **at_limit)))) is True
     assert body_outcome(signed(with_changes(GOLDEN, **over))) == ("RuntimeError", SCHEMA + message)
+
+
+@pytest.mark.parametrize("earlier", ['"x":' + "[" * 8 + "]" * 8, '"x":"' + "x" * 70000 + '"', '"e0":0'],
+                         ids=["deep", "large", "one-more-name"])
+def test_an_extra_member_that_comes_again_counts_once_with_its_last_value(earlier):
+    text = json.dumps(signed(with_changes(GOLDEN, x=1, **{f"e{i}": i for i in range(99)})))
+    assert V.verify_body_offline("{" + earlier + "," + text[1:]) is True
 
 
 def test_embedded_size_limit():

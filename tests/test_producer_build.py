@@ -129,9 +129,16 @@ def test_supersede_overrides(producer):
         producer.build_supersede_request("{not json", metadata="{")
     with pytest.raises(ValueError, match="^invalid metadata JSON: "):
         producer.build_supersede_request(body, metadata="{", data_refs="x")
+    # Metadata past its limits is carried forward as refused, unless replaced.
+    wide = json.loads(body)
+    wide["metadata"] = json.loads(WIDE)
+    with pytest.raises(RuntimeError, match=r"^schema violation: metadata has 101 top-level properties"):
+        producer.build_supersede_request(json.dumps(wide))
+    assert json.loads(producer.build_supersede_request(json.dumps(wide), metadata="{}"))["metadata"] == {}
 
 
 TITLE_ERR = "schema violation: title length {} not in 1..=500"
+WIDE = json.dumps({f"k{i}": i for i in range(101)})
 
 
 @pytest.mark.parametrize("args, kwargs, exc, text", [
@@ -166,7 +173,16 @@ TITLE_ERR = "schema violation: title length {} not in 1..=500"
      "schema violation: visibility:restricted requires a non-empty audience"),
     (("T", "alert"), {"tags": ["t%d" % i for i in range(100_000)]}, RuntimeError,
      "schema violation: tags has 100000 entries, exceeds 200"),
-    (("T", "alert"), {"metadata": "[1]"}, RuntimeError, None),
+    (("T", "alert"), {"metadata": "[1]"}, RuntimeError, "schema violation: metadata must be a JSON object"),
+    # A metadata argument is judged as it is read: the reader first, the rules
+    # before its own next, and a key that comes again counts once.
+    (("T", "alert"), {"metadata": WIDE[:-1] + ',"x":}'}, ValueError, "invalid metadata JSON: expected value at line "
+     "1 column %d" % len(WIDE[:-1] + ',"x":}')),
+    (("", "alert"), {"metadata": WIDE}, RuntimeError, TITLE_ERR.format(0)),
+    (("T", "alert"), {"metadata": WIDE}, RuntimeError, "schema violation: metadata has 101 top-level properties, "
+     "exceeds 100 limit"),
+    (("T", "alert"), {"metadata": '{"a":{"b":1},"a":' + "[" * 8 + "]" * 8 + "}"}, RuntimeError,
+     "schema violation: metadata nesting depth 9 exceeds 8"),
     (("T", "alert"), {"zelq_version": "v1"}, RuntimeError, None),
     # Conversion, with the note naming the parameter.
     (("T", "alert"), {"tags": "t"}, TypeError, "Can't extract `str` to `Vec`"),
@@ -186,7 +202,9 @@ def test_publish_failures(producer, args, kwargs, exc, text):
 def test_accepted_forms(producer):
     ok = [dict(visibility=None), dict(tags=("a", "b")), dict(data_refs="[]\n"), dict(title="\u20ac" * 500),
           dict(visibility="private", audience=["did:web:x.example"]), dict(visibility="public", audience=[]),
-          dict(expires_at="2026-01-01 00:00:00+00:00"), dict(description="")]
+          dict(expires_at="2026-01-01 00:00:00+00:00"), dict(description=""),
+          # 100 keys, the first one twice: its last value counts, in its first place.
+          dict(metadata='{"k0":' + "[" * 8 + "]" * 8 + "," + json.dumps({f"k{i}": i for i in range(100)})[1:])]
     for kwargs in ok:
         kwargs.setdefault("title", "T")
         req = json.loads(producer.build_publish_request(context_type="data_snapshot", **kwargs))

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/ascii.hpp"
+#include "core/codec.hpp"
 #include "core/json/canonical.hpp"
 #include "core/sha256.hpp"
 
@@ -37,6 +38,8 @@ ZResult<ContentHash> ContentHash::parse(std::string_view text) {
 }
 
 ContentHash ContentHash::of(std::string_view bytes) { return ContentHash(sha256_prefixed(bytes)); }
+
+ContentHash ContentHash::of_digest(const Digest32& digest) { return ContentHash("sha256:" + hex_encode(digest)); }
 
 Result<ContentHash, ArgumentError> content_hash_argument(std::string_view text) {
   auto h = ContentHash::parse(text);
@@ -77,9 +80,9 @@ ZResult<void> verify_body_content_hash(const json::Value& body, const ContentHas
   return {};
 }
 
-Result<CanonicalMembers, ArgumentError> canonical_body_argument(std::string_view text) {
+Result<CanonicalMembers, ArgumentError> canonical_body_argument(std::string_view text, std::string_view role) {
   auto c = canonicalize_members(text, false);
-  if (!c) return fail(ArgumentError{"invalid body JSON: " + c.error().display()});
+  if (!c) return fail(ArgumentError{"invalid " + std::string(role) + " JSON: " + c.error().display()});
   return std::move(*c);
 }
 

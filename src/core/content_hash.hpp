@@ -13,7 +13,9 @@
 
 #include "core/error.hpp"
 #include "core/json/canonical.hpp"
+#include "core/json/record.hpp"
 #include "core/json/value.hpp"
+#include "core/sha256.hpp"
 
 namespace zelq {
 
@@ -30,6 +32,8 @@ class ContentHash {
   static ZResult<ContentHash> parse(std::string_view text);
   // SHA-256 over `bytes`.
   static ContentHash of(std::string_view bytes);
+  // A digest taken elsewhere.
+  static ContentHash of_digest(const Digest32& digest);
 
   const std::string& text() const { return text_; }
   // Reads as its text wherever a text is expected.
@@ -68,9 +72,10 @@ ZResult<BodyHash> members_content_hash(std::vector<const json::Member*> members)
 // picked out of the canonical text, so that the memory a call needs stays a
 // small multiple of the text, whatever its shape.
 
-// A method's body argument: "invalid body JSON: {reader message}" when it
+// A method's body argument: "invalid {role} JSON: {reader message}" when it
 // does not read.
-Result<CanonicalMembers, ArgumentError> canonical_body_argument(std::string_view text);
+Result<CanonicalMembers, ArgumentError> canonical_body_argument(std::string_view text,
+                                                               std::string_view role = "body");
 
 // Whether a canonical member text `"key":value` has the key `name`, a name
 // that canonical form writes without escapes.
@@ -90,6 +95,17 @@ ZResult<void> verify_body_content_hash(const CanonicalMembers& body, const Conte
 // Recomputes and compares byte for byte with `stored` (no case folding, no
 // trimming); HashMismatch carries both texts.
 ZResult<void> verify_body_content_hash(const json::Value& body, const ContentHash& stored);
+
+// The content hash of a body held as a record: its canonical text is written
+// from the record's rows into the hash a block at a time, so that neither a
+// value of the body nor its whole canonical text is ever built.
+template <class T>
+ZResult<ContentHash> record_content_hash(const T& body, const json::Record<T>& rec) {
+  Sha256 hash;
+  json::TextSink out(&hash);
+  ZELQ_TRY(json::write_record_text(body, rec, json::Form::Canonical, kContentHashExcluded, out));
+  return ContentHash::of_digest(out.finish());
+}
 
 // Hash of a signed object's members without its top-level "signature".
 ZResult<std::string> signing_digest(json::Object members);

@@ -25,10 +25,12 @@ ZResult<std::uint32_t> checked_version(const PublishRequestBuilder& b) {
   return 1u;
 }
 
-// The rules of a finished request, in their fixed order.
-ZResult<void> validate_request(const wire::PublishRequest& r) {
+// The rules of a finished request, in their fixed order; a metadata refused
+// when it was read fails in the place of its check.
+ZResult<void> validate_request(const wire::PublishRequest& r, const std::optional<ZelqError>& metadata_refusal) {
   ZELQ_TRY(wire::check_publish_fields(r));
   if (r.type.kind == wire::ContextType::Kind::Custom) ZELQ_TRY(wire::validate_context_type(r.type.custom));
+  if (metadata_refusal) return fail(*metadata_refusal);
   if (r.metadata) ZELQ_TRY(wire::check_json_object_limits(*r.metadata, "metadata"));
   ZELQ_TRY(wire::check_publish_payload(r));
   ZELQ_TRY(wire::validate_content_hash(r.content_hash));
@@ -47,30 +49,33 @@ PublishRequestBuilder PublishRequestBuilder::first_version(const crypto::Produce
   return b;
 }
 
-PublishRequestBuilder PublishRequestBuilder::new_version_from(const wire::Body& previous,
+PublishRequestBuilder PublishRequestBuilder::new_version_from(wire::Body previous,
                                                               const crypto::ProducerIdentity& identity) {
+  // The body's members are taken, not copied: it is not needed afterwards,
+  // and its lists are the bulk of the call's memory.
   PublishRequestBuilder b(identity);
   b.version = previous.version + 1u;  // wraps to 0, which the build refuses
-  b.title = previous.title;
-  b.context_type = previous.type;
+  b.title = std::move(previous.title);
+  b.context_type = std::move(previous.type);
+  b.metadata_refusal = std::move(previous.metadata_refusal);
   wire::PublishRequest& r = b.request;
-  r.supersedes = previous.ctx_id;
-  r.lineage_id = previous.lineage_id;
-  r.contributors = previous.contributors;
-  r.derived_from = previous.derived_from;
-  r.data_refs = previous.data_refs;
-  r.anchors = previous.anchors;
+  r.supersedes = std::move(previous.ctx_id);
+  r.lineage_id = std::move(previous.lineage_id);
+  r.contributors = std::move(previous.contributors);
+  r.derived_from = std::move(previous.derived_from);
+  r.data_refs = std::move(previous.data_refs);
+  r.anchors = std::move(previous.anchors);
   r.visibility = previous.visibility;
-  r.audience = previous.audience;
-  r.description = previous.description;
-  r.summary = previous.summary;
-  r.tags = previous.tags;
-  r.domain = previous.domain;
-  r.schema_uri = previous.schema_uri;
+  r.audience = std::move(previous.audience);
+  r.description = std::move(previous.description);
+  r.summary = std::move(previous.summary);
+  r.tags = std::move(previous.tags);
+  r.domain = std::move(previous.domain);
+  r.schema_uri = std::move(previous.schema_uri);
   r.expires_at = previous.expires_at;
   r.data_period = previous.data_period;
-  r.metadata = previous.metadata;
-  r.zelq_version = previous.zelq_version;  // an omitted form stays omitted
+  r.metadata = std::move(previous.metadata);
+  r.zelq_version = std::move(previous.zelq_version);  // an omitted form stays omitted
   return b;
 }
 
@@ -88,16 +93,24 @@ ZResult<wire::PublishRequest> PublishRequestBuilder::build() && {
   r.title = std::move(*title);
   r.type = std::move(*context_type);
 
+  // A request whose metadata was refused cannot be built: the rules before
+  // that one still speak first, and the hash and signature, which no one
+  // would see, are not made.
+  if (metadata_refusal) {
+    auto first = validate_request(r, metadata_refusal);  // fails, with the refusal at the latest
+    return fail(std::move(first).error());
+  }
+
   // The request's own members are the body the hash covers: the hash leaves
   // out content_hash, signature and lineage_id, which are not set yet or not
   // part of it.
-  auto hash = body_content_hash(json::record_value(r, wire::kPublishRequestRecord));
+  auto hash = record_content_hash(r, wire::kPublishRequestRecord);
   if (!hash) return fail(std::move(hash).error());
-  auto sig = identity->key.sign(hash->hash);
-  r.content_hash = std::move(hash->hash);
+  auto sig = identity->key.sign(*hash);
+  r.content_hash = hash->text();
   r.signature = wire::Signature{std::string(sig.algorithm), identity->key_id, std::move(sig.value)};
 
-  ZELQ_TRY(validate_request(r));
+  ZELQ_TRY(validate_request(r, std::nullopt));
   return r;
 }
 

@@ -28,6 +28,9 @@ struct PublishRequestBuilder {
   // The fields the build requires, absent until a caller sets them.
   std::optional<std::string> title;
   std::optional<wire::ContextType> context_type;
+  // A metadata argument that its limits refused as it was read: held in
+  // place of its value, which was never built.
+  std::optional<ZelqError> metadata_refusal;
   std::optional<std::uint32_t> version;  // absent on a first version means 1
   // Every other field, held as the request carries it; its version, title,
   // type, agent_id, content_hash and signature are the build's to set.
@@ -38,7 +41,7 @@ struct PublishRequestBuilder {
   // The next version of a stored body: its version plus one (wrapping), its
   // ctx_id as supersedes, and every field of the body but the signer, the
   // registry-assigned members, the hash, the signature and the extensions.
-  static PublishRequestBuilder new_version_from(const wire::Body& previous, const crypto::ProducerIdentity& identity);
+  static PublishRequestBuilder new_version_from(wire::Body previous, const crypto::ProducerIdentity& identity);
 
   // Required fields, version and lineage rules and the audience of a
   // restricted context first; then the content hash over the request's own

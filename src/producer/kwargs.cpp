@@ -65,8 +65,10 @@ PResult<std::string> parse_lineage_id_arg(std::string_view text) {
   return std::move(*id);
 }
 
-PResult<json::Value> parse_metadata_arg(std::string_view text) {
-  return as_producer(json::parse_argument(text, "metadata"));
+PResult<wire::JudgedObject> parse_metadata_arg(std::string_view text) {
+  auto judged = wire::read_judged_object(text, "metadata");
+  if (!judged) return fail(ArgumentError{"invalid metadata JSON: " + judged.error().display()});
+  return std::move(*judged);
 }
 
 PResult<std::vector<std::string>> parse_derived_from_arg(std::span<const std::string_view> entries) {

@@ -14,6 +14,7 @@
 #include "producer/failure.hpp"
 #include "wire/data_ref.hpp"
 #include "wire/enums.hpp"
+#include "wire/field_rules.hpp"
 
 namespace zelq::producer {
 
@@ -26,8 +27,10 @@ PResult<wire::DataPeriod> parse_data_period_arg(std::string_view text);
 PResult<UtcTime> parse_rfc3339_arg(std::string_view text);
 // "lin:sha256:" and 64 lowercase hex digits (expected_lineage_id).
 PResult<std::string> parse_lineage_id_arg(std::string_view text);
-// Any JSON value; that it is an object is a rule of the build.
-PResult<json::Value> parse_metadata_arg(std::string_view text);
+// Any JSON value; that it is an object within the limits of metadata is a
+// rule of the build, judged here as the text is read, so that a refused
+// value is never built.
+PResult<wire::JudgedObject> parse_metadata_arg(std::string_view text);
 // Every entry a context identifier, in order; the first bad one is reported.
 PResult<std::vector<std::string>> parse_derived_from_arg(std::span<const std::string_view> entries);
 

@@ -29,6 +29,17 @@ PResult<void> set_parsed(Field& field, const OptText& arg, Parse parse) {
   return {};
 }
 
+// A given metadata argument replaces the field, as its value or, when the
+// limits of metadata refuse it, as that refusal.
+PResult<void> set_metadata(PublishRequestBuilder& b, const OptText& arg) {
+  if (!arg) return {};
+  auto judged = parse_metadata_arg(*arg);
+  if (!judged) return fail(std::move(judged).error());
+  b.request.metadata = std::move(judged->value);
+  b.metadata_refusal = std::move(judged->refusal);
+  return {};
+}
+
 // The arguments both appliers take, from data_refs to the version rule, by
 // the same names on both; only the supersede has clear_anchors, applied
 // right after anchors.
@@ -80,7 +91,7 @@ PResult<void> apply_publish_kwargs(PublishRequestBuilder& b, const PublishArgs& 
   set_list(b.request.tags, a.tags);
   set_text(b.request.domain, a.domain);
   set_text(b.request.schema_uri, a.schema_uri);
-  ZELQ_TRY(set_parsed(b.request.metadata, a.metadata, parse_metadata_arg));
+  ZELQ_TRY(set_metadata(b, a.metadata));
   if (a.derived_from) {
     auto ids = parse_derived_from_arg(*a.derived_from);
     if (!ids) return fail(std::move(ids).error());
@@ -97,7 +108,7 @@ PResult<void> apply_supersede_kwargs(PublishRequestBuilder& b, const SupersedeAr
   set_text(b.request.description, a.description);
   set_list(b.request.tags, a.tags);
   set_text(b.request.domain, a.domain);
-  ZELQ_TRY(set_parsed(b.request.metadata, a.metadata, parse_metadata_arg));
+  ZELQ_TRY(set_metadata(b, a.metadata));
   return apply_data_refs_onwards(b, a);
 }
 
@@ -120,7 +131,7 @@ PResult<std::string> build_supersede_request(const Producer& p, const SupersedeA
   return build_with(p, [&](const crypto::ProducerIdentity& id) -> PResult<PublishRequestBuilder> {
     auto previous = wire::body_argument(a.previous_body_json);
     if (!previous) return fail(std::move(previous).error());
-    auto b = PublishRequestBuilder::new_version_from(*previous, id);
+    auto b = PublishRequestBuilder::new_version_from(std::move(*previous), id);
     ZELQ_TRY(apply_supersede_kwargs(b, a));
     return b;
   });

@@ -3,6 +3,7 @@
 #include <span>
 #include <string>
 
+#include "core/content_hash.hpp"
 #include "core/json/reader.hpp"
 #include "python/binding.hpp"
 #include "python/verifier_methods.hpp"
@@ -23,9 +24,9 @@ PyObject* verify_body_offline(PyObject*, const Args& a) {
 PyObject* verify_publish_request_offline(PyObject*, const Args& a) {
   auto request = wire::request_argument(a.str(0));
   if (!request) return a.fail(request.error());
-  auto value = json::parse_argument(a.str(0), "request");
-  if (!value) return a.fail(value.error());
-  auto ok = wire::verify_request(*request, *value);
+  auto text = canonical_body_argument(a.str(0), "request");
+  if (!text) return a.fail(text.error());
+  auto ok = wire::verify_request(*request, *text);
   if (!ok) return a.fail(ok.error());
   return true_();
 }

@@ -1,5 +1,7 @@
 #include "wire/body.hpp"
 
+#include "wire/field_rules.hpp"
+
 namespace zelq::wire {
 
 namespace {
@@ -7,7 +9,6 @@ namespace {
 using json::Presence;
 using json::read_string;
 using json::read_string_list;
-using json::string_list_value;
 using json::string_value;
 
 // `supersedes` is the one optional member always written: null when absent.
@@ -18,12 +19,36 @@ void write_string_or_null(const json::OwnerOf<Member>& t, const char* name, json
 }
 
 template <auto Member>
+ZResult<bool> emit_string_or_null(const json::OwnerOf<Member>& t, json::Form form, json::TextSink& out) {
+  const auto& m = t.*Member;
+  if (!m) out.text().append("null");
+  else if (form == json::Form::Canonical) write_canonical_string(*m, out.text());
+  else json::write_string(*m, out.text());
+  return true;
+}
+
+template <auto Member>
 constexpr json::Field<json::OwnerOf<Member>> supersedes_field() {
   return {"supersedes", Presence::Optional, &json::read_member<Member, json::read_opt_string>, nullptr,
-          &write_string_or_null<Member>};
+          &write_string_or_null<Member>, &emit_string_or_null<Member>};
 }
 
 json::Value signature_value(const Signature& s) { return json::record_value(s, kSignatureRecord); }
+
+// A body's metadata is judged under its limits as it is read (null is
+// absent), so that a refused one is never built whole.
+json::PResult<void> read_metadata(json::Reader& r, Body& b) {
+  if (r.peek_ws() == 'n') {
+    auto v = r.parse_value();  // "null", or the reader's failure on a bad ident
+    if (!v) return fail(std::move(v).error());
+    return {};
+  }
+  auto judged = read_judged_object(r, "metadata", kMetadataLookups);
+  if (!judged) return fail(std::move(judged).error());
+  b.metadata = std::move(judged->value);
+  b.metadata_refusal = std::move(judged->refusal);
+  return {};
+}
 
 constexpr auto read_opt_list = json::read_or_null<read_string_list>;
 constexpr auto read_opt_time = json::read_or_null<read_date_time>;
@@ -39,23 +64,24 @@ constexpr json::Field<Body> kBodyFields[] = {
     json::member<&Body::version, json::read_u32, json::unsigned_value>("version"),
     supersedes_field<&Body::supersedes>(),
     json::member<&Body::agent_id, read_string, string_value>("agent_id"),
-    json::member<&Body::contributors, read_string_list, string_list_value>("contributors"),
+    json::list_member<&Body::contributors, read_string_list, string_value>("contributors"),
     json::member<&Body::title, read_string, string_value>("title"),
     json::member<&Body::type, read_context_type, context_type_value>("type"),
-    json::member<&Body::data_refs, read_data_refs, data_refs_value>("data_refs"),
-    json::member<&Body::derived_from, read_string_list, string_list_value>("derived_from"),
+    json::list_member<&Body::data_refs, read_data_refs, data_ref_value>("data_refs"),
+    json::list_member<&Body::derived_from, read_string_list, string_value>("derived_from"),
     json::member<&Body::visibility, read_enum<Visibility>, enum_value<Visibility>>("visibility"),
-    json::member<&Body::audience, read_opt_list, string_list_value>("audience", Presence::Optional),
+    json::list_member<&Body::audience, read_opt_list, string_value>("audience", Presence::Optional),
     json::member<&Body::zelq_version, read_string, string_value>("zelq_version", Presence::Optional),
     json::member<&Body::description, read_string, string_value>("description", Presence::Optional),
     json::member<&Body::summary, read_string, string_value>("summary", Presence::Optional),
-    json::member<&Body::tags, read_string_list, string_list_value>("tags", Presence::Optional),
+    json::list_member<&Body::tags, read_string_list, string_value>("tags", Presence::Optional),
     json::member<&Body::domain, read_string, string_value>("domain", Presence::Optional),
     json::member<&Body::expires_at, read_opt_time, date_time_value>("expires_at", Presence::Optional),
     json::member<&Body::data_period, read_opt_period, data_period_value>("data_period", Presence::Optional),
-    json::member<&Body::metadata, json::read_opt_value, json::copy_value>("metadata", Presence::Optional),
+    {"metadata", Presence::Optional, &read_metadata, nullptr, &json::write_member<&Body::metadata, json::copy_value>,
+     &json::emit_member<&Body::metadata, json::copy_value>},
     json::member<&Body::schema_uri, read_string, string_value>("schema_uri", Presence::Optional),
-    json::member<&Body::anchors, read_anchors, anchors_value>("anchors", Presence::Optional),
+    json::list_member<&Body::anchors, read_anchors, anchor_value>("anchors", Presence::Optional),
 };
 
 // In the array form, Optional members must be present as elements (null for
@@ -64,33 +90,46 @@ constexpr json::Field<PublishRequest> kRequestFields[] = {
     json::member<&PublishRequest::version, json::read_u32, json::unsigned_value>("version"),
     supersedes_field<&PublishRequest::supersedes>(),
     json::member<&PublishRequest::agent_id, read_string, string_value>("agent_id"),
-    json::member<&PublishRequest::contributors, read_string_list, string_list_value>("contributors"),
+    json::list_member<&PublishRequest::contributors, read_string_list, string_value>("contributors"),
     json::member<&PublishRequest::title, read_string, string_value>("title"),
     json::member<&PublishRequest::type, read_context_type, context_type_value>("type"),
-    json::member<&PublishRequest::data_refs, read_data_refs, data_refs_value>("data_refs"),
-    json::member<&PublishRequest::derived_from, read_string_list, string_list_value>("derived_from"),
+    json::list_member<&PublishRequest::data_refs, read_data_refs, data_ref_value>("data_refs"),
+    json::list_member<&PublishRequest::derived_from, read_string_list, string_value>("derived_from"),
     json::member<&PublishRequest::visibility, read_enum<Visibility>, enum_value<Visibility>>("visibility"),
     json::member<&PublishRequest::content_hash, read_string, string_value>("content_hash"),
     json::member<&PublishRequest::signature, read_signature, signature_value>("signature"),
-    json::member<&PublishRequest::audience, read_opt_list, string_list_value>("audience", Presence::Optional),
+    json::list_member<&PublishRequest::audience, read_opt_list, string_value>("audience", Presence::Optional),
     json::member<&PublishRequest::zelq_version, read_string, string_value>("zelq_version", Presence::Defaulted),
     json::member<&PublishRequest::description, read_string, string_value>("description", Presence::Defaulted),
     json::member<&PublishRequest::summary, read_string, string_value>("summary", Presence::Defaulted),
     json::member<&PublishRequest::lineage_id, json::read_opt_string, string_value>("lineage_id",
                                                                                    Presence::Optional),
-    json::member<&PublishRequest::tags, read_string_list, string_list_value>("tags", Presence::Defaulted),
+    json::list_member<&PublishRequest::tags, read_string_list, string_value>("tags", Presence::Defaulted),
     json::member<&PublishRequest::domain, read_string, string_value>("domain", Presence::Defaulted),
     json::member<&PublishRequest::expires_at, read_opt_time, date_time_value>("expires_at", Presence::Optional),
     json::member<&PublishRequest::data_period, read_opt_period, data_period_value>("data_period",
                                                                                    Presence::Optional),
     json::member<&PublishRequest::metadata, json::read_opt_value, json::copy_value>("metadata", Presence::Optional),
     json::member<&PublishRequest::schema_uri, read_string, string_value>("schema_uri", Presence::Defaulted),
-    json::member<&PublishRequest::anchors, read_anchors, anchors_value>("anchors", Presence::Defaulted),
+    json::list_member<&PublishRequest::anchors, read_anchors, anchor_value>("anchors", Presence::Defaulted),
 };
+
+// A body's extra members are judged under their limits before any value of
+// them is built: a refused set of them, however large, costs no more than
+// its reading.
+void settle_extensions(json::MemberTexts&& texts, Body& body) {
+  if (texts.empty()) return;
+  if (auto judged = check_object_text_limits(texts, "extensions"); !judged) {
+    body.extensions_refusal = std::move(judged).error();
+    return;
+  }
+  body.extensions = texts.to_object();
+}
 
 }  // namespace
 
-const json::Record<Body> kBodyRecord{"Body", kBodyFields, json::Unknown::Collect, false, &Body::extensions};
+const json::Record<Body> kBodyRecord{"Body", kBodyFields, json::Unknown::Collect, false, &Body::extensions,
+                                     &settle_extensions};
 const json::Record<PublishRequest> kPublishRequestRecord{"PublishRequest", kRequestFields, json::Unknown::Deny, true};
 
 json::PResult<Body> parse_body(std::string_view text) { return json::parse_record(text, kBodyRecord); }
@@ -102,7 +141,7 @@ json::PResult<PublishRequest> parse_publish_request(std::string_view text) {
 }
 
 std::string write_publish_request(const PublishRequest& request) {
-  return json::to_string(json::record_value(request, kPublishRequestRecord));
+  return json::record_text(request, kPublishRequestRecord);
 }
 
 }  // namespace zelq::wire

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/error.hpp"
 #include "core/json/value.hpp"
 #include "core/json/record.hpp"
 #include "core/timestamp.hpp"
@@ -46,9 +47,25 @@ struct Body {
   std::optional<std::string> schema_uri;
   std::optional<std::vector<AnchorEntry>> anchors;
   json::Object extensions;  // every other member, in arrival order
+  // When `metadata` breaks the limits of a body's metadata: the refusal
+  // those limits give, found as it was read. No value of it is built then:
+  // `metadata` holds, for an object, only its members in kMetadataLookups,
+  // and nothing for any other value.
+  std::optional<ZelqError> metadata_refusal;
+  // When the other members break the limits of a body's extra members: the
+  // refusal those limits give, found as they were read, with `extensions`
+  // left empty. No value of them is built, since no check or hash of the
+  // body goes past that refusal, and no other reader of bodies looks at them.
+  std::optional<ZelqError> extensions_refusal;
 };
 
-// Open record: unknown members are kept in `extensions`; no array form.
+// The members of a body's metadata that readers of bodies look up by name
+// whatever its size: those of a key revocation.
+inline constexpr std::string_view kMetadataLookups[] = {"revoked_key_fingerprint", "compromised_since", "reason",
+                                                        "revoked_key_id", "revoked_key_controller"};
+
+// Open record: unknown members are kept in `extensions`, or refused there;
+// no array form.
 extern const json::Record<Body> kBodyRecord;
 
 // The whole text as one body; errors end in " at line {} column {}".

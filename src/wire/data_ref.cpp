@@ -134,19 +134,9 @@ json::Value date_time_value(const UtcTime& t) { return json::Value(format_rfc333
 
 json::Value data_period_value(const DataPeriod& p) { return json::record_value(p, kDataPeriodRecord); }
 
-json::Value data_refs_value(const std::vector<DataRef>& refs) {
-  json::Array a;
-  a.reserve(refs.size());
-  for (const auto& d : refs) a.push_back(json::record_value(d, kDataRefRecord));
-  return json::Value(std::move(a));
-}
+json::Value data_ref_value(const DataRef& ref) { return json::record_value(ref, kDataRefRecord); }
 
-json::Value anchors_value(const std::vector<AnchorEntry>& anchors) {
-  json::Array a;
-  a.reserve(anchors.size());
-  for (const auto& e : anchors) a.push_back(json::record_value(e, kAnchorEntryRecord));
-  return json::Value(std::move(a));
-}
+json::Value anchor_value(const AnchorEntry& anchor) { return json::record_value(anchor, kAnchorEntryRecord); }
 
 bool operator==(const AnchorEntry& a, const AnchorEntry& b) {
   return a.scheme == b.scheme && a.content_hash == b.content_hash && a.uri == b.uri &&

@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/boxed.hpp"
 #include "core/json/value.hpp"
 #include "core/json/writer.hpp"
 #include "core/json/record.hpp"
@@ -34,15 +35,17 @@ struct EmbeddedContent {
 };
 
 // Open: every member beyond the eight named ones is kept in `extensions`.
+// A body may hold data references by the hundred thousand: the members most
+// of them leave out are boxed, a pointer each while absent.
 struct DataRef {
   DataRefRole type = DataRefRole::PrimaryResult;
-  std::optional<std::string> description;
+  Boxed<std::string> description;
   std::optional<std::uint64_t> size_bytes;
   std::optional<std::string> format;
-  std::optional<std::string> schema_version;
+  Boxed<std::string> schema_version;
   std::optional<std::string> content_hash;
   std::optional<Location> location;
-  std::optional<EmbeddedContent> embedded;
+  Boxed<EmbeddedContent> embedded;  // the rarer of the two ways to the data
   json::Object extensions;
 };
 
@@ -78,8 +81,8 @@ json::PResult<std::vector<AnchorEntry>> read_anchors(json::Reader& r);
 // Writers: the members in declaration order, then the extensions.
 json::Value date_time_value(const UtcTime& t);
 json::Value data_period_value(const DataPeriod& p);
-json::Value data_refs_value(const std::vector<DataRef>& refs);
-json::Value anchors_value(const std::vector<AnchorEntry>& anchors);
+json::Value data_ref_value(const DataRef& ref);
+json::Value anchor_value(const AnchorEntry& anchor);
 
 // Diagnostic form: AnchorEntry { scheme: "s", content_hash: ContentHash("h"), uri: None, extensions: {} }
 std::string anchor_debug(const AnchorEntry& a);

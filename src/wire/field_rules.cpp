@@ -147,25 +147,112 @@ std::size_t json_nesting_depth(const json::Value& v, std::size_t budget) {
   return 0;
 }
 
-ZResult<void> check_json_object_limits(const json::Value& v, std::string_view name) {
+namespace {
+
+// The limits of a free-form object in their order: its member count, then
+// its depth, then its canonical size, each measured only once the one
+// before has passed.
+template <class Depth, class Size>
+ZResult<void> check_object_limits(std::string_view name, std::size_t members, Depth depth, Size canonical_size) {
   const std::string n(name);
-  if (!v.is_object()) return fail(ZelqError::schema(n + " must be a JSON object"));
-  if (v.as_object().size() > kMaxObjectMembers)
-    return fail(ZelqError::schema(n + " has " + num(v.as_object().size()) + " top-level properties, exceeds " +
+  if (members > kMaxObjectMembers)
+    return fail(ZelqError::schema(n + " has " + num(members) + " top-level properties, exceeds " +
                                   num(kMaxObjectMembers) + " limit"));
-  if (auto depth = json_nesting_depth(v, kJcsMaxDepth); depth > kMaxObjectDepth)
-    return fail(ZelqError::schema(n + " nesting depth " + num(depth) + " exceeds " + num(kMaxObjectDepth)));
-  auto canonical = jcs_canonicalize(v);
-  if (!canonical) return fail(std::move(canonical).error());
-  if (canonical->size() > kMaxObjectCanonicalBytes)
-    return fail(ZelqError::schema(n + " JCS-canonical size " + num(canonical->size()) + " bytes exceeds " +
+  if (std::size_t d = depth(); d > kMaxObjectDepth)
+    return fail(ZelqError::schema(n + " nesting depth " + num(d) + " exceeds " + num(kMaxObjectDepth)));
+  ZResult<std::size_t> size = canonical_size();
+  if (!size) return fail(std::move(size).error());
+  if (*size > kMaxObjectCanonicalBytes)
+    return fail(ZelqError::schema(n + " JCS-canonical size " + num(*size) + " bytes exceeds " +
                                   num(kMaxObjectCanonicalBytes)));
   return {};
+}
+
+ZelqError not_an_object(std::string_view name) { return ZelqError::schema(std::string(name) + " must be a JSON object"); }
+
+// The depth of a canonical text: its deepest bracket. Canonical strings
+// escape only '"' and '\' among the characters that matter here.
+std::size_t canonical_depth(std::string_view text) {
+  std::size_t depth = 0, deepest = 0;
+  bool in_string = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_string) {
+      if (c == '\\') ++i;
+      else if (c == '"') in_string = false;
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      deepest = std::max(deepest, ++depth);
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return deepest;
+}
+
+}  // namespace
+
+ZResult<void> check_json_object_limits(const json::Value& v, std::string_view name) {
+  if (!v.is_object()) return fail(not_an_object(name));
+  return check_object_limits(
+      name, v.as_object().size(), [&] { return json_nesting_depth(v, kJcsMaxDepth); },
+      [&]() -> ZResult<std::size_t> {
+        auto canonical = jcs_canonicalize(v);
+        if (!canonical) return fail(std::move(canonical).error());
+        return canonical->size();
+      });
+}
+
+ZResult<void> check_object_text_limits(const json::MemberTexts& members, std::string_view name) {
+  const std::vector<std::size_t> last = members.last_of_each();
+  // Each value is canonicalized on its own, one at a time: its depth and
+  // size are all the object's limits need of it.
+  std::size_t deepest = 0;
+  std::size_t size = 2 + (last.empty() ? 0 : last.size() - 1);
+  std::string key;
+  auto measure = [&] {
+    for (std::size_t i : last) {
+      auto canonical = canonicalize_text(members.value(i));
+      if (!canonical) continue;  // the texts were read: unreachable
+      deepest = std::max(deepest, canonical_depth(*canonical));
+      key.clear();
+      write_canonical_string(members.key(i), key);
+      size += key.size() + 1 + canonical->size();
+    }
+    return 1 + deepest;
+  };
+  return check_object_limits(name, last.size(), measure, [&]() -> ZResult<std::size_t> { return size; });
 }
 
 ZResult<void> validate_extensions(const json::Object& extensions) {
   if (extensions.empty()) return {};
   return check_json_object_limits(json::Value(extensions), "extensions");
+}
+
+json::PResult<JudgedObject> read_judged_object(json::Reader& r, std::string_view name,
+                                               std::span<const std::string_view> keep) {
+  if (r.peek_ws() != '{') {
+    auto text = json::read_value_text(r);
+    if (!text) return fail(std::move(text).error());
+    return JudgedObject{std::nullopt, not_an_object(name)};
+  }
+  auto members = json::read_member_texts(r);
+  if (!members) return fail(std::move(members).error());
+  if (auto judged = check_object_text_limits(*members, name); !judged) {
+    std::optional<json::Value> kept;
+    if (!keep.empty()) kept = json::Value(members->only(keep));
+    return JudgedObject{std::move(kept), std::move(judged).error()};
+  }
+  return JudgedObject{json::Value(members->to_object()), std::nullopt};
+}
+
+json::PResult<JudgedObject> read_judged_object(std::string_view text, std::string_view name) {
+  json::Reader r(text);
+  auto judged = read_judged_object(r, name, {});
+  if (!judged) return judged;
+  ZELQ_TRY(r.end());
+  return judged;
 }
 
 ZResult<void> validate_data_ref(const DataRef& ref) {

@@ -8,11 +8,13 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/error.hpp"
+#include "core/json/record.hpp"
 #include "core/json/value.hpp"
 #include "wire/data_ref.hpp"
 #include "wire/enums.hpp"
@@ -50,7 +52,24 @@ ZResult<void> validate_did_field(std::string_view did);
 // element; a value met with the budget spent counts 1.
 std::size_t json_nesting_depth(const json::Value& v, std::size_t budget);
 ZResult<void> check_json_object_limits(const json::Value& v, std::string_view name);
+// The same limits, with the same messages, for the object that members read
+// as texts make, judged without building it (each value is canonicalized on
+// its own, once the member count has passed).
+ZResult<void> check_object_text_limits(const json::MemberTexts& members, std::string_view name);
 ZResult<void> validate_extensions(const json::Object& extensions);
+
+// A free-form object judged under those limits as it is read: its value
+// when it keeps them; otherwise their refusal, with no value built but, for
+// an object, one of just the members named in `keep` when there are any. A
+// text that does not read fails with the reader's error first.
+struct JudgedObject {
+  std::optional<json::Value> value;
+  std::optional<ZelqError> refusal;
+};
+json::PResult<JudgedObject> read_judged_object(json::Reader& r, std::string_view name,
+                                               std::span<const std::string_view> keep);
+// The whole text as one such object.
+json::PResult<JudgedObject> read_judged_object(std::string_view text, std::string_view name);
 
 ZResult<void> validate_data_ref(const DataRef& ref);
 // json: the canonical form; utf8: the text's bytes; base64: the decoded bytes.

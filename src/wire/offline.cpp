@@ -25,7 +25,9 @@ ZResult<void> check_key_binding(const Signature& sig, std::string_view agent_id)
 
 ZResult<void> verify_body(const Body& b) {
   ZELQ_TRY(check_publish_fields(b));
+  if (b.metadata_refusal) return fail(*b.metadata_refusal);
   if (b.metadata) ZELQ_TRY(check_json_object_limits(*b.metadata, "metadata"));
+  if (b.extensions_refusal) return fail(*b.extensions_refusal);
   ZELQ_TRY(validate_extensions(b.extensions));
   ZELQ_TRY(check_publish_payload(b));
   ZELQ_TRY(validate_identifiers(b.ctx_id, b.lineage_id, b.content_hash));
@@ -39,7 +41,9 @@ ZResult<void> verify_body(const Body& b) {
                                     "' requires the resolver-backed Verifier (client feature)"));
   auto stored = ContentHash::parse(b.content_hash);  // its form was checked above
   if (!stored) return fail(std::move(stored).error());
-  ZELQ_TRY(verify_body_content_hash(body_to_value(b), *stored));
+  auto computed = record_content_hash(b, kBodyRecord);
+  if (!computed) return fail(std::move(computed).error());
+  if (*computed != *stored) return fail(ZelqError::hash_mismatch(stored->text(), computed->text()));
   ZELQ_TRY(check_key_binding(b.signature, b.agent_id));
   return verify_signature_by_did_key(b.signature, b.content_hash);
 }
@@ -62,9 +66,9 @@ Result<CtxId, ArgumentError> ctx_id_argument(std::string_view text, std::string_
   return std::move(*ctx);
 }
 
-Result<void, CheckFailure> verify_request(const PublishRequest& r, const json::Value& request_value) {
+Result<void, CheckFailure> verify_request(const PublishRequest& r, const CanonicalMembers& request_text) {
   // The stored text is compared as sent: a malformed one is a difference.
-  auto h = body_content_hash(request_value);
+  auto h = body_content_hash(request_text);
   if (!h) return fail(CheckFailure{"content_hash mismatch: " + h.error().display()});
   if (h->hash.text() != r.content_hash)
     return fail(CheckFailure{"content_hash mismatch: " +

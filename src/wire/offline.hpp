@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/error.hpp"
+#include "core/json/canonical.hpp"
 #include "core/result.hpp"
 #include "wire/body.hpp"
 #include "wire/validators.hpp"
@@ -25,10 +26,11 @@ Result<PublishRequest, ArgumentError> request_argument(std::string_view text);
 // A method's ctx_id argument `role`: "invalid {role}: {schema violation}".
 Result<CtxId, ArgumentError> ctx_id_argument(std::string_view text, std::string_view role);
 
-// The checks of a parsed request against the JSON value of the same text;
-// the hash is taken over that value and compared with the text as sent.
-// Messages are complete: the hash step's reads "content_hash mismatch: ...".
-Result<void, CheckFailure> verify_request(const PublishRequest& request, const json::Value& request_value);
+// The checks of a parsed request against the canonical form of the same
+// text (no value of it is built); the hash is taken over that form and
+// compared with the text as sent. Messages are complete: the hash step's
+// reads "content_hash mismatch: ...".
+Result<void, CheckFailure> verify_request(const PublishRequest& request, const CanonicalMembers& request_text);
 
 // Both identifiers well formed (the served one first), then equal.
 ZResult<void> verify_ctx_id_binding(const Body& body, std::string_view expected_ctx_id);

@@ -71,6 +71,21 @@ TEST(JsonObject, RepeatedKeyKeepsFirstPositionAndLastValue) {
   auto v = zelq::json::parse(R"({"a":1,"b":2,"a":3})");
   ASSERT_TRUE(v.ok());
   EXPECT_EQ(zelq::json::to_string(*v), R"({"a":3,"b":2})");
+  // Small and indexed objects read alike: as one insert after another.
+  std::mt19937_64 rng(11);
+  for (int n : {5, 11, 12, 13, 40, 300}) {
+    std::string text = "{";
+    Object expected;
+    for (int j = 0; j < n; ++j) {
+      const std::string key = "k" + std::to_string(rng() % static_cast<std::uint64_t>(n / 2 + 1));
+      text += (j ? ",\"" : "\"") + key + "\":" + std::to_string(j);
+      expected.insert(key, Value::from_u64(static_cast<std::uint64_t>(j)));
+    }
+    auto read = zelq::json::parse(text + "}");
+    ASSERT_TRUE(read.ok()) << text;
+    EXPECT_EQ(read->as_object(), expected) << text;
+    for (const auto& m : expected) EXPECT_EQ(*read->as_object().find(m.key), m.value) << m.key;
+  }
 }
 
 TEST(JsonObject, LargeObjectsStayOrderedAndSearchable) {

@@ -351,49 +351,53 @@ PResult<void> MapCursor::colon() {
 
 namespace {
 
-// Builds a Value from the reader's events. Completed values wait on one
-// stack, member names on another, until their container closes; each
-// container is then built once, at its final size.
+// Builds a Value from the reader's events.
 class ValueBuilder {
  public:
-  void null() { values_.emplace_back(); }
-  void boolean(bool b) { values_.emplace_back(b); }
-  void number(Value v, std::string_view) { values_.push_back(std::move(v)); }
-  void string(std::string_view s, bool) { values_.emplace_back(std::string(s)); }
-  void begin_array() { frames_.push_back({values_.size(), keys_.size()}); }
+  void null() { put(Value()); }
+  void boolean(bool b) { put(Value(b)); }
+  void number(Value v, std::string_view) { put(std::move(v)); }
+  void string(std::string_view s, bool) { put(Value(std::string(s))); }
+  void begin_array() { frames_.emplace_back(); }
   void end_array() {
-    Frame f = frames_.back();
+    Array elements = std::move(frames_.back().elements);
     frames_.pop_back();
-    Array arr(std::make_move_iterator(values_.begin() + static_cast<std::ptrdiff_t>(f.values)),
-              std::make_move_iterator(values_.end()));
-    values_.resize(f.values);
-    values_.emplace_back(std::move(arr));
+    put(Value(std::move(elements)));
   }
-  void begin_object() { frames_.push_back({values_.size(), keys_.size()}); }
-  void key(std::string_view k, bool) { keys_.emplace_back(k); }
+  void begin_object() {
+    frames_.emplace_back();
+    frames_.back().object = true;
+  }
+  void key(std::string_view k, bool) { frames_.back().key.assign(k); }
   void end_object() {
-    Frame f = frames_.back();
+    std::vector<Member> members = std::move(frames_.back().members);
     frames_.pop_back();
-    std::vector<Member> members;
-    members.reserve(values_.size() - f.values);
-    for (std::size_t k = 0; f.values + k < values_.size(); ++k)
-      members.push_back(Member{std::move(keys_[f.keys + k]), std::move(values_[f.values + k])});
-    values_.resize(f.values);
-    keys_.resize(f.keys);
     Object obj;
-    obj.assign(members.begin(), members.end());
-    values_.emplace_back(std::move(obj));
+    obj.adopt(std::move(members));
+    put(Value(std::move(obj)));
   }
-  Value take() { return std::move(values_.back()); }
+  Value take() { return std::move(root_); }
 
  private:
+  // Each open container gathers its elements or members where they will
+  // stay: a large one is built once, never copied out of a stack.
   struct Frame {
-    std::size_t values;
-    std::size_t keys;
+    bool object = false;
+    Array elements;
+    std::vector<Member> members;
+    std::string key;  // of the member whose value is being read
   };
-  std::vector<Value> values_;
-  std::vector<std::string> keys_;
+  void put(Value v) {
+    if (frames_.empty()) {
+      root_ = std::move(v);
+      return;
+    }
+    Frame& f = frames_.back();
+    if (f.object) f.members.push_back(Member{std::move(f.key), std::move(v)});
+    else f.elements.push_back(std::move(v));
+  }
   std::vector<Frame> frames_;
+  Value root_;
 };
 
 }  // namespace

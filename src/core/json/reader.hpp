@@ -61,6 +61,10 @@ class MapCursor {
   // next string is read.
   PResult<std::string_view> key(bool& escaped);
   PResult<void> colon();
+  // Every member up to the "}" (not consumed): its key read and handed to
+  // `member(key, escaped)`, which reads the colon and the value.
+  template <class F>
+  PResult<void> each(F member);
 
  private:
   Reader& r_;
@@ -146,6 +150,19 @@ Result<Value, ArgumentError> parse_argument(std::string_view text, std::string_v
 // "integer `5`", "map", ...).
 std::string unexpected_desc(const Value& v);
 
+template <class F>
+PResult<void> MapCursor::each(F member) {
+  for (;;) {
+    auto more = next();
+    if (!more) return fail(std::move(more).error());
+    if (!*more) return {};
+    bool escaped = false;
+    auto k = key(escaped);
+    if (!k) return fail(std::move(k).error());
+    ZELQ_TRY(member(*k, escaped));
+  }
+}
+
 template <class H>
 PResult<void> Reader::parse_events(H& h) {
   int c = peek_ws();
@@ -196,17 +213,12 @@ PResult<void> Reader::parse_events(H& h) {
       ++i_;
       h.begin_object();
       MapCursor map(*this);
-      for (;;) {
-        auto more = map.next();
-        if (!more) return fail(std::move(more).error());
-        if (!*more) break;
-        bool escaped = false;
-        auto key = map.key(escaped);
-        if (!key) return fail(std::move(key).error());
-        h.key(*key, escaped);
+      auto read = map.each([&](std::string_view key, bool escaped) -> PResult<void> {
+        h.key(key, escaped);
         ZELQ_TRY(map.colon());
-        ZELQ_TRY(parse_events(h));
-      }
+        return parse_events(h);
+      });
+      if (!read) return fail(std::move(read).error());
       ++i_;
       leave();
       h.end_object();

@@ -2,6 +2,8 @@
 
 #include "core/error.hpp"
 
+#include <algorithm>
+
 namespace zelq::json {
 
 std::string one_of(std::span<const char* const> names, bool variants) {
@@ -128,6 +130,106 @@ PResult<void> end_seq(Reader& r) {
   }
   if (c < 0) return fail(r.peek_error("EOF while parsing a list"));
   return fail(r.peek_error("trailing characters"));
+}
+
+void MemberTexts::add(std::string_view key, std::string_view value) {
+  entries_.push_back(Entry{keys_.size(), key.size(), value});
+  keys_.append(key);
+}
+
+std::vector<std::size_t> MemberTexts::last_of_each() const {
+  std::vector<std::size_t> order(entries_.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+  // Each run of one key ends with its last occurrence; those are kept in
+  // place, in front.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < order.size(); ++i)
+    if (i + 1 == order.size() || key(order[i]) != key(order[i + 1])) order[kept++] = order[i];
+  order.resize(kept);
+  return order;
+}
+
+Object MemberTexts::to_object() const { return subset({}, true); }
+
+Object MemberTexts::only(std::span<const std::string_view> names) const { return subset(names, false); }
+
+Object MemberTexts::subset(std::span<const std::string_view> names, bool all) const {
+  std::vector<bool> is_last(entries_.size(), false);
+  for (std::size_t i : last_of_each()) is_last[i] = true;
+  Object out;
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    if (!all && std::find(names.begin(), names.end(), key(i)) == names.end()) continue;
+    // An earlier occurrence only holds the key's place; the last one's value
+    // replaces its stand-in. The texts were read, so they read again.
+    Value v;
+    if (is_last[i]) {
+      auto parsed = parse(value(i));
+      if (parsed) v = std::move(*parsed);
+    }
+    out.insert(std::string(key(i)), std::move(v));
+  }
+  return out;
+}
+
+namespace {
+
+// Events that build nothing: the reading alone, for its failures.
+struct NoEvents {
+  void null() {}
+  void boolean(bool) {}
+  void number(const Value&, std::string_view) {}
+  void string(std::string_view, bool) {}
+  void begin_array() {}
+  void end_array() {}
+  void begin_object() {}
+  void key(std::string_view, bool) {}
+  void end_object() {}
+};
+
+}  // namespace
+
+PResult<std::string_view> read_value_text(Reader& r) {
+  r.peek_ws();
+  const std::size_t start = r.index();
+  NoEvents none;
+  ZELQ_TRY(r.parse_events(none));
+  return r.text().substr(start, r.index() - start);
+}
+
+PResult<MemberTexts> read_member_texts(Reader& r) {
+  // The object grammar as parse_value reads it, with the same failures at
+  // the same places.
+  ZELQ_TRY(r.enter());
+  r.eat();
+  MemberTexts texts;
+  MapCursor map(r);
+  auto read = map.each([&](std::string_view key, bool) -> PResult<void> {
+    std::string k(key);  // the view lasts only until the next string
+    ZELQ_TRY(map.colon());
+    auto v = read_value_text(r);
+    if (!v) return fail(std::move(v).error());
+    texts.add(k, *v);
+    return {};
+  });
+  if (!read) return fail(std::move(read).error());
+  r.eat();
+  r.leave();
+  return texts;
+}
+
+PResult<std::optional<MemberTexts>> read_object_texts(std::string_view text) {
+  Reader r(text);
+  std::optional<MemberTexts> out;
+  if (r.peek_ws() == '{') {
+    auto texts = read_member_texts(r);
+    if (!texts) return fail(std::move(texts).error());
+    out = std::move(*texts);
+  } else {
+    ZELQ_TRY(read_value_text(r));
+  }
+  ZELQ_TRY(r.end());
+  return out;
 }
 
 PResult<std::string> string_of(const Value& v) {

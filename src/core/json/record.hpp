@@ -8,18 +8,62 @@
 // and a member's own check runs before the rest of the object is looked at.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <type_traits>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "core/boxed.hpp"
+#include "core/json/canonical.hpp"
 #include "core/json/value.hpp"
 #include "core/json/reader.hpp"
+#include "core/json/writer.hpp"
+#include "core/sha256.hpp"
 #include "core/timestamp.hpp"
 
 namespace zelq::json {
+
+// ---- writing as text ----------------------------------------------------------
+enum class Form : std::uint8_t { Compact, Canonical };
+
+// The text of a record being written. Given a hash, it hands what it holds
+// to the hash at each boundary once a block has gathered, so that a long
+// list is never held whole, as text or as a value.
+class TextSink {
+ public:
+  explicit TextSink(Sha256* hash = nullptr) : hash_(hash) {}
+  std::string& text() { return text_; }
+  // A point where the text so far may leave.
+  void boundary() {
+    if (hash_ && text_.size() >= kBlock) {
+      hash_->update(text_);
+      text_.clear();
+    }
+  }
+  std::string take() && { return std::move(text_); }
+  // With a hash: the digest of everything written.
+  Digest32 finish() {
+    hash_->update(text_);
+    text_.clear();
+    return hash_->finish();
+  }
+
+ private:
+  static constexpr std::size_t kBlock = std::size_t{1} << 16;
+  Sha256* hash_;
+  std::string text_;
+};
+
+// One value; the canonical form fails only past its depth limit.
+inline ZResult<void> write_value_text(const Value& v, Form form, std::string& out, unsigned depth) {
+  if (form == Form::Canonical) return write_canonical_value(v, out, depth);
+  write_compact(v, out);
+  return {};
+}
 
 enum class Presence : std::uint8_t {
   Required,   // absent: "missing field"; short array: "invalid length"
@@ -41,7 +85,51 @@ struct Field {
   PResult<void> (*value)(const Value&, T&);  // nullptr: the record is read from text only
   // Inserts the member into the object being written; nullptr: not written.
   void (*write)(const T&, const char* name, Object& out) = nullptr;
+  // Writes the member's value as text; false, with nothing written, when
+  // it is absent. nullptr: not written.
+  ZResult<bool> (*emit)(const T&, Form, TextSink&) = nullptr;
 };
+
+// ---- members kept as text -----------------------------------------------------
+// The members of an object as read: each key and the text of its value (a
+// view into the text being read, which must outlive this), in arrival order;
+// a key may come again. Lets a reader judge members before, or instead of,
+// building their values.
+class MemberTexts {
+ public:
+  void add(std::string_view key, std::string_view value);
+  bool empty() const { return entries_.empty(); }
+  std::string_view key(std::size_t i) const { return std::string_view(keys_).substr(entries_[i].key_at, entries_[i].key_len); }
+  std::string_view value(std::size_t i) const { return entries_[i].value; }
+  // The place of each distinct key's last occurrence, in no set order.
+  std::vector<std::size_t> last_of_each() const;
+  // The object they make: each key at its first place, with its last value.
+  Object to_object() const;
+  // The same with only the members named in `names`.
+  Object only(std::span<const std::string_view> names) const;
+
+ private:
+  Object subset(std::span<const std::string_view> names, bool all) const;
+  struct Entry {
+    std::size_t key_at, key_len;
+    std::string_view value;
+  };
+  std::string keys_;  // decoded keys, one after another
+  // In blocks, which stay where they are as it grows: a vector that doubles
+  // would hold up to twice as many while it moves them.
+  std::deque<Entry> entries_;
+};
+
+// One value at the cursor, read exactly as parse_value reads it, failures
+// included, without building it: its text.
+PResult<std::string_view> read_value_text(Reader& r);
+
+// The object at the cursor (its "{" not yet consumed), read without building
+// it: its members as texts.
+PResult<MemberTexts> read_member_texts(Reader& r);
+// The whole text as one value, read without building it: the members of a
+// top-level object as texts, or nothing for any other value.
+PResult<std::optional<MemberTexts>> read_object_texts(std::string_view text);
 
 template <class T>
 struct Record {
@@ -50,6 +138,9 @@ struct Record {
   Unknown unknown;
   bool positional;  // also read from an array, members in declaration order
   Object T::*extensions = nullptr;
+  // With Collect: the unknown members are gathered as texts and handed over
+  // here once the object has closed, in place of being stored as values.
+  void (*settle)(MemberTexts&&, T&) = nullptr;
 };
 
 // ---- errors -----------------------------------------------------------------
@@ -207,37 +298,39 @@ std::string with_elements(const Record<T>& rec) {
 }
 
 template <class T>
-PResult<void> visit_map(Reader& r, const Record<T>& rec, T& out) {
+PResult<void> visit_map(Reader& r, const Record<T>& rec, T& out, MemberTexts* texts) {
   std::vector<bool> seen(rec.fields.size(), false);
   MapCursor map(r);
-  for (;;) {
-    auto more = map.next();
-    if (!more) return fail(std::move(more).error());
-    if (!*more) break;
-    bool escaped = false;
-    auto key = map.key(escaped);
-    if (!key) return fail(std::move(key).error());
+  auto read = map.each([&](std::string_view key, bool) -> PResult<void> {
     std::size_t idx = 0;
-    const Field<T>* f = find_field(rec, *key, idx);
+    const Field<T>* f = find_field(rec, key, idx);
     if (f && seen[idx]) return fail(duplicate_field(f->name));
     if (!f && rec.unknown == Unknown::Deny) {
       auto names = field_names(rec);
-      return fail(unknown_field(*key, names));
+      return fail(unknown_field(key, names));
     }
     // The key's view lasts only until the next string is read.
-    std::string collected_key = !f && rec.unknown == Unknown::Collect ? std::string(*key) : std::string();
+    std::string collected_key = !f && rec.unknown == Unknown::Collect ? std::string(key) : std::string();
     ZELQ_TRY(map.colon());
     if (f) {
       seen[idx] = true;
-      ZELQ_TRY(f->text(r, out));
-    } else if (rec.unknown == Unknown::Collect) {
+      return f->text(r, out);
+    }
+    if (rec.unknown == Unknown::Collect && texts) {
+      auto v = read_value_text(r);
+      if (!v) return fail(std::move(v).error());
+      texts->add(collected_key, *v);
+      return {};
+    }
+    if (rec.unknown == Unknown::Collect) {
       auto v = r.parse_value();
       if (!v) return fail(std::move(v).error());
       (out.*(rec.extensions)).insert(std::move(collected_key), std::move(*v));
-    } else {
-      ZELQ_TRY(r.skip_value());
+      return {};
     }
-  }
+    return r.skip_value();
+  });
+  if (!read) return fail(std::move(read).error());
   return check_missing(rec, seen);
 }
 
@@ -268,11 +361,13 @@ PResult<T> read_record(Reader& r, const Record<T>& rec) {
   int c = r.peek_ws();
   if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
   T out{};
+  std::optional<MemberTexts> texts;  // only for a record that settles its unknown members
+  if (rec.settle) texts.emplace();
   PResult<void> status;
   if ((c == '[' && rec.positional) || c == '{') {
     if (auto e = r.enter(); !e) return fail(std::move(e).error());
     r.eat();
-    status = c == '{' ? detail::visit_map(r, rec, out) : detail::visit_seq(r, rec, out);
+    status = c == '{' ? detail::visit_map(r, rec, out, texts ? &*texts : nullptr) : detail::visit_seq(r, rec, out);
     r.leave();
     auto closed = c == '{' ? end_map(r) : end_seq(r);
     if (status.ok() && !closed.ok()) status = fail(std::move(closed).error());
@@ -280,6 +375,7 @@ PResult<T> read_record(Reader& r, const Record<T>& rec) {
     status = fail(peek_invalid_type(r, "struct " + std::string(rec.name)));
   }
   if (!status) return fail(r.fix(std::move(status).error()));
+  if (rec.settle) rec.settle(std::move(*texts), out);
   return out;
 }
 
@@ -521,6 +617,8 @@ template <class X>
 inline constexpr bool kIsOptional = false;
 template <class X>
 inline constexpr bool kIsOptional<std::optional<X>> = true;
+template <class X>
+inline constexpr bool kIsOptional<Boxed<X>> = true;
 
 template <auto Member>
 using OwnerOf = typename MemberOf<decltype(Member)>::Owner;
@@ -543,21 +641,87 @@ void write_member(const OwnerOf<Member>& t, const char* name, Object& out) {
   }
 }
 
+// A held JSON value is written where it stands, not through a copy.
+template <auto Put, class X>
+ZResult<void> emit_held(const X& x, Form form, TextSink& out, unsigned depth) {
+  if constexpr (std::is_same_v<X, Value>) return write_value_text(x, form, out.text(), depth);
+  else return write_value_text(Put(x), form, out.text(), depth);
+}
+
+template <auto Member, auto Put>
+ZResult<bool> emit_member(const OwnerOf<Member>& t, Form form, TextSink& out) {
+  const auto& m = t.*Member;
+  if constexpr (kIsOptional<std::remove_cvref_t<decltype(m)>>) {
+    if (!m) return false;
+    ZELQ_TRY(emit_held<Put>(*m, form, out, 1));
+  } else {
+    ZELQ_TRY(emit_held<Put>(m, form, out, 1));
+  }
+  return true;
+}
+
 template <auto Member, auto Read, auto Put>
 constexpr Field<OwnerOf<Member>> member(const char* name, Presence p = Presence::Required) {
-  return Field<OwnerOf<Member>>{name, p, &read_member<Member, Read>, nullptr, &write_member<Member, Put>};
+  return Field<OwnerOf<Member>>{name, p, &read_member<Member, Read>, nullptr, &write_member<Member, Put>,
+                                &emit_member<Member, Put>};
+}
+
+// A list member whose elements `Put` turns into values one at a time: as
+// text, no value of the whole list is ever built.
+template <auto Put, class L>
+Value list_value(const L& list) {
+  Array a;
+  a.reserve(list.size());
+  for (const auto& e : list) a.push_back(Put(e));
+  return Value(std::move(a));
+}
+
+template <auto Put, class L>
+ZResult<void> emit_list(const L& list, Form form, TextSink& out) {
+  out.text().push_back('[');
+  bool first = true;
+  for (const auto& e : list) {
+    if (!first) out.text().push_back(',');
+    first = false;
+    ZELQ_TRY(write_value_text(Put(e), form, out.text(), 2));
+    out.boundary();
+  }
+  out.text().push_back(']');
+  return {};
+}
+
+template <auto Member, auto Put>
+void write_list_member(const OwnerOf<Member>& t, const char* name, Object& out) {
+  const auto& m = t.*Member;
+  if constexpr (kIsOptional<std::remove_cvref_t<decltype(m)>>) {
+    if (m) out.insert(name, list_value<Put>(*m));
+  } else {
+    out.insert(name, list_value<Put>(m));
+  }
+}
+
+template <auto Member, auto Put>
+ZResult<bool> emit_list_member(const OwnerOf<Member>& t, Form form, TextSink& out) {
+  const auto& m = t.*Member;
+  if constexpr (kIsOptional<std::remove_cvref_t<decltype(m)>>) {
+    if (!m) return false;
+    ZELQ_TRY(emit_list<Put>(*m, form, out));
+  } else {
+    ZELQ_TRY(emit_list<Put>(m, form, out));
+  }
+  return true;
+}
+
+template <auto Member, auto Read, auto Put>
+constexpr Field<OwnerOf<Member>> list_member(const char* name, Presence p = Presence::Required) {
+  return Field<OwnerOf<Member>>{name, p, &read_member<Member, Read>, nullptr, &write_list_member<Member, Put>,
+                                &emit_list_member<Member, Put>};
 }
 
 // Value makers for the rows.
 inline Value string_value(const std::string& s) { return Value(s); }
 inline Value unsigned_value(std::uint64_t n) { return Value::from_u64(n); }
 inline Value copy_value(const Value& v) { return v; }
-inline Value string_list_value(const std::vector<std::string>& l) {
-  Array a;
-  a.reserve(l.size());
-  for (const auto& s : l) a.emplace_back(s);
-  return Value(std::move(a));
-}
 
 // The record as an object: its members in table order, then its extensions.
 template <class T>
@@ -574,6 +738,66 @@ Object write_record(const T& t, const Record<T>& rec) {
 template <class T>
 Value record_value(const T& t, const Record<T>& rec) {
   return Value(write_record(t, rec));
+}
+
+// The record as object text, member by member from its rows, as
+// to_string(record_value) or jcs_canonicalize(record_value) would write it:
+// compact in table order with the extensions last, or canonical in key order
+// without the top-level members named in `leave_out`. Every row that writes
+// a member must be able to emit it.
+template <class T>
+ZResult<void> write_record_text(const T& t, const Record<T>& rec, Form form,
+                                std::span<const std::string_view> leave_out, TextSink& out) {
+  struct Slot {
+    std::string_view key;
+    const Field<T>* field;
+    const Value* extension;
+  };
+  auto kept = [&](std::string_view key) {
+    return std::find(leave_out.begin(), leave_out.end(), key) == leave_out.end();
+  };
+  std::vector<Slot> slots;
+  for (const auto& f : rec.fields)
+    if (f.write && kept(f.name)) slots.push_back(Slot{f.name, &f, nullptr});
+  if (rec.extensions)
+    for (const Member& m : t.*(rec.extensions))
+      if (kept(m.key)) slots.push_back(Slot{m.key, nullptr, &m.value});
+  if (form == Form::Canonical)
+    std::sort(slots.begin(), slots.end(), [](const Slot& a, const Slot& b) { return a.key < b.key; });
+  out.text().push_back('{');
+  bool first = true;
+  for (const Slot& s : slots) {
+    // An absent member writes nothing and hands nothing on, so what its
+    // key put down is taken back.
+    const std::size_t mark = out.text().size();
+    if (!first) out.text().push_back(',');
+    if (form == Form::Canonical) write_canonical_string(s.key, out.text());
+    else write_string(s.key, out.text());
+    out.text().push_back(':');
+    if (s.field) {
+      auto written = s.field->emit(t, form, out);
+      if (!written) return fail(std::move(written).error());
+      if (!*written) {
+        out.text().resize(mark);
+        continue;
+      }
+    } else {
+      ZELQ_TRY(write_value_text(*s.extension, form, out.text(), 1));
+    }
+    first = false;
+    out.boundary();
+  }
+  out.text().push_back('}');
+  return {};
+}
+
+// Compact text of the record, as to_string(record_value(t, rec)).
+template <class T>
+std::string record_text(const T& t, const Record<T>& rec) {
+  TextSink out;
+  // The compact form does not fail.
+  (void)write_record_text(t, rec, Form::Compact, {}, out);
+  return std::move(out).take();
 }
 
 }  // namespace zelq::json

@@ -149,26 +149,37 @@ bool Object::remove(std::string_view key) {
 
 void Object::reserve(std::size_t n) { members_.reserve(n); }
 
-void Object::assign(std::vector<Member>::iterator first, std::vector<Member>::iterator last) {
-  members_.clear();
+void Object::adopt(std::vector<Member> members) {
+  members_ = std::move(members);
   index_.reset();
-  const std::size_t n = static_cast<std::size_t>(last - first);
-  members_.reserve(n);
-  if (n < kIndexThreshold) {
-    for (auto it = first; it != last; ++it) {
-      bool repeated = false;
-      for (Member& m : members_) {
-        if (m.key == it->key) {
-          m.value = std::move(it->value);
-          repeated = true;
-          break;
-        }
-      }
-      if (!repeated) members_.push_back(std::move(*it));
-    }
-    return;
+  const std::size_t n = members_.size();
+  if (n >= kIndexThreshold) {
+    std::size_t cap = 32;
+    while (cap < n * 2) cap <<= 1;
+    index_ = std::make_unique<std::uint32_t[]>(cap + 1);  // zeroed
+    index_[0] = static_cast<std::uint32_t>(cap - 1);
   }
-  for (auto it = first; it != last; ++it) insert(std::move(it->key), std::move(it->value));
+  // Members are kept in place, front to back; the index (or, for a small
+  // object, a scan) covers those kept so far.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t earlier = npos;
+    if (index_) {
+      earlier = lookup(members_[i].key);
+    } else {
+      for (std::size_t j = 0; j < kept && earlier == npos; ++j)
+        if (members_[j].key == members_[i].key) earlier = j;
+    }
+    if (earlier != npos) {
+      members_[earlier].value = std::move(members_[i].value);
+      continue;
+    }
+    if (kept != i) members_[kept] = std::move(members_[i]);
+    if (index_) index_insert(kept);
+    ++kept;
+  }
+  members_.erase(members_.begin() + static_cast<std::ptrdiff_t>(kept), members_.end());
+  if (kept < kIndexThreshold) index_.reset();
 }
 
 const Value* Value::get(std::string_view key) const {

@@ -46,9 +46,10 @@ class Object {
   // Order-keeping removal; returns true when the key was present.
   bool remove(std::string_view key);
   void reserve(std::size_t n);
-  // Replaces the contents with the members moved from [first, last), a
-  // repeated key keeping its first position and its last value.
-  void assign(std::vector<Member>::iterator first, std::vector<Member>::iterator last);
+  // Replaces the contents with `members`, taken over where they stand (no
+  // second copy of a large object), a repeated key keeping its first
+  // position and its last value.
+  void adopt(std::vector<Member> members);
 
  private:
   std::size_t lookup(std::string_view key) const;  // npos when absent
