@@ -124,18 +124,28 @@ inline void copy_member(char* to, const char* from, std::size_t n) {
 }
 
 // The output, with its length kept apart from the string's size so that
-// writing a token is one bounds check and a copy.
+// writing a token is one bounds check and a copy. A short output is written
+// on the stack and costs one allocation, that of the result, or none when
+// the result fits in the string itself.
 class Out {
  public:
-  explicit Out(std::size_t hint) { buf_.resize(hint + 64); }
+  explicit Out(std::size_t hint) {
+    if (hint + 64 > sizeof small_) {
+      heap_.resize(hint + 64);
+      data_ = heap_.data();
+      capacity_ = heap_.size();
+    }
+  }
+  Out(const Out&) = delete;
+  Out& operator=(const Out&) = delete;
 
   char* room(std::size_t n) {
-    if (buf_.size() - len_ < n) [[unlikely]]
+    if (capacity_ - len_ < n) [[unlikely]]
       grow(n);
-    return buf_.data() + len_;
+    return data_ + len_;
   }
   void commit(std::size_t n) { len_ += n; }
-  void commit_to(const char* end) { len_ = static_cast<std::size_t>(end - buf_.data()); }
+  void commit_to(const char* end) { len_ = static_cast<std::size_t>(end - data_); }
   void put(char c) {
     *room(1) = c;
     ++len_;
@@ -145,27 +155,35 @@ class Out {
     len_ += n;
   }
   std::size_t size() const { return len_; }
-  char* data() { return buf_.data(); }
-  const char* data() const { return buf_.data(); }
+  char* data() { return data_; }
+  const char* data() const { return data_; }
   void truncate(std::size_t n) { len_ = n; }
   std::string take() {
-    buf_.resize(len_);
-    return std::move(buf_);
+    if (data_ == small_) return std::string(small_, len_);
+    heap_.resize(len_);
+    return std::move(heap_);
   }
 
  private:
-  [[gnu::noinline]] void grow(std::size_t n) { buf_.resize(std::max(buf_.size() * 2, len_ + n)); }
+  [[gnu::noinline]] void grow(std::size_t n) {
+    const std::size_t capacity = std::max(capacity_ * 2, len_ + n);
+    heap_.resize(capacity);
+    if (data_ == small_) std::memcpy(heap_.data(), small_, len_);
+    data_ = heap_.data();
+    capacity_ = heap_.size();
+  }
 
-  std::string buf_;
+  char small_[512];
+  char* data_ = small_;
+  std::size_t capacity_ = sizeof small_;
   std::size_t len_ = 0;
+  std::string heap_;
 };
 
 class FastCanonicalizer {
  public:
   explicit FastCanonicalizer(std::string_view text)
-      : p_(text.data()), end_(text.data() + text.size()), out_(text.size()) {
-    entries_.reserve(32);
-  }
+      : p_(text.data()), end_(text.data() + text.size()), out_(text.size()) {}
 
   bool run(std::string& result) {
     if (!document()) return false;
@@ -287,6 +305,11 @@ class FastCanonicalizer {
     // written, which would wait for the store.
     const std::uint64_t prefix = in_arena ? key_prefix(arena_.data() + key, len, len)
                                           : key_prefix(text, len, static_cast<std::size_t>(end_ - text));
+    // Room for the members of a few small objects at the first key, not per
+    // call: a scalar or an empty container allocates nothing here, and 16
+    // entries stay within the allocator's cache of small blocks.
+    if (entries_.capacity() == 0) [[unlikely]]
+      entries_.reserve(16);
     entries_.push_back(Entry{start, 0, key, len, prefix, in_arena});
     skip_ws();
     if (p_ == end_ || *p_ != ':') return false;
