@@ -181,9 +181,13 @@ json::PResult<std::optional<Digest32>> read_hash_entry(json::Reader& r) {
 
 }  // namespace
 
+json::PResult<std::vector<std::optional<Digest32>>> read_wire_hashes(json::Reader& r) {
+  return json::read_seq<std::optional<Digest32>>(r, read_hash_entry);
+}
+
 Result<ZResult<std::vector<Digest32>>, ArgumentError> read_leaf_hashes_argument(std::string_view text) {
   json::Reader r(text);
-  auto entries = json::read_seq<std::optional<Digest32>>(r, read_hash_entry);
+  auto entries = read_wire_hashes(r);
   auto ended = entries ? r.end() : json::PResult<void>{};
   if (!entries || !ended) {
     const json::ParseError& e = entries ? ended.error() : entries.error();
