@@ -43,18 +43,21 @@ const json::Record<LogLeaf> kLogLeafRecord{"LogLeaf", kFields, json::Unknown::De
 ZResult<LogLeaf> parse_log_leaf(const json::Value& v) {
   auto leaf = json::read_record(v, kLogLeafRecord);
   if (!leaf) return fail(leaf_error("log leaf does not parse: " + leaf.error().display()));
-  if (leaf->leaf_version != kLeafVersion) {
-    return fail(leaf_error("log leaf leaf_version '" + leaf->leaf_version + "' \u2260 '" + std::string(kLeafVersion) +
+  return check_log_leaf(std::move(*leaf), raw_string_member(v, "created_at"));
+}
+
+ZResult<LogLeaf> check_log_leaf(LogLeaf leaf, const std::string* raw) {
+  if (leaf.leaf_version != kLeafVersion) {
+    return fail(leaf_error("log leaf leaf_version '" + leaf.leaf_version + "' \u2260 '" + std::string(kLeafVersion) +
                            "' (RFC-ZELQ-0012 \u00a7" "4)"));
   }
-  const std::string* raw = raw_string_member(v, "created_at");
   if (!raw) return fail(leaf_error("log leaf created_at missing or not a string"));
   if (!is_canonical_ms_timestamp(*raw)) {
     return fail(leaf_error("log leaf created_at '" + *raw +
                            "' is not canonical millisecond-precision RFC 3339 UTC (`YYYY-MM-DDTHH:MM:SS.mmmZ`, "
                            "RFC-ZELQ-0012 \u00a7" "4)"));
   }
-  return std::move(*leaf);
+  return leaf;
 }
 
 ZResult<std::string> log_leaf_canonical_bytes(const LogLeaf& leaf) {
@@ -67,6 +70,7 @@ ZResult<std::string> log_leaf_canonical_bytes(const LogLeaf& leaf) {
       {"origin_registry", &leaf.origin_registry}, {"receipt_hash", &leaf.receipt_hash},
   };
   std::string out = "{";
+  out.reserve(256);
   for (const auto& [name, text] : sorted) {
     if (out.size() > 1) out += ',';
     write_canonical_string(name, out);
