@@ -6,10 +6,12 @@
 // error messages and positions.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,42 +43,110 @@ constexpr auto kPowers10Exact = [] {
   return p;
 }();
 
+// A positive double d = m x 2^e beside the decimals x x 10^q, all scaled by
+// 2 x 10^-q x 2^-e so that all are integers: a decimal x x 10^q becomes
+// x x 2^(1-e), d becomes 2 m 10^-q, the gap between neighbouring doubles
+// 2 x 10^-q, and the step between decimals of one length 2 x 2^-e. Exact in
+// 128-bit integers for doubles between 2^-69 and 2^53 that are no power of
+// two, q >= -21 and x below 2^57: every product stays below 2^127.
+class ExactScale {
+ public:
+  static std::optional<ExactScale> of(double d, int q) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &d, sizeof bits);
+    const int biased = static_cast<int>(bits >> 52) & 0x7FF;
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    const int e = biased - 1075;
+    if (biased == 0 || fraction == 0 || e > 0 || e < -69 || q > 0 || q < -21) return std::nullopt;
+    return ExactScale(fraction | (std::uint64_t{1} << 52), e, q);
+  }
+
+  U128 distance(std::uint64_t x) const {
+    const U128 scaled = static_cast<U128>(x) << (1 - e_);
+    return scaled > twice_d_ ? scaled - twice_d_ : twice_d_ - scaled;
+  }
+  // Within half a gap either way, the ends included when m is even: the
+  // decimals that read as d.
+  bool reads_as_d(std::uint64_t x) const {
+    const U128 dist = distance(x);
+    return dist < ten_q_ || (dist == ten_q_ && (m_ & 1) == 0);
+  }
+  // Strictly within half a step of d: no other decimal of x's length is as
+  // close.
+  bool closest_of_its_length(std::uint64_t x) const { return distance(x) < (static_cast<U128>(1) << -e_); }
+
+ private:
+  ExactScale(std::uint64_t m, int e, int q)
+      : m_(m), e_(e), ten_q_(kPowers10Exact[static_cast<std::size_t>(-q)]), twice_d_(static_cast<U128>(m) * ten_q_ * 2) {}
+
+  std::uint64_t m_;
+  int e_;
+  U128 ten_q_;
+  U128 twice_d_;
+};
+
 // A decimal s x 10^q of k digits (the last not zero) that reads as the
 // positive double d: whether its digits are the shortest that read as d and,
 // of that length, the closest to d, that is, the digits the shortest
-// round-trip conversion gives for d. Decided exactly in 128-bit integers for
-// doubles between 2^-69 and 2^53 that are no power of two, and q >= -21;
-// false when undecided.
+// round-trip conversion gives for d. False when ExactScale cannot decide.
 bool digits_are_shortest(std::uint64_t s, int k, int q, double d) {
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &d, sizeof bits);
-  const int biased = static_cast<int>(bits >> 52) & 0x7FF;
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  const int e = biased - 1075;  // d = m x 2^e
-  if (biased == 0 || fraction == 0 || e > 0 || e < -69 || q > 0 || q < -21) return false;
-  const std::uint64_t m = fraction | (std::uint64_t{1} << 52);
-  // All scaled by 2 x 10^-q x 2^-e, so that all are integers: a decimal
-  // x x 10^q becomes x x 2^(1-e), d becomes 2 m 10^-q, the gap between
-  // neighbouring doubles 2 x 10^-q, and the step between decimals of k digits
-  // 2 x 2^-e. Every product stays below 2^127.
-  const U128 ten_q = kPowers10Exact[static_cast<std::size_t>(-q)];
-  const U128 twice_d = static_cast<U128>(m) * ten_q * 2;
-  const auto distance = [&](std::uint64_t x) {
-    const U128 scaled = static_cast<U128>(x) << (1 - e);
-    return scaled > twice_d ? scaled - twice_d : twice_d - scaled;
-  };
-  // Within half a gap either way, the ends included when m is even: the
-  // decimals that read as d.
-  const auto reads_as_d = [&](std::uint64_t x) {
-    const U128 dist = distance(x);
-    return dist < ten_q || (dist == ten_q && (m & 1) == 0);
-  };
-  if (distance(s) >= (static_cast<U128>(1) << -e)) return false;  // not strictly the closest of its length
+  const auto x = ExactScale::of(d, q);
+  if (!x || !x->closest_of_its_length(s)) return false;
   if (k == 1) return true;
   // A shorter text that reads as d would make one of the two (k-1)-digit
   // decimals around s read as d too.
   const std::uint64_t below = s / 10 * 10;
-  return !reads_as_d(below) && !reads_as_d(below + 10);
+  return !x->reads_as_d(below) && !x->reads_as_d(below + 10);
+}
+
+// The double s x 10^q reads as, for s below 2^57 and -21 <= q <= 0, without
+// the general conversion: s and 10^-q rounded to doubles and divided lie
+// within a gap of it, and the exact test picks it among the neighbours.
+// Nothing when the test cannot decide.
+std::optional<double> read_decimal(std::uint64_t s, int q) {
+  const double approx = static_cast<double>(s) / kPowers10[-q];
+  for (const double d : {approx, std::nextafter(approx, 0.0), std::nextafter(approx, HUGE_VAL)}) {
+    const auto x = ExactScale::of(d, q);
+    if (!x) return std::nullopt;
+    if (x->reads_as_d(s)) return d;
+  }
+  return std::nullopt;
+}
+
+// Digit runs of number text, eight bytes at a time where the text has them:
+// the number of digits that open the eight bytes at p. A byte that is no
+// digit sets a bit in its own byte of the mask, or (through the carry of the
+// addition) in a later one, which the first such byte precedes anyway.
+unsigned leading_digits(const char* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  const std::uint64_t mask = ((v & 0xF0F0F0F0F0F0F0F0) ^ 0x3030303030303030) |
+                             (((v + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) ^ 0x3030303030303030);
+  return mask == 0 ? 8u : static_cast<unsigned>(__builtin_ctzll(mask)) / 8;
+}
+
+const char* skip_digits(const char* p, const char* end) {
+  if constexpr (std::endian::native == std::endian::little) {
+    while (end - p >= 8) {
+      const unsigned n = leading_digits(p);
+      p += n;
+      if (n < 8) return p;
+    }
+  }
+  while (p < end && is_digit(*p)) ++p;
+  return p;
+}
+
+// The value of the eight ASCII digits at p.
+std::uint64_t eight_digit_value(const char* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  v -= 0x3030303030303030;
+  v = (v * 10) + (v >> 8);
+  return (((v & 0x000000FF000000FF) * (100 + (1000000ULL << 32))) +
+          (((v >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32)))) >>
+         32;
 }
 
 // A key's first 8 bytes as a big-endian number, zero-padded: keys whose
@@ -457,84 +527,96 @@ class FastCanonicalizer {
     if (negative) ++p_;
     if (p_ == end_ || !is_digit(*p_)) return false;
     const char* int_begin = p_;
-    // The significant digits go into s and digits as they are read (up to 19;
-    // a non-zero digit past those sends the number through the double),
-    // n keeps the decimal point: value = 0.d1d2...dk x 10^n.
-    char digits[19];
-    std::uint64_t s = 0;
-    int k = 0;
-    long n = 0;
-    bool too_many = false;
-    const auto digit = [&](char c) {
-      if (k < 19) {
-        s = s * 10 + static_cast<std::uint64_t>(c - '0');
-        digits[k++] = c;
-      } else if (c != '0') {
-        too_many = true;
-      }
-    };
     if (*p_ == '0') {
       ++p_;
       if (p_ < end_ && is_digit(*p_)) return false;
     } else {
-      while (p_ < end_ && is_digit(*p_)) ++p_;
+      p_ = skip_digits(p_ + 1, end_);
     }
     const char* int_end = p_;
     const bool is_float = p_ < end_ && (*p_ == '.' || *p_ == 'e' || *p_ == 'E');
     if (!is_float) return integer(start, negative, int_begin, int_end);
-    if (*int_begin != '0') {
-      for (const char* q = int_begin; q < int_end; ++q) digit(*q);
-      n = int_end - int_begin;
-    }
+    const char* frac_begin = p_;
+    const char* frac_end = p_;
     if (*p_ == '.') {
-      const char* frac_begin = ++p_;
-      if (k == 0) {
-        for (; p_ < end_ && *p_ == '0'; ++p_) --n;  // zeros before the first significant digit
-      }
-      for (; p_ < end_ && is_digit(*p_); ++p_) digit(*p_);
+      frac_begin = ++p_;
+      p_ = skip_digits(p_, end_);
       if (p_ == frac_begin) return false;
+      frac_end = p_;
     }
-    if (p_ < end_ && (*p_ == 'e' || *p_ == 'E')) {
+    // n keeps the decimal point: value = 0.d1d2...dk x 10^n.
+    long n = 0;
+    const bool exponent = p_ < end_ && (*p_ == 'e' || *p_ == 'E');
+    if (exponent) {
       ++p_;
       bool exp_negative = false;
       if (p_ < end_ && (*p_ == '+' || *p_ == '-')) exp_negative = *p_++ == '-';
       const char* exp_begin = p_;
       while (p_ < end_ && is_digit(*p_)) ++p_;
       if (p_ == exp_begin || p_ - exp_begin > 6) return false;
-      long exp = 0;
-      for (const char* q = exp_begin; q < p_; ++q) exp = exp * 10 + (*q - '0');
-      n += exp_negative ? -exp : exp;
+      for (const char* q = exp_begin; q < p_; ++q) n = n * 10 + (*q - '0');
+      if (exp_negative) n = -n;
     }
+    // The significant digits: the integer part's (none for "0"), then the
+    // fraction's, without the zeros before the first or after the last.
+    if (*int_begin == '0') {
+      int_begin = int_end;
+      for (; frac_begin < frac_end && *frac_begin == '0'; ++frac_begin) --n;
+    }
+    n += int_end - int_begin;
+    while (frac_end > frac_begin && frac_end[-1] == '0') --frac_end;
+    const bool fraction = frac_end > frac_begin;
+    if (!fraction) {
+      while (int_end > int_begin && int_end[-1] == '0') --int_end;
+    }
+    const long int_digits = int_end - int_begin;
+    const long k = int_digits + (frac_end - frac_begin);
     if (k == 0) {
       out_.put('0');  // zero, of either sign
       return true;
     }
-    if (too_many) return through_double(start, negative);
-    while (s % 10 == 0) {  // trailing zeros
-      s /= 10;
-      --k;
-    }
     if (k > 17 || n < -300 || n > 300) return through_double(start, negative);
     if (k > 15) {
+      std::uint64_t s = 0;
+      const auto accumulate = [&s](const char* p, const char* end) {
+        for (; end - p >= 8; p += 8) s = s * 100000000 + eight_digit_value(p);
+        for (; p < end; ++p) s = s * 10 + static_cast<std::uint64_t>(*p - '0');
+      };
+      accumulate(int_begin, int_end);
+      accumulate(frac_begin, frac_end);
       // The double it reads as: from exact operands and one rounding where
-      // they allow, else by the reader's conversion.
-      const long q = n - k;
+      // they allow, from the exact test among neighbours where that decides,
+      // else by the reader's conversion.
+      const int q = static_cast<int>(n - k);
       double d = 0;
+      std::optional<double> near;
       if (s <= (std::uint64_t{1} << 53) && q <= 0 && q >= -22) {
         d = static_cast<double>(s) / kPowers10[-q];
+      } else if (q <= 0 && q >= -21 && (near = read_decimal(s, q))) {
+        d = *near;
       } else {
         const auto r = std::from_chars(start + (negative ? 1 : 0), p_, d, std::chars_format::general);
         if (r.ec != std::errc() || r.ptr != p_) return false;
       }
-      if (!digits_are_shortest(s, k, static_cast<int>(q), d)) {
+      if (!digits_are_shortest(s, static_cast<int>(k), q, d)) {
         write_double(negative ? -d : d);
         return true;
       }
     }
+    // Without an exponent, a fraction written as d.ddd, or as 0.ddd with
+    // fewer than six zeros after the point, is already laid out as canonical
+    // form lays it out: the text up to its last significant digit.
+    if (!exponent && fraction && (int_digits > 0 || n > -6)) {
+      out_.append(start, static_cast<std::size_t>(frac_end - start));
+      return true;
+    }
+    char digits[24];
+    std::memcpy(digits, int_begin, static_cast<std::size_t>(int_digits));
+    std::memcpy(digits + int_digits, frac_begin, static_cast<std::size_t>(frac_end - frac_begin));
     char* const o = out_.room(kCanonicalNumberMax + 1);
     char* w = o;
     if (negative) *w++ = '-';
-    out_.commit_to(write_ecmascript_decimal(digits, k, static_cast<int>(n), w));
+    out_.commit_to(write_ecmascript_decimal(digits, static_cast<int>(k), static_cast<int>(n), w));
     return true;
   }
 
