@@ -52,14 +52,48 @@ constexpr auto kPowers10Exact = [] {
 class ExactScale {
  public:
   static std::optional<ExactScale> of(double d, int q) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &d, sizeof bits);
+    const auto bits = std::bit_cast<std::uint64_t>(d);
     const int biased = static_cast<int>(bits >> 52) & 0x7FF;
     const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
     const int e = biased - 1075;
     if (biased == 0 || fraction == 0 || e > 0 || e < -69 || q > 0 || q < -21) return std::nullopt;
-    return ExactScale(fraction | (std::uint64_t{1} << 52), e, q);
+    return ExactScale(d, fraction | (std::uint64_t{1} << 52), e, q);
   }
+
+  // The double that s x 10^q reads as (s below 2^57, -21 <= q <= 0), from
+  // s and 10^-q as doubles: their quotient is that double when s is below
+  // 2^53 (one rounding of exact operands), else within a gap of it, and the
+  // exact test decides between it and the neighbour towards the decimal.
+  // Nothing where the test cannot decide.
+  static std::optional<ExactScale> reading(std::uint64_t s, int q) {
+    const double approx = static_cast<double>(s) / kPowers10[-q];
+    auto x = of(approx, q);
+    if (!x || s <= (std::uint64_t{1} << 53) || x->reads_as_d(s)) return x;
+    const bool up = (static_cast<U128>(s) << (1 - x->e_)) > x->twice_d_;
+    const auto bits = std::bit_cast<std::uint64_t>(approx);
+    x = of(std::bit_cast<double>(up ? bits + 1 : bits - 1), q);
+    if (!x || !x->reads_as_d(s)) return std::nullopt;
+    return x;
+  }
+
+  double value() const { return d_; }
+
+  // Whether s of k digits (the last not zero), which reads as d, holds the
+  // digits the shortest round-trip conversion gives for d: no shorter
+  // decimal reads as d, and none of its length is as close.
+  bool shortest(std::uint64_t s, int k) const {
+    if (distance(s) >= (static_cast<U128>(1) << -e_)) return false;
+    if (k == 1) return true;
+    // A shorter text that reads as d would make one of the two (k-1)-digit
+    // decimals around s read as d too.
+    const std::uint64_t below = s / 10 * 10;
+    return !reads_as_d(below) && !reads_as_d(below + 10);
+  }
+
+ private:
+  ExactScale(double d, std::uint64_t m, int e, int q)
+      : d_(d), m_(m), e_(e), ten_q_(kPowers10Exact[static_cast<std::size_t>(-q)]),
+        twice_d_(static_cast<U128>(m) * ten_q_ * 2) {}
 
   U128 distance(std::uint64_t x) const {
     const U128 scaled = static_cast<U128>(x) << (1 - e_);
@@ -71,47 +105,13 @@ class ExactScale {
     const U128 dist = distance(x);
     return dist < ten_q_ || (dist == ten_q_ && (m_ & 1) == 0);
   }
-  // Strictly within half a step of d: no other decimal of x's length is as
-  // close.
-  bool closest_of_its_length(std::uint64_t x) const { return distance(x) < (static_cast<U128>(1) << -e_); }
 
- private:
-  ExactScale(std::uint64_t m, int e, int q)
-      : m_(m), e_(e), ten_q_(kPowers10Exact[static_cast<std::size_t>(-q)]), twice_d_(static_cast<U128>(m) * ten_q_ * 2) {}
-
+  double d_;
   std::uint64_t m_;
   int e_;
   U128 ten_q_;
   U128 twice_d_;
 };
-
-// A decimal s x 10^q of k digits (the last not zero) that reads as the
-// positive double d: whether its digits are the shortest that read as d and,
-// of that length, the closest to d, that is, the digits the shortest
-// round-trip conversion gives for d. False when ExactScale cannot decide.
-bool digits_are_shortest(std::uint64_t s, int k, int q, double d) {
-  const auto x = ExactScale::of(d, q);
-  if (!x || !x->closest_of_its_length(s)) return false;
-  if (k == 1) return true;
-  // A shorter text that reads as d would make one of the two (k-1)-digit
-  // decimals around s read as d too.
-  const std::uint64_t below = s / 10 * 10;
-  return !x->reads_as_d(below) && !x->reads_as_d(below + 10);
-}
-
-// The double s x 10^q reads as, for s below 2^57 and -21 <= q <= 0, without
-// the general conversion: s and 10^-q rounded to doubles and divided lie
-// within a gap of it, and the exact test picks it among the neighbours.
-// Nothing when the test cannot decide.
-std::optional<double> read_decimal(std::uint64_t s, int q) {
-  const double approx = static_cast<double>(s) / kPowers10[-q];
-  for (const double d : {approx, std::nextafter(approx, 0.0), std::nextafter(approx, HUGE_VAL)}) {
-    const auto x = ExactScale::of(d, q);
-    if (!x) return std::nullopt;
-    if (x->reads_as_d(s)) return d;
-  }
-  return std::nullopt;
-}
 
 // Digit runs of number text, eight bytes at a time where the text has them:
 // the number of digits that open the eight bytes at p. A byte that is no
@@ -584,22 +584,13 @@ class FastCanonicalizer {
       };
       accumulate(int_begin, int_end);
       accumulate(frac_begin, frac_end);
-      // The double it reads as: from exact operands and one rounding where
-      // they allow, from the exact test among neighbours where that decides,
-      // else by the reader's conversion.
+      // Outside the exact test's reach, the reader's conversion and the
+      // shortest digits of its double.
       const int q = static_cast<int>(n - k);
-      double d = 0;
-      std::optional<double> near;
-      if (s <= (std::uint64_t{1} << 53) && q <= 0 && q >= -22) {
-        d = static_cast<double>(s) / kPowers10[-q];
-      } else if (q <= 0 && q >= -21 && (near = read_decimal(s, q))) {
-        d = *near;
-      } else {
-        const auto r = std::from_chars(start + (negative ? 1 : 0), p_, d, std::chars_format::general);
-        if (r.ec != std::errc() || r.ptr != p_) return false;
-      }
-      if (!digits_are_shortest(s, static_cast<int>(k), q, d)) {
-        write_double(negative ? -d : d);
+      const auto x = q <= 0 && q >= -21 ? ExactScale::reading(s, q) : std::nullopt;
+      if (!x) return through_double(start, negative);
+      if (!x->shortest(s, static_cast<int>(k))) {
+        write_double(negative ? -x->value() : x->value());
         return true;
       }
     }
