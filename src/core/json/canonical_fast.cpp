@@ -137,16 +137,37 @@ const char* skip_digits(const char* p, const char* end) {
   return p;
 }
 
-// The value of the eight ASCII digits at p.
-std::uint64_t eight_digit_value(const char* p) {
-  std::uint64_t v;
-  std::memcpy(&v, p, 8);
-  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+// The value of eight ASCII digits, the first in the lowest byte.
+std::uint64_t eight_digit_value(std::uint64_t v) {
   v -= 0x3030303030303030;
   v = (v * 10) + (v >> 8);
   return (((v & 0x000000FF000000FF) * (100 + (1000000ULL << 32))) +
           (((v >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32)))) >>
          32;
+}
+
+std::uint64_t load_digits(const char* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  return v;
+}
+
+constexpr std::uint64_t kPowers10Small[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+
+// s followed by the digits [p, end): eight at a time, and the last few as
+// eight too, those before them in the text read as zeros.
+std::uint64_t append_digits(std::uint64_t s, const char* p, const char* end, const char* text_begin) {
+  for (; end - p >= 8; p += 8) s = s * 100000000 + eight_digit_value(load_digits(p));
+  const auto r = end - p;
+  if (r == 0) return s;
+  if (end - text_begin >= 8) {
+    const std::uint64_t digits = ~std::uint64_t{0} << (8 * (8 - r));
+    const std::uint64_t v = (load_digits(end - 8) & digits) | (0x3030303030303030 & ~digits);
+    return s * kPowers10Small[r] + eight_digit_value(v);
+  }
+  for (; p < end; ++p) s = s * 10 + static_cast<std::uint64_t>(*p - '0');
+  return s;
 }
 
 // A key's first 8 bytes as a big-endian number, zero-padded: keys whose
@@ -253,7 +274,7 @@ class Out {
 class FastCanonicalizer {
  public:
   explicit FastCanonicalizer(std::string_view text)
-      : p_(text.data()), end_(text.data() + text.size()), out_(text.size()) {}
+      : begin_(text.data()), p_(text.data()), end_(text.data() + text.size()), out_(text.size()) {}
 
   bool run(std::string& result) {
     if (!document()) return false;
@@ -577,13 +598,7 @@ class FastCanonicalizer {
     }
     if (k > 17 || n < -300 || n > 300) return through_double(start, negative);
     if (k > 15) {
-      std::uint64_t s = 0;
-      const auto accumulate = [&s](const char* p, const char* end) {
-        for (; end - p >= 8; p += 8) s = s * 100000000 + eight_digit_value(p);
-        for (; p < end; ++p) s = s * 10 + static_cast<std::uint64_t>(*p - '0');
-      };
-      accumulate(int_begin, int_end);
-      accumulate(frac_begin, frac_end);
+      const std::uint64_t s = append_digits(append_digits(0, int_begin, int_end, begin_), frac_begin, frac_end, begin_);
       // Outside the exact test's reach, the reader's conversion and the
       // shortest digits of its double.
       const int q = static_cast<int>(n - k);
@@ -752,6 +767,7 @@ class FastCanonicalizer {
     out_.truncate(at);
   }
 
+  const char* begin_;
   const char* p_;
   const char* end_;
   Out out_;
