@@ -194,8 +194,8 @@ bool bytes_less(std::string_view a, std::string_view b) {
   return a.size() < b.size();
 }
 
-// A member's bytes to a place that does not overlap them; most members are
-// short, and a library call would cost more than the copy.
+// A member's (or a number's) bytes to a place that does not overlap them;
+// most are short, and a library call would cost more than the copy.
 inline void copy_member(char* to, const char* from, std::size_t n) {
   if (n >= 8 && n <= 16) {
     std::uint64_t head, tail;
@@ -613,7 +613,9 @@ class FastCanonicalizer {
     // fewer than six zeros after the point, is already laid out as canonical
     // form lays it out: the text up to its last significant digit.
     if (!exponent && fraction && (int_digits > 0 || n > -6)) {
-      out_.append(start, static_cast<std::size_t>(frac_end - start));
+      const auto size = static_cast<std::size_t>(frac_end - start);
+      copy_member(out_.room(size), start, size);
+      out_.commit(size);
       return true;
     }
     char digits[24];
