@@ -114,9 +114,9 @@ class ExactScale {
 };
 
 // Digit runs of number text, eight bytes at a time where the text has them:
-// the number of digits that open the eight bytes at p. A byte that is no
-// digit sets a bit in its own byte of the mask, or (through the carry of the
-// addition) in a later one, which the first such byte precedes anyway.
+// the number of digits that open the eight bytes at p. Every byte that is no
+// digit sets a bit in its own byte of the mask; the carry out of such a byte
+// can only set bits in later ones, which it precedes.
 unsigned leading_digits(const char* p) {
   std::uint64_t v;
   std::memcpy(&v, p, 8);
