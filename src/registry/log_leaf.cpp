@@ -70,7 +70,7 @@ ZResult<std::string> log_leaf_canonical_bytes(const LogLeaf& leaf) {
       {"origin_registry", &leaf.origin_registry}, {"receipt_hash", &leaf.receipt_hash},
   };
   std::string out = "{";
-  out.reserve(256);
+  out.reserve(512);
   for (const auto& [name, text] : sorted) {
     if (out.size() > 1) out += ',';
     write_canonical_string(name, out);

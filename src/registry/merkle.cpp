@@ -182,7 +182,9 @@ json::PResult<std::optional<Digest32>> read_hash_entry(json::Reader& r) {
 }  // namespace
 
 json::PResult<std::vector<std::optional<Digest32>>> read_wire_hashes(json::Reader& r) {
-  return json::read_seq<std::optional<Digest32>>(r, read_hash_entry);
+  // Each entry takes at least its text, two quotes and a comma.
+  const std::size_t most = (r.text().size() - r.index()) / (kHashTextSize + 3);
+  return json::read_seq<std::optional<Digest32>>(r, read_hash_entry, most);
 }
 
 Result<ZResult<std::vector<Digest32>>, ArgumentError> read_leaf_hashes_argument(std::string_view text) {
