@@ -147,6 +147,10 @@ float_texts = st.one_of(
                                                                  "%.20f", "%.3f"])),
     st.builds("{}.{}e{}".format, st.integers(0, 10**17), st.text("0123456789", min_size=1, max_size=20),
               st.integers(-340, 290)),
+    # Digits around 2^52 and 2^53, where the gap between doubles meets the
+    # step between decimals.
+    st.builds("{}e{}".format, st.integers(2**52 - 9, 2**52 + 9) | st.integers(2**53 - 9, 2**53 + 9),
+              st.integers(-40, 20)),
 )
 
 

@@ -271,6 +271,52 @@ class Out {
   std::string heap_;
 };
 
+// A member of an object still open, as written to the output.
+struct Entry {
+  std::size_t start;  // the member's text (key, colon, value) is out[start, end)
+  std::size_t end;
+  std::size_t key;  // its decoded key: out[key, key + key_len), or the arena's when escaped
+  std::size_t key_len;
+  std::uint64_t prefix;
+  bool in_arena;
+};
+
+// The member entries of the objects still open: the first few on the stack,
+// so that a small document allocates nothing for them, the rest of a wide or
+// deep one on the heap. Entries only ever leave from the end.
+class Entries {
+ public:
+  Entries() = default;
+  Entries(const Entries&) = delete;
+  Entries& operator=(const Entries&) = delete;
+
+  std::size_t size() const { return size_; }
+  Entry& operator[](std::size_t i) { return data_[i]; }
+  const Entry& operator[](std::size_t i) const { return data_[i]; }
+  Entry& back() { return data_[size_ - 1]; }
+  void push_back(const Entry& e) {
+    if (size_ == capacity_) [[unlikely]]
+      grow();
+    data_[size_++] = e;
+  }
+  void truncate(std::size_t n) { size_ = n; }
+
+ private:
+  [[gnu::noinline]] void grow() {
+    std::vector<Entry> bigger(capacity_ * 2);
+    std::copy(data_, data_ + size_, bigger.begin());
+    heap_ = std::move(bigger);
+    data_ = heap_.data();
+    capacity_ = heap_.size();
+  }
+
+  Entry small_[16];
+  std::vector<Entry> heap_;
+  Entry* data_ = small_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 16;
+};
+
 class FastCanonicalizer {
  public:
   explicit FastCanonicalizer(std::string_view text)
@@ -287,14 +333,6 @@ class FastCanonicalizer {
     bool object;
     std::size_t entries;  // the object's first member entry
     std::size_t arena;
-  };
-  struct Entry {
-    std::size_t start;  // the member's text (key, colon, value) is out[start, end)
-    std::size_t end;
-    std::size_t key;  // its decoded key: out[key, key + key_len), or the arena's when escaped
-    std::size_t key_len;
-    std::uint64_t prefix;
-    bool in_arena;
   };
   enum class Step { Done, Opened, Fail };
 
@@ -396,11 +434,6 @@ class FastCanonicalizer {
     // written, which would wait for the store.
     const std::uint64_t prefix = in_arena ? key_prefix(arena_.data() + key, len, len)
                                           : key_prefix(text, len, static_cast<std::size_t>(end_ - text));
-    // Room for the members of a few small objects at the first key, not per
-    // call: a scalar or an empty container allocates nothing here, and 16
-    // entries stay within the allocator's cache of small blocks.
-    if (entries_.capacity() == 0) [[unlikely]]
-      entries_.reserve(16);
     entries_.push_back(Entry{start, 0, key, len, prefix, in_arena});
     skip_ws();
     if (p_ == end_ || *p_ != ':') return false;
@@ -537,11 +570,15 @@ class FastCanonicalizer {
 
   // A number in the reader's grammar, written in canonical form. Integers
   // the reader keeps as 64-bit integers are their own canonical text. A
-  // decimal with at most 15 significant digits inside the normal range is
-  // the shortest text of the double it reads as (no two such decimals read
-  // as one double), so its digits are written without converting; 16 or 17
-  // digits are tested for being the shortest; the rest goes through the
-  // double.
+  // decimal s x 10^q inside the normal range whose digits s, as an integer,
+  // lie below 2^52 (all of 15 digits or fewer) holds the digits of the double
+  // d it reads as: d is at most s x 10^q x (1 + 2^-53), below 2^52 x 10^q,
+  // so the gap between d and its neighbours is below 10^q. The decimal is
+  // then within half a gap of d, closer than half a step to any other of its
+  // length, and a shorter decimal (a multiple of 10 steps, at least one step
+  // from s) would lie more than half a gap from d. Its digits are written as
+  // they are; other ones of 16 or 17 digits are tested for being the
+  // shortest; the rest goes through the double.
   bool number() {
     const char* start = p_;
     const bool negative = *p_ == '-';
@@ -597,8 +634,9 @@ class FastCanonicalizer {
       return true;
     }
     if (k > 17 || n < -300 || n > 300) return through_double(start, negative);
-    if (k > 15) {
-      const std::uint64_t s = append_digits(append_digits(0, int_begin, int_end, begin_), frac_begin, frac_end, begin_);
+    const std::uint64_t s =
+        k > 15 ? append_digits(append_digits(0, int_begin, int_end, begin_), frac_begin, frac_end, begin_) : 0;
+    if (s >= std::uint64_t{1} << 52) {
       // Outside the exact test's reach, the reader's conversion and the
       // shortest digits of its double.
       const int q = static_cast<int>(n - k);
@@ -689,7 +727,7 @@ class FastCanonicalizer {
     const Frame& f = frames_[depth_ - 1];
     entries_.back().end = out_.size();
     reorder(f.entries);
-    entries_.resize(f.entries);
+    entries_.truncate(f.entries);
     arena_.resize(f.arena);
     out_.put('}');
   }
@@ -775,7 +813,7 @@ class FastCanonicalizer {
   Out out_;
   int depth_ = 0;
   Frame frames_[kMaxDepth];
-  std::vector<Entry> entries_;
+  Entries entries_;
   std::vector<std::size_t> large_order_;  // the order of an object of more than 32 members
   std::string arena_;  // decoded keys that held escapes
 };
