@@ -157,7 +157,8 @@ constexpr std::uint64_t kPowers10Small[] = {1, 10, 100, 1000, 10000, 100000, 100
 
 // s followed by the digits [p, end): eight at a time, and the last few as
 // eight too, those before them in the text read as zeros.
-std::uint64_t append_digits(std::uint64_t s, const char* p, const char* end, const char* text_begin) {
+[[gnu::always_inline]] inline std::uint64_t append_digits(std::uint64_t s, const char* p, const char* end,
+                                                          const char* text_begin) {
   for (; end - p >= 8; p += 8) s = s * 100000000 + eight_digit_value(load_digits(p));
   const auto r = end - p;
   if (r == 0) return s;
