@@ -179,12 +179,24 @@ json::PResult<std::optional<Digest32>> read_hash_entry(json::Reader& r) {
   return d ? std::optional<Digest32>(*d) : std::nullopt;
 }
 
+json::PResult<Digest32> read_well_formed_entry(json::Reader& r) {
+  auto d = read_hash_entry(r);
+  if (!d) return fail(std::move(d).error());
+  if (!*d) return fail(json::ParseError{"not a wire hash"});
+  return **d;
+}
+
+// Each entry takes at least its text, two quotes and a comma.
+std::size_t most_entries(const json::Reader& r) { return (r.text().size() - r.index()) / (kHashTextSize + 3); }
+
 }  // namespace
 
 json::PResult<std::vector<std::optional<Digest32>>> read_wire_hashes(json::Reader& r) {
-  // Each entry takes at least its text, two quotes and a comma.
-  const std::size_t most = (r.text().size() - r.index()) / (kHashTextSize + 3);
-  return json::read_seq<std::optional<Digest32>>(r, read_hash_entry, most);
+  return json::read_seq<std::optional<Digest32>>(r, read_hash_entry, most_entries(r));
+}
+
+json::PResult<std::vector<Digest32>> read_well_formed_wire_hashes(json::Reader& r) {
+  return json::read_seq<Digest32>(r, read_well_formed_entry, most_entries(r));
 }
 
 Result<ZResult<std::vector<Digest32>>, ArgumentError> read_leaf_hashes_argument(std::string_view text) {
