@@ -1,5 +1,6 @@
 #include "registry/merkle.hpp"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <optional>
@@ -186,8 +187,13 @@ json::PResult<Digest32> read_well_formed_entry(json::Reader& r) {
   return **d;
 }
 
-// Each entry takes at least its text, two quotes and a comma.
-std::size_t most_entries(const json::Reader& r) { return (r.text().size() - r.index()) / (kHashTextSize + 3); }
+// Room made up front for the entries the rest of the text can hold (each
+// takes at least its text, two quotes and a comma), but for no more than
+// 65536 of them: a longer list grows as it is read, and a large text of
+// white space or other members reserves no more than that.
+std::size_t most_entries(const json::Reader& r) {
+  return std::min<std::size_t>((r.text().size() - r.index()) / (kHashTextSize + 3), std::size_t{1} << 16);
+}
 
 }  // namespace
 
