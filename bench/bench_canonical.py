@@ -2,7 +2,10 @@
 
 Two document sets: number-heavy documents of nested objects, and
 string-heavy, publish-body-like documents with non-ASCII text. Prints calls
-per second, throughput and ratios (zelq over each peer); nothing is asserted.
+per second, throughput and ratios (zelq over each peer). Then the call on
+the empty object, and telemetry documents whose floats carry 15 to 17
+significant digits, each against orjson.dumps(orjson.loads(s),
+option=OPT_SORT_KEYS). Nothing is asserted.
 """
 import hashlib
 import json
@@ -86,6 +89,62 @@ def publish_body(target_bytes, seed=11):
         sections.append({"heading": sentence(5), "text": paragraph(), "station": rng.choice(words)})
 
 
+def telemetry(target_bytes, seed):
+    """Samples as telemetry writes them: nested records with their keys in
+    arrival order, floats as json.dumps writes them (15 to 17 significant
+    digits, some with tiny or huge exponents), -0.0 and integers up to 2^53."""
+    rng = random.Random(seed)
+
+    def number():
+        r = rng.random()
+        if r < 0.62:
+            return rng.uniform(-1e3, 1e3) * 10 ** rng.randint(-3, 3)
+        if r < 0.67:
+            return rng.random() * 10 ** rng.randint(-300, -7)
+        if r < 0.70:
+            return rng.random() * 10 ** rng.randint(21, 300)
+        if r < 0.72:
+            return -0.0
+        return rng.randint(-(1 << 53), 1 << 53)
+
+    def sample(i):
+        return {"t": 1_700_000_000_000 + i * 250, "value": number(), "quality": number(),
+                "sensor": {"temp_c": number(), "rh": number(), "pos": [number(), number(), number()]},
+                "bias": number(), "id": rng.randint(0, 1 << 53), "err": number()}
+
+    doc = {"station": f"mx-{seed}", "samples": []}
+    while len(json.dumps(doc)) < target_bytes * 0.9:
+        doc["samples"].append(sample(len(doc["samples"])))
+    return json.dumps(doc)
+
+
+def seconds_per_document(stmt, texts, context, rounds=7):
+    """Best of a few rounds over all `texts`, per document; `stmt` sees each as s."""
+    env = dict(context, texts=texts, s=texts[0])
+    loop = stmt if len(texts) == 1 else f"for s in texts: {stmt}"
+    n = max(1, 400_000 // sum(len(t) + 50 for t in texts))
+    return min(timeit.repeat(loop, globals=env, number=n, repeat=rounds)) / n / len(texts)
+
+
+def against_orjson_round_trip():
+    """canonicalize against orjson.dumps(orjson.loads(s), option=OPT_SORT_KEYS), no wrapper on either side."""
+    context = {"canonicalize": zelq.ZelqCanonicalizer.canonicalize, "dumps": orjson.dumps, "loads": orjson.loads,
+               "SORT": orjson.OPT_SORT_KEYS}
+    ours, theirs = "canonicalize(s)", "dumps(loads(s), option=SORT)"
+    z = seconds_per_document(ours, ["{}"], context)
+    o = seconds_per_document(theirs, ["{}"], context)
+    print(f"canonicalize('{{}}'): {z * 1e9:.0f} ns, the orjson round trip {o * 1e9:.0f} ns: {z / o:.2f}x its time")
+    # Many small documents (one sample each, so one draw would decide the
+    # mix), fewer medium ones, one large one.
+    for name, size, count in (("300 B", 300, 32), ("6 KB", 6_000, 4), ("600 KB", 600_000, 1)):
+        texts = [telemetry(size, seed) for seed in range(count)]
+        assert all(zelq.ZelqCanonicalizer.canonicalize(t) == rfc8785.dumps(json.loads(t)).decode() for t in texts)
+        z = seconds_per_document(ours, texts, context)
+        o = seconds_per_document(theirs, texts, context)
+        print(f"telemetry {name:>6} ({count} x {sum(map(len, texts)) // count} B): {z * 1e6:9.2f} us, the orjson"
+              f" round trip {o * 1e6:9.2f} us: {o / z:.2f}x zelq's time")
+
+
 def rate(fn, text, seconds=1.0):
     n, total = 0, 0.0
     while total < 0.3:
@@ -148,6 +207,7 @@ def main():
         z, _, size = rates[op, "1 MB"]
         print(f"{op} on the 1 MB string set: {z * size / 1e6:.0f} MB/s = {z * size / sha:.2f}"
               f" x SHA-256 over the same bytes ({sha / 1e6:.0f} MB/s)")
+    against_orjson_round_trip()
 
 
 if __name__ == "__main__":

@@ -4,9 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "core/json/reader.hpp"
+#include "core/json/writer.hpp"
 #include "registry/checkpoint.hpp"
 #include "registry/log_leaf.hpp"
 #include "registry/log_proof.hpp"
@@ -45,8 +47,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // itself) as the supplied checkpoint, and the value's "leaf" as the leaf.
   const zelq::json::Value* cp = v.get("log_checkpoint");
   const zelq::json::Value* leaf = v.get("leaf");
-  (void)verify_log_inclusion(v, cp ? *cp : v, leaf ? *leaf : v);
+  // The argument road, which reads the usual proof straight from the texts,
+  // must give the value road's verdict word for word.
+  const std::string cp_text = cp ? zelq::json::to_string(*cp) : std::string(text);
+  const std::string leaf_text = leaf ? zelq::json::to_string(*leaf) : std::string(text);
+  const auto same = [](const auto& by_text, const auto& by_value) {
+    return by_text && by_text->ok() == by_value.ok() &&
+           (by_value.ok() || by_text->error().display() == by_value.error().display());
+  };
+  const auto same_inclusion = [&](std::string_view proof_text, const zelq::json::Value& proof) {
+    auto by_value = verify_log_inclusion(proof, cp ? *cp : v, leaf ? *leaf : v);
+    auto by_text = verify_log_inclusion_arguments(proof_text, cp_text, leaf_text);
+    if (!same(by_text, by_value) || (by_value && **by_text != *by_value)) std::abort();
+  };
+  same_inclusion(text, v);
+  // The same proof as a registry usually sends it: without the checkpoint
+  // (and without the first root, which the host gives apart).
+  zelq::json::Value sent = v;
+  if (sent.is_object()) {
+    sent.as_object().remove("log_checkpoint");
+    sent.as_object().remove("first_root_hash");
+    same_inclusion(zelq::json::to_string(sent), sent);
+  }
   const zelq::json::Value* first = v.get("first_root_hash");
-  (void)verify_log_consistency(v, cp ? *cp : v, first && first->is_string() ? first->as_string() : "");
+  const std::string first_root = first && first->is_string() ? first->as_string() : "";
+  if (!same(verify_log_consistency_arguments(text, cp_text, first_root), verify_log_consistency(v, cp ? *cp : v, first_root)))
+    std::abort();
+  if (sent.is_object() &&
+      !same(verify_log_consistency_arguments(zelq::json::to_string(sent), cp_text, first_root),
+            verify_log_consistency(sent, cp ? *cp : v, first_root)))
+    std::abort();
   return 0;
 }

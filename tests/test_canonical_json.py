@@ -139,6 +139,28 @@ def test_agrees_with_rfc8785(doc):
     assert content_hash(text) == "sha256:" + hashlib.sha256(expected.encode()).hexdigest()
 
 
+# A float written with too many, too few or exactly the shortest digits, with
+# or without an exponent: the canonical form is that of the double it reads
+# as, whatever digits the text spent on it.
+float_texts = st.one_of(
+    st.builds(lambda x, form: form % x, st.floats(-1e307, 1e307), st.sampled_from(["%r", "%.17g", "%.16g", "%.15g", "%.17e", "%.16e",
+                                                                 "%.20f", "%.3f"])),
+    st.builds("{}.{}e{}".format, st.integers(0, 10**17), st.text("0123456789", min_size=1, max_size=20),
+              st.integers(-340, 290)),
+    # Digits around 2^52 and 2^53, where the gap between doubles meets the
+    # step between decimals.
+    st.builds("{}e{}".format, st.integers(2**52 - 9, 2**52 + 9) | st.integers(2**53 - 9, 2**53 + 9),
+              st.integers(-40, 20)),
+)
+
+
+@given(float_texts)
+def test_numbers_in_every_written_form(text):
+    if not any(c in text for c in ".e"):
+        text += "e0"  # a float, not an integer
+    assert canonicalize(text) == rfc8785.dumps(float(text)).decode()
+
+
 @given(documents)
 def test_canonical_form_is_a_fixed_point(doc):
     once = canonicalize(json.dumps(doc, indent=1))

@@ -147,6 +147,14 @@ def test_embedded_checkpoint_and_leaf_rules():
         P + "log leaf leaf_version 'x'")
     not_a_checkpoint = check_inclusion(inclusion(3), cp=[1])
     assert not_a_checkpoint["error"].startswith(P + "log_inclusion does not parse: ")
+    # A repeated member keeps its last value, in the proof and in the checkpoint alike.
+    assert check_inclusion('{"tree_size": 99, ' + json.dumps(inclusion(3))[1:])["valid"] is True
+    assert check_inclusion(json.dumps(inclusion(3))[:-1] + ', "tree_size": 99}') == failure(
+        "log_inclusion tree_size 99 ≠ log_checkpoint.tree_size 11 (RFC-ZELQ-0012 §9.1 step 4)")
+    stamped = json.dumps(CP)[:-1] + ', "timestamp": "2025-06-01T12:00:00Z"}'
+    assert check_inclusion(inclusion(3), stamped)["error"] == P + (
+        "log_checkpoint timestamp '2025-06-01T12:00:00Z' is not canonical millisecond-precision RFC 3339 UTC "
+        "(`YYYY-MM-DDTHH:MM:SS.mmmZ`, RFC-ZELQ-0012 §9.3 step 4)")
     one = checkpoint(ED, tree_size=1, root=wire(DIGESTS[0]))
     assert check_inclusion(inclusion(0, 1), one, LEAVES[0])["valid"] is True
     assert check_inclusion(inclusion(0, 1, inclusion_path=[H]), one, LEAVES[0])["valid"] is False

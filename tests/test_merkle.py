@@ -21,6 +21,7 @@ LEAF = {"leaf_version": "zelq-log-leaf/1", "ctx_id": "zelq://reg.example/x", "li
     ("", FORM), ("sha256", FORM), ("SHA256:" + "a" * 64, FORM), (" sha256:" + "a" * 64, FORM),
     ("sha256:" + "A" * 64, DIGITS), ("sha256:" + "a" * 63, DIGITS), ("sha256:" + "a" * 65, DIGITS),
     ("sha256:" + "a" * 64 + "\n", DIGITS), ("sha256:" + "g" + "a" * 63, DIGITS), ("sha256:", DIGITS),
+    *[("sha256:" + "0" * 63 + c, DIGITS) for c in "/:`@G"], ("sha256:" + "\u00e9" + "a" * 62, DIGITS),
 ])
 def test_hash_wire_form_is_refused_with_its_rule(text, rule):
     with pytest.raises(zelq.InvalidLogProof) as e:

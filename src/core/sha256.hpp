@@ -30,6 +30,12 @@ class Sha256 {
 };
 
 Digest32 sha256(std::string_view data);
+// SHA-256 of a message the caller has already padded into whole 64-byte
+// blocks (its bytes, 0x80, zeros, its length in bits as 8 big-endian bytes).
+// The blocks go to the block function in one call, with no buffering and no
+// final step: the fixed 65-byte inputs of a Merkle tree hash at the cost of
+// their two compressions.
+Digest32 sha256_padded(std::span<const std::uint8_t> blocks);
 Digest32 sha256(std::span<const std::uint8_t> data);
 // "sha256:" followed by the hex digest of `data`.
 std::string sha256_prefixed(std::string_view data);

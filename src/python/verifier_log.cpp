@@ -27,23 +27,15 @@ PyObject* verify_log_checkpoint(PyObject*, const Args& a) {
 }
 
 PyObject* verify_log_inclusion(PyObject*, const Args& a) {
-  auto proof = json::parse_argument(a.str(0), "inclusion");
-  if (!proof) return a.fail(proof.error());
-  auto cp = json::parse_argument(a.str(1), "checkpoint");
-  if (!cp) return a.fail(cp.error());
-  auto leaf = json::parse_argument(a.str(2), "leaf");
-  if (!leaf) return a.fail(leaf.error());
-  auto h = registry::verify_log_inclusion(std::move(*proof), std::move(*cp), *leaf);
-  return to_str(h ? registry::inclusion_success_json(*h) : failure_verdict_json(h.error()));
+  auto h = registry::verify_log_inclusion_arguments(a.str(0), a.str(1), a.str(2));
+  if (!h) return a.fail(h.error());
+  return to_str(*h ? registry::inclusion_success_json(**h) : failure_verdict_json(h->error()));
 }
 
 PyObject* verify_log_consistency(PyObject*, const Args& a) {
-  auto proof = json::parse_argument(a.str(0), "consistency proof");
-  if (!proof) return a.fail(proof.error());
-  auto cp = json::parse_argument(a.str(1), "checkpoint");
-  if (!cp) return a.fail(cp.error());
-  auto ok = registry::verify_log_consistency(std::move(*proof), std::move(*cp), a.str(2));
-  return to_str(ok ? std::string("{\"valid\":true}") : failure_verdict_json(ok.error()));
+  auto ok = registry::verify_log_consistency_arguments(a.str(0), a.str(1), a.str(2));
+  if (!ok) return a.fail(ok.error());
+  return to_str(*ok ? std::string("{\"valid\":true}") : failure_verdict_json(ok->error()));
 }
 
 PyObject* build_log_leaf(PyObject*, const Args& a) {

@@ -8,7 +8,11 @@ namespace zelq::registry {
 
 ZResult<void> check_canonical_time_member(const json::Value* holder, std::string_view name, std::string_view subject,
                                           std::string_view refs, ErrorKind kind) {
-  const std::string* raw = holder ? raw_string_member(*holder, name) : nullptr;
+  return check_canonical_time_text(holder ? raw_string_member(*holder, name) : nullptr, subject, refs, kind);
+}
+
+ZResult<void> check_canonical_time_text(const std::string* raw, std::string_view subject, std::string_view refs,
+                                        ErrorKind kind) {
   if (!raw) return fail(ZelqError::text(kind, std::string(subject) + " missing or not a string"));
   if (is_canonical_ms_timestamp(*raw)) return {};
   return fail(ZelqError::text(kind, not_canonical_ms_message(subject, *raw, refs)));

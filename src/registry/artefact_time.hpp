@@ -22,6 +22,10 @@ namespace zelq::registry {
 // (`YYYY-MM-DDTHH:MM:SS.mmmZ`, {refs})".
 ZResult<void> check_canonical_time_member(const json::Value* holder, std::string_view name, std::string_view subject,
                                           std::string_view refs, ErrorKind kind);
+// The same rule for a raw text already looked up (null: missing or not a
+// string), as the readers that work on the text itself have it.
+ZResult<void> check_canonical_time_text(const std::string* raw, std::string_view subject, std::string_view refs,
+                                        ErrorKind kind);
 
 // An instant an artefact is judged by carries no digits below the
 // millisecond: "{subject} is not millisecond-truncated (RFC-ZELQ-0001 §5.3)"

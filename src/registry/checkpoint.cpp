@@ -67,16 +67,20 @@ ZResult<std::string_view> check_checkpoint_key_id(const LogCheckpoint& cp) {
 ZResult<LogCheckpoint> parse_log_checkpoint(const json::Value& v) {
   auto cp = json::read_record(v, kLogCheckpointRecord);
   if (!cp) return fail(proof_error("log_checkpoint does not parse: " + cp.error().display()));
-  if (cp->checkpoint_version != kCheckpointVersion) {
-    return fail(proof_error("log_checkpoint checkpoint_version '" + cp->checkpoint_version + "' \u2260 '" +
+  return check_log_checkpoint(std::move(*cp), raw_string_member(v, "timestamp"));
+}
+
+ZResult<LogCheckpoint> check_log_checkpoint(LogCheckpoint cp, const std::string* raw) {
+  if (cp.checkpoint_version != kCheckpointVersion) {
+    return fail(proof_error("log_checkpoint checkpoint_version '" + cp.checkpoint_version + "' \u2260 '" +
                             std::string(kCheckpointVersion) + "' (RFC-ZELQ-0012 \u00a7" "9.3 step 1)"));
   }
-  if (auto parts = check_log_id(cp->log_id); !parts) return fail(std::move(parts).error());
-  if (auto root = parse_sha256_hash(cp->root_hash); !root) return fail(std::move(root).error());
-  ZELQ_TRY(check_canonical_time_member(&v, "timestamp", "log_checkpoint timestamp",
-                                       "RFC-ZELQ-0012 \u00a7" "9.3 step 4", ErrorKind::InvalidLogProof));
-  if (auto did = check_checkpoint_key_id(*cp); !did) return fail(std::move(did).error());
-  return std::move(*cp);
+  if (auto parts = check_log_id(cp.log_id); !parts) return fail(std::move(parts).error());
+  if (auto root = parse_sha256_hash(cp.root_hash); !root) return fail(std::move(root).error());
+  ZELQ_TRY(check_canonical_time_text(raw, "log_checkpoint timestamp", "RFC-ZELQ-0012 \u00a7" "9.3 step 4",
+                                     ErrorKind::InvalidLogProof));
+  if (auto did = check_checkpoint_key_id(cp); !did) return fail(std::move(did).error());
+  return cp;
 }
 
 ZResult<void> check_checkpoint_timestamp_fresh(const LogCheckpoint& cp, const ConsumerClock& clock) {

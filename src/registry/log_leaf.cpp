@@ -43,13 +43,17 @@ const json::Record<LogLeaf> kLogLeafRecord{"LogLeaf", kFields, json::Unknown::De
 ZResult<LogLeaf> parse_log_leaf(const json::Value& v) {
   auto leaf = json::read_record(v, kLogLeafRecord);
   if (!leaf) return fail(leaf_error("log leaf does not parse: " + leaf.error().display()));
-  if (leaf->leaf_version != kLeafVersion) {
-    return fail(leaf_error("log leaf leaf_version '" + leaf->leaf_version + "' \u2260 '" + std::string(kLeafVersion) +
+  return check_log_leaf(std::move(*leaf), raw_string_member(v, "created_at"));
+}
+
+ZResult<LogLeaf> check_log_leaf(LogLeaf leaf, const std::string* raw) {
+  if (leaf.leaf_version != kLeafVersion) {
+    return fail(leaf_error("log leaf leaf_version '" + leaf.leaf_version + "' \u2260 '" + std::string(kLeafVersion) +
                            "' (RFC-ZELQ-0012 \u00a7" "4)"));
   }
-  ZELQ_TRY(check_canonical_time_member(&v, "created_at", "log leaf created_at", "RFC-ZELQ-0012 \u00a7" "4",
-                                       ErrorKind::InvalidLogProof));
-  return std::move(*leaf);
+  ZELQ_TRY(check_canonical_time_text(raw, "log leaf created_at", "RFC-ZELQ-0012 \u00a7" "4",
+                                     ErrorKind::InvalidLogProof));
+  return leaf;
 }
 
 ZResult<std::string> log_leaf_canonical_bytes(const LogLeaf& leaf) {
@@ -62,6 +66,7 @@ ZResult<std::string> log_leaf_canonical_bytes(const LogLeaf& leaf) {
       {"origin_registry", &leaf.origin_registry}, {"receipt_hash", &leaf.receipt_hash},
   };
   std::string out = "{";
+  out.reserve(512);
   for (const auto& [name, text] : sorted) {
     if (out.size() > 1) out += ',';
     write_canonical_string(name, out);

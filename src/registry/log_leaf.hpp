@@ -33,6 +33,9 @@ extern const json::Record<LogLeaf> kLogLeafRecord;
 // Closed read, version tag, then the raw created_at in canonical form; every
 // failure InvalidLogProof.
 ZResult<LogLeaf> parse_log_leaf(const json::Value& v);
+// The same checks after the closed read, given the text of the raw
+// "created_at" member (nullptr when the value has none that is a string).
+ZResult<LogLeaf> check_log_leaf(LogLeaf leaf, const std::string* raw_created_at);
 
 // The canonical bytes the leaf hash covers, written from the record, so
 // member order, whitespace and escapes of the source text do not matter.

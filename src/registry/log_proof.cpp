@@ -1,5 +1,8 @@
 #include "registry/log_proof.hpp"
 
+#include <span>
+
+#include "core/json/reader.hpp"
 #include "core/json/writer.hpp"
 #include "core/json/record.hpp"
 #include "registry/merkle.hpp"
@@ -126,31 +129,44 @@ ZResult<LogInclusion> parse_log_inclusion(const json::Value& merged) {
 
 namespace {
 
-ZResult<void> verify_inclusion_digest(const LogInclusion& proof, const Digest32& leaf_digest) {
-  const LogCheckpoint& cp = proof.log_checkpoint;
-  if (proof.tree_size != cp.tree_size) {
-    return fail(proof_error("log_inclusion tree_size " + std::to_string(proof.tree_size) +
+// The proof's sizes and log against the checkpoint's, before any hash.
+ZResult<void> check_inclusion_bindings(const std::string& log_id, std::uint64_t leaf_index, std::uint64_t tree_size,
+                                       const LogCheckpoint& cp) {
+  if (tree_size != cp.tree_size) {
+    return fail(proof_error("log_inclusion tree_size " + std::to_string(tree_size) +
                             " \u2260 log_checkpoint.tree_size " + std::to_string(cp.tree_size) +
                             " (RFC-ZELQ-0012 \u00a7" "9.1 step 4)"));
   }
-  if (proof.log_id != cp.log_id) {
-    return fail(proof_error("log_inclusion log_id '" + proof.log_id + "' \u2260 log_checkpoint.log_id '" +
-                            cp.log_id + "' (RFC-ZELQ-0012 \u00a7" "9.1 step 4)"));
+  if (log_id != cp.log_id) {
+    return fail(proof_error("log_inclusion log_id '" + log_id + "' \u2260 log_checkpoint.log_id '" + cp.log_id +
+                            "' (RFC-ZELQ-0012 \u00a7" "9.1 step 4)"));
   }
-  if (proof.leaf_index >= proof.tree_size) {
-    return fail(proof_error("log_inclusion leaf_index " + std::to_string(proof.leaf_index) + " is not < tree_size " +
-                            std::to_string(proof.tree_size) + " (RFC-ZELQ-0012 \u00a7" "9.1 step 4)"));
-  }
-  auto path = parse_hash_path(proof.inclusion_path);
-  if (!path) return fail(std::move(path).error());
-  auto root = parse_sha256_hash(cp.root_hash);
-  if (!root) return fail(std::move(root).error());
-  if (!verify_inclusion_path(proof.leaf_index, proof.tree_size, leaf_digest, *path, *root)) {
-    return fail(proof_error("inclusion_path for leaf_index " + std::to_string(proof.leaf_index) +
-                            " does not fold to the checkpoint root_hash '" + cp.root_hash + "' at tree_size " +
-                            std::to_string(proof.tree_size) + " (RFC-ZELQ-0012 \u00a7" "9.1 step 6)"));
+  if (leaf_index >= tree_size) {
+    return fail(proof_error("log_inclusion leaf_index " + std::to_string(leaf_index) + " is not < tree_size " +
+                            std::to_string(tree_size) + " (RFC-ZELQ-0012 \u00a7" "9.1 step 4)"));
   }
   return {};
+}
+
+// The decoded path folds the leaf up to the checkpoint's root.
+ZResult<void> check_inclusion_fold(std::uint64_t leaf_index, std::uint64_t tree_size, std::span<const Digest32> path,
+                                   const Digest32& leaf_digest, const LogCheckpoint& cp) {
+  auto root = parse_sha256_hash(cp.root_hash);
+  if (!root) return fail(std::move(root).error());
+  if (!verify_inclusion_path(leaf_index, tree_size, leaf_digest, path, *root)) {
+    return fail(proof_error("inclusion_path for leaf_index " + std::to_string(leaf_index) +
+                            " does not fold to the checkpoint root_hash '" + cp.root_hash + "' at tree_size " +
+                            std::to_string(tree_size) + " (RFC-ZELQ-0012 \u00a7" "9.1 step 6)"));
+  }
+  return {};
+}
+
+ZResult<void> verify_inclusion_digest(const LogInclusion& proof, const Digest32& leaf_digest) {
+  ZELQ_TRY(check_inclusion_bindings(proof.log_id, proof.leaf_index, proof.tree_size, proof.log_checkpoint));
+  // Every entry is decoded before the fold, also those it would not reach.
+  auto path = parse_hash_path(proof.inclusion_path);
+  if (!path) return fail(std::move(path).error());
+  return check_inclusion_fold(proof.leaf_index, proof.tree_size, *path, leaf_digest, proof.log_checkpoint);
 }
 
 }  // namespace
@@ -171,10 +187,10 @@ ZResult<std::string> verify_log_inclusion(json::Value proof, json::Value checkpo
 }
 
 std::string inclusion_success_json(std::string_view leaf_hash) {
-  json::Object o;
-  o.insert("valid", json::Value(true));
-  o.insert("leaf_hash", json::Value(std::string(leaf_hash)));
-  return json::to_string(json::Value(std::move(o)));
+  // A wire hash holds nothing that JSON escapes.
+  std::string out = "{\"valid\":true,\"leaf_hash\":\"";
+  out.append(leaf_hash).append("\"}");
+  return out;
 }
 
 // ---- consistency ------------------------------------------------------------------------
@@ -186,18 +202,27 @@ ZResult<LogConsistencyProof> parse_log_consistency_proof(const json::Value& merg
   return std::move(*p);
 }
 
-ZResult<void> check_consistency(const LogConsistencyProof& proof, std::string_view first_root_hash) {
-  const LogCheckpoint& cp = proof.log_checkpoint;
-  if (proof.log_id != cp.log_id) {
-    return fail(proof_error("consistency proof log_id '" + proof.log_id + "' \u2260 log_checkpoint.log_id '" +
-                            cp.log_id +
+namespace {
+
+ZResult<void> check_consistency_bindings(const std::string& log_id, std::uint64_t second_tree_size,
+                                         const LogCheckpoint& cp) {
+  if (log_id != cp.log_id) {
+    return fail(proof_error("consistency proof log_id '" + log_id + "' \u2260 log_checkpoint.log_id '" + cp.log_id +
                             "' (consistency proofs exist only within one log_id, RFC-ZELQ-0012 \u00a7" "7.4)"));
   }
-  if (proof.second_tree_size != cp.tree_size) {
-    return fail(proof_error("consistency proof second_tree_size " + std::to_string(proof.second_tree_size) +
+  if (second_tree_size != cp.tree_size) {
+    return fail(proof_error("consistency proof second_tree_size " + std::to_string(second_tree_size) +
                             " \u2260 log_checkpoint.tree_size " + std::to_string(cp.tree_size) +
                             " (RFC-ZELQ-0012 \u00a7" "8.2)"));
   }
+  return {};
+}
+
+}  // namespace
+
+ZResult<void> check_consistency(const LogConsistencyProof& proof, std::string_view first_root_hash) {
+  const LogCheckpoint& cp = proof.log_checkpoint;
+  ZELQ_TRY(check_consistency_bindings(proof.log_id, proof.second_tree_size, cp));
   auto first_root = parse_sha256_hash(first_root_hash);
   if (!first_root) return fail(std::move(first_root).error());
   auto second_root = parse_sha256_hash(cp.root_hash);
@@ -220,6 +245,179 @@ ZResult<void> verify_log_consistency(json::Value proof, json::Value checkpoint, 
   auto p = parse_log_consistency_proof(*merged);
   if (!p) return fail(std::move(p).error());
   return check_consistency(*p, first_root_hash);
+}
+
+// ---- the text road ------------------------------------------------------------------
+//
+// A proof as a registry usually sends it, without the checkpoint the
+// consumer holds, is read straight from its text with its path decoded on
+// the way: no value tree, no path of strings. The road only ever answers
+// "valid"; at the first thing out of the ordinary (any failure, a proof that
+// embeds its checkpoint, a repeated member) it gives up, and the value road
+// reads the arguments again and words the verdict. Whatever it accepts, the
+// value road accepts with the same result: the same readers and the same
+// checks, run on the same members.
+
+namespace {
+
+// A path whose every entry is a wire hash; any other is a failure that is
+// never shown, since the value road then words the verdict.
+template <class T, std::vector<Digest32> T::*M>
+json::PResult<void> text_digests(json::Reader& r, T& t) {
+  auto list = read_well_formed_wire_hashes(r);
+  if (!list) return fail(std::move(list).error());
+  t.*M = std::move(*list);
+  return {};
+}
+
+template <class T, std::vector<Digest32> T::*M>
+constexpr json::Field<T> digests_field(const char* name) {
+  return json::Field<T>{name, json::Presence::Required, &text_digests<T, M>, nullptr};
+}
+
+struct SentInclusion {
+  std::string log_id;
+  std::uint64_t leaf_index = 0;
+  std::uint64_t tree_size = 0;
+  std::vector<Digest32> inclusion_path;
+  std::optional<json::Value> leaf;  // the member as given, null included
+};
+
+json::PResult<void> text_sent_leaf(json::Reader& r, SentInclusion& t) {
+  auto v = r.parse_value();
+  if (!v) return fail(std::move(v).error());
+  t.leaf = std::move(*v);
+  return {};
+}
+
+constexpr json::Field<SentInclusion> kSentInclusionFields[] = {
+    json::string_field<SentInclusion, &SentInclusion::log_id>("log_id"),
+    json::u64_field<SentInclusion, &SentInclusion::leaf_index>("leaf_index"),
+    json::u64_field<SentInclusion, &SentInclusion::tree_size>("tree_size"),
+    digests_field<SentInclusion, &SentInclusion::inclusion_path>("inclusion_path"),
+    {"leaf", json::Presence::Optional, &text_sent_leaf, nullptr},
+};
+// Objects only: the value road refuses a proof of any other shape.
+const json::Record<SentInclusion> kSentInclusionRecord{"LogInclusion", kSentInclusionFields, json::Unknown::Deny,
+                                                       false};
+
+struct SentConsistency {
+  std::string log_id;
+  std::uint64_t first_tree_size = 0;
+  std::uint64_t second_tree_size = 0;
+  std::vector<Digest32> consistency_path;
+};
+
+constexpr json::Field<SentConsistency> kSentConsistencyFields[] = {
+    json::string_field<SentConsistency, &SentConsistency::log_id>("log_id"),
+    json::u64_field<SentConsistency, &SentConsistency::first_tree_size>("first_tree_size"),
+    json::u64_field<SentConsistency, &SentConsistency::second_tree_size>("second_tree_size"),
+    digests_field<SentConsistency, &SentConsistency::consistency_path>("consistency_path"),
+};
+const json::Record<SentConsistency> kSentConsistencyRecord{"LogConsistencyProof", kSentConsistencyFields,
+                                                           json::Unknown::Deny, false};
+
+// The text of the object text's member `name` when it is a string: the raw
+// form that a record's checks judge, where the record keeps only the instant
+// it names. The record's own reading has judged the whole text already, so
+// this one stops at the member.
+std::optional<std::string> raw_string_on_text(std::string_view text, std::string_view name) {
+  json::Reader r(text);
+  if (r.peek_ws() != '{') return std::nullopt;
+  r.eat();
+  json::MapCursor map(r);
+  for (;;) {
+    auto more = map.next();
+    if (!more || !*more) return std::nullopt;
+    bool escaped = false;
+    auto key = map.key(escaped);
+    if (!key) return std::nullopt;
+    const bool wanted = *key == name;
+    if (!map.colon()) return std::nullopt;
+    if (wanted) {
+      auto raw = json::read_string(r);
+      if (!raw) return std::nullopt;
+      return std::move(*raw);
+    }
+    if (!r.skip_value()) return std::nullopt;
+  }
+}
+
+// A checkpoint or leaf text through its record and the checks that follow
+// the record (`check`, given the raw member `raw_name`), as its parser runs
+// them on a value; nothing when anything fails.
+template <class T>
+std::optional<T> checked_on_text(std::string_view text, const json::Record<T>& rec, std::string_view raw_name,
+                                 ZResult<T> (*check)(T, const std::string*)) {
+  auto record = json::parse_record(text, rec);
+  if (!record) return std::nullopt;
+  auto raw = raw_string_on_text(text, raw_name);
+  if (!raw) return std::nullopt;
+  auto checked = check(std::move(*record), &*raw);
+  if (!checked) return std::nullopt;
+  return std::move(*checked);
+}
+
+std::optional<LogCheckpoint> checked_checkpoint(std::string_view text) {
+  return checked_on_text(text, kLogCheckpointRecord, "timestamp", &check_log_checkpoint);
+}
+
+// The leaf hash of a valid inclusion proof, or nothing.
+std::optional<std::string> inclusion_on_text(std::string_view proof_text, std::string_view checkpoint_text,
+                                             std::string_view leaf_text) {
+  auto proof = json::parse_record(proof_text, kSentInclusionRecord);
+  if (!proof || proof->tree_size == 0) return std::nullopt;
+  auto cp = checked_checkpoint(checkpoint_text);
+  if (!cp) return std::nullopt;
+  if (proof->leaf && !parse_log_leaf(*proof->leaf)) return std::nullopt;
+  auto leaf = checked_on_text(leaf_text, kLogLeafRecord, "created_at", &check_log_leaf);
+  if (!leaf) return std::nullopt;
+  const Digest32 digest = log_leaf_digest(*leaf);
+  if (!check_inclusion_bindings(proof->log_id, proof->leaf_index, proof->tree_size, *cp) ||
+      !check_inclusion_fold(proof->leaf_index, proof->tree_size, proof->inclusion_path, digest, *cp))
+    return std::nullopt;
+  return format_sha256_hash(digest);
+}
+
+// Whether a consistency proof holds, read from the texts; false also when
+// the road gave up.
+bool consistency_on_text(std::string_view proof_text, std::string_view checkpoint_text,
+                         std::string_view first_root_hash) {
+  auto proof = json::parse_record(proof_text, kSentConsistencyRecord);
+  if (!proof) return false;
+  auto cp = checked_checkpoint(checkpoint_text);
+  if (!cp || !check_consistency_bindings(proof->log_id, proof->second_tree_size, *cp)) return false;
+  auto first_root = parse_sha256_hash(first_root_hash);
+  auto second_root = parse_sha256_hash(cp->root_hash);
+  return first_root && second_root &&
+         verify_consistency_proof(proof->first_tree_size, proof->second_tree_size, proof->consistency_path,
+                                  *first_root, *second_root);
+}
+
+}  // namespace
+
+Result<ZResult<std::string>, ArgumentError> verify_log_inclusion_arguments(std::string_view proof,
+                                                                           std::string_view checkpoint,
+                                                                           std::string_view reconstructed_leaf) {
+  if (auto hash = inclusion_on_text(proof, checkpoint, reconstructed_leaf)) return ZResult<std::string>(std::move(*hash));
+  auto p = json::parse_argument(proof, "inclusion");
+  if (!p) return fail(std::move(p).error());
+  auto cp = json::parse_argument(checkpoint, "checkpoint");
+  if (!cp) return fail(std::move(cp).error());
+  auto leaf = json::parse_argument(reconstructed_leaf, "leaf");
+  if (!leaf) return fail(std::move(leaf).error());
+  return verify_log_inclusion(std::move(*p), std::move(*cp), *leaf);
+}
+
+Result<ZResult<void>, ArgumentError> verify_log_consistency_arguments(std::string_view proof,
+                                                                      std::string_view checkpoint,
+                                                                      std::string_view first_root_hash) {
+  if (consistency_on_text(proof, checkpoint, first_root_hash)) return ZResult<void>();
+  auto p = json::parse_argument(proof, "consistency proof");
+  if (!p) return fail(std::move(p).error());
+  auto cp = json::parse_argument(checkpoint, "checkpoint");
+  if (!cp) return fail(std::move(cp).error());
+  return verify_log_consistency(std::move(*p), std::move(*cp), first_root_hash);
 }
 
 }  // namespace zelq::registry

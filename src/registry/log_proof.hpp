@@ -46,11 +46,21 @@ ZResult<LogInclusion> parse_log_inclusion(const json::Value& merged);
 // consumer rebuilt; the leaf's wire hash on success.
 ZResult<std::string> verify_log_inclusion(json::Value proof, json::Value checkpoint,
                                           const json::Value& reconstructed_leaf);
+// The same from the three argument texts: "invalid {inclusion|checkpoint|leaf}
+// JSON: {reader message}" for the first that is not JSON text; else the
+// leaf's wire hash or the verdict's error.
+Result<ZResult<std::string>, ArgumentError> verify_log_inclusion_arguments(std::string_view proof,
+                                                                           std::string_view checkpoint,
+                                                                           std::string_view reconstructed_leaf);
 // {"valid":true,"leaf_hash":..}
 std::string inclusion_success_json(std::string_view leaf_hash);
 
 ZResult<LogConsistencyProof> parse_log_consistency_proof(const json::Value& merged);
 ZResult<void> check_consistency(const LogConsistencyProof& proof, std::string_view first_root_hash);
 ZResult<void> verify_log_consistency(json::Value proof, json::Value checkpoint, std::string_view first_root_hash);
+// The same from the argument texts ("consistency proof", then "checkpoint").
+Result<ZResult<void>, ArgumentError> verify_log_consistency_arguments(std::string_view proof,
+                                                                      std::string_view checkpoint,
+                                                                      std::string_view first_root_hash);
 
 }  // namespace zelq::registry

@@ -1,5 +1,6 @@
 #include "registry/merkle.hpp"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <optional>
@@ -16,17 +17,21 @@ constexpr std::size_t kHashTextSize = 71;
 
 ZelqError log_proof(std::string text) { return ZelqError::text(ErrorKind::InvalidLogProof, std::move(text)); }
 
-// Lowercase hex digit values, 0x10 for every other byte: a table lookup
-// keeps the decoding free of data-dependent branches.
-struct LowerHexTable {
-  std::uint8_t v[256];
-  constexpr LowerHexTable() : v() {
-    for (int c = 0; c < 256; ++c) v[c] = 0x10;
-    for (int c = '0'; c <= '9'; ++c) v[c] = static_cast<std::uint8_t>(c - '0');
-    for (int c = 'a'; c <= 'f'; ++c) v[c] = static_cast<std::uint8_t>(c - 'a' + 10);
+// The 64 lowercase hex digits at p as 32 bytes; false when one is not such a
+// digit. Without a table or a branch per digit, so the loops vectorize.
+bool decode_lower_hex(const unsigned char* p, Digest32& d) {
+  std::uint8_t nibbles[64];
+  std::uint8_t bad = 0;
+  for (std::size_t i = 0; i < 64; ++i) {
+    const auto digit = static_cast<std::uint8_t>(p[i] - '0');
+    const auto letter = static_cast<std::uint8_t>(p[i] - 'a');
+    const bool is_digit = digit < 10;
+    bad |= static_cast<std::uint8_t>(!is_digit && letter >= 6);
+    nibbles[i] = is_digit ? digit : static_cast<std::uint8_t>(letter + 10);
   }
-};
-constexpr LowerHexTable kLowerHex;
+  for (std::size_t i = 0; i < d.size(); ++i) d[i] = static_cast<std::uint8_t>(nibbles[2 * i] << 4 | nibbles[2 * i + 1]);
+  return bad == 0;
+}
 
 }  // namespace
 
@@ -36,17 +41,8 @@ ZResult<Digest32> parse_sha256_hash(std::string_view text) {
                           "' is not of the form 'sha256:<hex>' (RFC-ZELQ-0012 \u00a7" "2)"));
   }
   Digest32 d{};
-  unsigned bad = text.size() == kHashTextSize ? 0 : 0x10;
-  if (bad == 0) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + kHashPrefix.size();
-    for (std::size_t i = 0; i < d.size(); ++i) {
-      const std::uint8_t hi = kLowerHex.v[p[2 * i]];
-      const std::uint8_t lo = kLowerHex.v[p[2 * i + 1]];
-      bad |= hi | lo;
-      d[i] = static_cast<std::uint8_t>(hi << 4 | (lo & 0x0f));
-    }
-  }
-  if (bad & 0x10) {
+  if (text.size() != kHashTextSize ||
+      !decode_lower_hex(reinterpret_cast<const unsigned char*>(text.data()) + kHashPrefix.size(), d)) {
     return fail(log_proof("hash '" + std::string(text) +
                           "' is not 'sha256:' + 64 lowercase hex digits (RFC-ZELQ-0012 \u00a7" "2)"));
   }
@@ -75,13 +71,15 @@ Digest32 merkle_leaf_hash(std::string_view bytes) {
 }
 
 Digest32 merkle_node_hash(const Digest32& left, const Digest32& right) {
-  std::array<std::uint8_t, 65> in;
-  in[0] = 0x01;
-  std::copy(left.begin(), left.end(), in.begin() + 1);
-  std::copy(right.begin(), right.end(), in.begin() + 33);
-  Sha256 h;
-  h.update(in);
-  return h.finish();
+  // 0x01 || left || right is 65 bytes, 520 bits; padded, two blocks.
+  std::array<std::uint8_t, 128> m{};
+  m[0] = 0x01;
+  std::copy(left.begin(), left.end(), m.begin() + 1);
+  std::copy(right.begin(), right.end(), m.begin() + 33);
+  m[65] = 0x80;
+  m[126] = 520 >> 8;
+  m[127] = 520 & 0xff;
+  return sha256_padded(m);
 }
 
 Digest32 merkle_tree_hash(std::span<const Digest32> leaves) {
@@ -182,11 +180,34 @@ json::PResult<std::optional<Digest32>> read_hash_entry(json::Reader& r) {
   return d ? std::optional<Digest32>(*d) : std::nullopt;
 }
 
+json::PResult<Digest32> read_well_formed_entry(json::Reader& r) {
+  auto d = read_hash_entry(r);
+  if (!d) return fail(std::move(d).error());
+  if (!*d) return fail(json::ParseError{"not a wire hash"});
+  return **d;
+}
+
+// Room made up front for the entries the rest of the text can hold (each
+// takes at least its text, two quotes and a comma), but for no more than
+// 65536 of them: a longer list grows as it is read, and a large text of
+// white space or other members reserves no more than that.
+std::size_t most_entries(const json::Reader& r) {
+  return std::min<std::size_t>((r.text().size() - r.index()) / (kHashTextSize + 3), std::size_t{1} << 16);
+}
+
 }  // namespace
+
+json::PResult<std::vector<std::optional<Digest32>>> read_wire_hashes(json::Reader& r) {
+  return json::read_seq<std::optional<Digest32>>(r, read_hash_entry, most_entries(r));
+}
+
+json::PResult<std::vector<Digest32>> read_well_formed_wire_hashes(json::Reader& r) {
+  return json::read_seq<Digest32>(r, read_well_formed_entry, most_entries(r));
+}
 
 Result<ZResult<std::vector<Digest32>>, ArgumentError> read_leaf_hashes_argument(std::string_view text) {
   json::Reader r(text);
-  auto entries = json::read_seq<std::optional<Digest32>>(r, read_hash_entry);
+  auto entries = read_wire_hashes(r);
   auto ended = entries ? r.end() : json::PResult<void>{};
   if (!entries || !ended) {
     const json::ParseError& e = entries ? ended.error() : entries.error();

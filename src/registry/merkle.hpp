@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -41,6 +42,13 @@ bool verify_inclusion_path(std::uint64_t index, std::uint64_t size, const Digest
 // `second_root`. Never anything but true or false.
 bool verify_consistency_proof(std::uint64_t first_size, std::uint64_t second_size, std::span<const Digest32> path,
                               const Digest32& first_root, const Digest32& second_root);
+
+// A JSON array of strings at the cursor, each decoded as a wire hash on the
+// way: nothing in the place of an entry that is a string but no wire hash.
+json::PResult<std::vector<std::optional<Digest32>>> read_wire_hashes(json::Reader& r);
+// The same for a reader that gives up at the first entry that is no wire
+// hash (its error says no more than that).
+json::PResult<std::vector<Digest32>> read_well_formed_wire_hashes(json::Reader& r);
 
 // root_hash's argument: a whole text that is one JSON array of strings, each
 // decoded as a wire hash on the way. "invalid leaf_hashes JSON (array of

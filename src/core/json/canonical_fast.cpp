@@ -6,10 +6,12 @@
 // error messages and positions.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,42 +43,132 @@ constexpr auto kPowers10Exact = [] {
   return p;
 }();
 
-// A decimal s x 10^q of k digits (the last not zero) that reads as the
-// positive double d: whether its digits are the shortest that read as d and,
-// of that length, the closest to d, that is, the digits the shortest
-// round-trip conversion gives for d. Decided exactly in 128-bit integers for
-// doubles between 2^-69 and 2^53 that are no power of two, and q >= -21;
-// false when undecided.
-bool digits_are_shortest(std::uint64_t s, int k, int q, double d) {
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &d, sizeof bits);
-  const int biased = static_cast<int>(bits >> 52) & 0x7FF;
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  const int e = biased - 1075;  // d = m x 2^e
-  if (biased == 0 || fraction == 0 || e > 0 || e < -69 || q > 0 || q < -21) return false;
-  const std::uint64_t m = fraction | (std::uint64_t{1} << 52);
-  // All scaled by 2 x 10^-q x 2^-e, so that all are integers: a decimal
-  // x x 10^q becomes x x 2^(1-e), d becomes 2 m 10^-q, the gap between
-  // neighbouring doubles 2 x 10^-q, and the step between decimals of k digits
-  // 2 x 2^-e. Every product stays below 2^127.
-  const U128 ten_q = kPowers10Exact[static_cast<std::size_t>(-q)];
-  const U128 twice_d = static_cast<U128>(m) * ten_q * 2;
-  const auto distance = [&](std::uint64_t x) {
-    const U128 scaled = static_cast<U128>(x) << (1 - e);
-    return scaled > twice_d ? scaled - twice_d : twice_d - scaled;
-  };
+// A positive double d = m x 2^e beside the decimals x x 10^q, all scaled by
+// 2 x 10^-q x 2^-e so that all are integers: a decimal x x 10^q becomes
+// x x 2^(1-e), d becomes 2 m 10^-q, the gap between neighbouring doubles
+// 2 x 10^-q, and the step between decimals of one length 2 x 2^-e. Exact in
+// 128-bit integers for doubles between 2^-69 and 2^53 that are no power of
+// two, q >= -21 and x below 2^57: every product stays below 2^127.
+class ExactScale {
+ public:
+  static std::optional<ExactScale> of(double d, int q) {
+    const auto bits = std::bit_cast<std::uint64_t>(d);
+    const int biased = static_cast<int>(bits >> 52) & 0x7FF;
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    const int e = biased - 1075;
+    if (biased == 0 || fraction == 0 || e > 0 || e < -69 || q > 0 || q < -21) return std::nullopt;
+    return ExactScale(d, fraction | (std::uint64_t{1} << 52), e, q);
+  }
+
+  // The double that s x 10^q reads as (s below 2^57, -21 <= q <= 0), from
+  // s and 10^-q as doubles: their quotient is that double when s is below
+  // 2^53 (one rounding of exact operands), else within a gap of it, and the
+  // exact test decides between it and the neighbour towards the decimal.
+  // Nothing where the test cannot decide.
+  static std::optional<ExactScale> reading(std::uint64_t s, int q) {
+    const double approx = static_cast<double>(s) / kPowers10[-q];
+    auto x = of(approx, q);
+    if (!x || s <= (std::uint64_t{1} << 53) || x->reads_as_d(s)) return x;
+    const bool up = (static_cast<U128>(s) << (1 - x->e_)) > x->twice_d_;
+    const auto bits = std::bit_cast<std::uint64_t>(approx);
+    x = of(std::bit_cast<double>(up ? bits + 1 : bits - 1), q);
+    if (!x || !x->reads_as_d(s)) return std::nullopt;
+    return x;
+  }
+
+  double value() const { return d_; }
+
+  // Whether s of k digits (the last not zero), which reads as d, holds the
+  // digits the shortest round-trip conversion gives for d: no shorter
+  // decimal reads as d, and none of its length is as close.
+  bool shortest(std::uint64_t s, int k) const {
+    if (distance(s) >= (static_cast<U128>(1) << -e_)) return false;
+    if (k == 1) return true;
+    // A shorter text that reads as d would make one of the two (k-1)-digit
+    // decimals around s read as d too.
+    const std::uint64_t below = s / 10 * 10;
+    return !reads_as_d(below) && !reads_as_d(below + 10);
+  }
+
+ private:
+  ExactScale(double d, std::uint64_t m, int e, int q)
+      : d_(d), m_(m), e_(e), ten_q_(kPowers10Exact[static_cast<std::size_t>(-q)]),
+        twice_d_(static_cast<U128>(m) * ten_q_ * 2) {}
+
+  U128 distance(std::uint64_t x) const {
+    const U128 scaled = static_cast<U128>(x) << (1 - e_);
+    return scaled > twice_d_ ? scaled - twice_d_ : twice_d_ - scaled;
+  }
   // Within half a gap either way, the ends included when m is even: the
   // decimals that read as d.
-  const auto reads_as_d = [&](std::uint64_t x) {
+  bool reads_as_d(std::uint64_t x) const {
     const U128 dist = distance(x);
-    return dist < ten_q || (dist == ten_q && (m & 1) == 0);
-  };
-  if (distance(s) >= (static_cast<U128>(1) << -e)) return false;  // not strictly the closest of its length
-  if (k == 1) return true;
-  // A shorter text that reads as d would make one of the two (k-1)-digit
-  // decimals around s read as d too.
-  const std::uint64_t below = s / 10 * 10;
-  return !reads_as_d(below) && !reads_as_d(below + 10);
+    return dist < ten_q_ || (dist == ten_q_ && (m_ & 1) == 0);
+  }
+
+  double d_;
+  std::uint64_t m_;
+  int e_;
+  U128 ten_q_;
+  U128 twice_d_;
+};
+
+// Digit runs of number text, eight bytes at a time where the text has them:
+// the number of digits that open the eight bytes at p. Every byte that is no
+// digit sets a bit in its own byte of the mask; the carry out of such a byte
+// can only set bits in later ones, which it precedes.
+unsigned leading_digits(const char* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  const std::uint64_t mask = ((v & 0xF0F0F0F0F0F0F0F0) ^ 0x3030303030303030) |
+                             (((v + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) ^ 0x3030303030303030);
+  return mask == 0 ? 8u : static_cast<unsigned>(__builtin_ctzll(mask)) / 8;
+}
+
+const char* skip_digits(const char* p, const char* end) {
+  if constexpr (std::endian::native == std::endian::little) {
+    while (end - p >= 8) {
+      const unsigned n = leading_digits(p);
+      p += n;
+      if (n < 8) return p;
+    }
+  }
+  while (p < end && is_digit(*p)) ++p;
+  return p;
+}
+
+// The value of eight ASCII digits, the first in the lowest byte.
+std::uint64_t eight_digit_value(std::uint64_t v) {
+  v -= 0x3030303030303030;
+  v = (v * 10) + (v >> 8);
+  return (((v & 0x000000FF000000FF) * (100 + (1000000ULL << 32))) +
+          (((v >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32)))) >>
+         32;
+}
+
+std::uint64_t load_digits(const char* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  return v;
+}
+
+constexpr std::uint64_t kPowers10Small[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+
+// s followed by the digits [p, end): eight at a time, and the last few as
+// eight too, those before them in the text read as zeros.
+[[gnu::always_inline]] inline std::uint64_t append_digits(std::uint64_t s, const char* p, const char* end,
+                                                          const char* text_begin) {
+  for (; end - p >= 8; p += 8) s = s * 100000000 + eight_digit_value(load_digits(p));
+  const auto r = end - p;
+  if (r == 0) return s;
+  if (end - text_begin >= 8) {
+    const std::uint64_t digits = ~std::uint64_t{0} << (8 * (8 - r));
+    const std::uint64_t v = (load_digits(end - 8) & digits) | (0x3030303030303030 & ~digits);
+    return s * kPowers10Small[r] + eight_digit_value(v);
+  }
+  for (; p < end; ++p) s = s * 10 + static_cast<std::uint64_t>(*p - '0');
+  return s;
 }
 
 // A key's first 8 bytes as a big-endian number, zero-padded: keys whose
@@ -103,8 +195,8 @@ bool bytes_less(std::string_view a, std::string_view b) {
   return a.size() < b.size();
 }
 
-// A member's bytes to a place that does not overlap them; most members are
-// short, and a library call would cost more than the copy.
+// A member's (or a number's) bytes to a place that does not overlap them;
+// most are short, and a library call would cost more than the copy.
 inline void copy_member(char* to, const char* from, std::size_t n) {
   if (n >= 8 && n <= 16) {
     std::uint64_t head, tail;
@@ -124,18 +216,28 @@ inline void copy_member(char* to, const char* from, std::size_t n) {
 }
 
 // The output, with its length kept apart from the string's size so that
-// writing a token is one bounds check and a copy.
+// writing a token is one bounds check and a copy. A short output is written
+// on the stack and costs one allocation, that of the result, or none when
+// the result fits in the string itself.
 class Out {
  public:
-  explicit Out(std::size_t hint) { buf_.resize(hint + 64); }
+  explicit Out(std::size_t hint) {
+    if (hint + 64 > sizeof small_) {
+      heap_.resize(hint + 64);
+      data_ = heap_.data();
+      capacity_ = heap_.size();
+    }
+  }
+  Out(const Out&) = delete;
+  Out& operator=(const Out&) = delete;
 
   char* room(std::size_t n) {
-    if (buf_.size() - len_ < n) [[unlikely]]
+    if (capacity_ - len_ < n) [[unlikely]]
       grow(n);
-    return buf_.data() + len_;
+    return data_ + len_;
   }
   void commit(std::size_t n) { len_ += n; }
-  void commit_to(const char* end) { len_ = static_cast<std::size_t>(end - buf_.data()); }
+  void commit_to(const char* end) { len_ = static_cast<std::size_t>(end - data_); }
   void put(char c) {
     *room(1) = c;
     ++len_;
@@ -145,27 +247,81 @@ class Out {
     len_ += n;
   }
   std::size_t size() const { return len_; }
-  char* data() { return buf_.data(); }
-  const char* data() const { return buf_.data(); }
+  char* data() { return data_; }
+  const char* data() const { return data_; }
   void truncate(std::size_t n) { len_ = n; }
   std::string take() {
-    buf_.resize(len_);
-    return std::move(buf_);
+    if (data_ == small_) return std::string(small_, len_);
+    heap_.resize(len_);
+    return std::move(heap_);
   }
 
  private:
-  [[gnu::noinline]] void grow(std::size_t n) { buf_.resize(std::max(buf_.size() * 2, len_ + n)); }
+  [[gnu::noinline]] void grow(std::size_t n) {
+    const std::size_t capacity = std::max(capacity_ * 2, len_ + n);
+    heap_.resize(capacity);
+    if (data_ == small_) std::memcpy(heap_.data(), small_, len_);
+    data_ = heap_.data();
+    capacity_ = heap_.size();
+  }
 
-  std::string buf_;
+  char small_[512];
+  char* data_ = small_;
+  std::size_t capacity_ = sizeof small_;
   std::size_t len_ = 0;
+  std::string heap_;
+};
+
+// A member of an object still open, as written to the output.
+struct Entry {
+  std::size_t start;  // the member's text (key, colon, value) is out[start, end)
+  std::size_t end;
+  std::size_t key;  // its decoded key: out[key, key + key_len), or the arena's when escaped
+  std::size_t key_len;
+  std::uint64_t prefix;
+  bool in_arena;
+};
+
+// The member entries of the objects still open: the first few on the stack,
+// so that a small document allocates nothing for them, the rest of a wide or
+// deep one on the heap. Entries only ever leave from the end.
+class Entries {
+ public:
+  Entries() = default;
+  Entries(const Entries&) = delete;
+  Entries& operator=(const Entries&) = delete;
+
+  std::size_t size() const { return size_; }
+  Entry& operator[](std::size_t i) { return data_[i]; }
+  const Entry& operator[](std::size_t i) const { return data_[i]; }
+  Entry& back() { return data_[size_ - 1]; }
+  void push_back(const Entry& e) {
+    if (size_ == capacity_) [[unlikely]]
+      grow();
+    data_[size_++] = e;
+  }
+  void truncate(std::size_t n) { size_ = n; }
+
+ private:
+  [[gnu::noinline]] void grow() {
+    std::vector<Entry> bigger(capacity_ * 2);
+    std::copy(data_, data_ + size_, bigger.begin());
+    heap_ = std::move(bigger);
+    data_ = heap_.data();
+    capacity_ = heap_.size();
+  }
+
+  Entry small_[16];
+  std::vector<Entry> heap_;
+  Entry* data_ = small_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 16;
 };
 
 class FastCanonicalizer {
  public:
   explicit FastCanonicalizer(std::string_view text)
-      : p_(text.data()), end_(text.data() + text.size()), out_(text.size()) {
-    entries_.reserve(32);
-  }
+      : begin_(text.data()), p_(text.data()), end_(text.data() + text.size()), out_(text.size()) {}
 
   bool run(std::string& result) {
     if (!document()) return false;
@@ -178,14 +334,6 @@ class FastCanonicalizer {
     bool object;
     std::size_t entries;  // the object's first member entry
     std::size_t arena;
-  };
-  struct Entry {
-    std::size_t start;  // the member's text (key, colon, value) is out[start, end)
-    std::size_t end;
-    std::size_t key;  // its decoded key: out[key, key + key_len), or the arena's when escaped
-    std::size_t key_len;
-    std::uint64_t prefix;
-    bool in_arena;
   };
   enum class Step { Done, Opened, Fail };
 
@@ -423,95 +571,99 @@ class FastCanonicalizer {
 
   // A number in the reader's grammar, written in canonical form. Integers
   // the reader keeps as 64-bit integers are their own canonical text. A
-  // decimal with at most 15 significant digits inside the normal range is
-  // the shortest text of the double it reads as (no two such decimals read
-  // as one double), so its digits are written without converting; 16 or 17
-  // digits are tested for being the shortest; the rest goes through the
-  // double.
+  // decimal s x 10^q inside the normal range whose digits s, as an integer,
+  // lie below 2^52 (all of 15 digits or fewer) holds the digits of the double
+  // d it reads as: d is at most s x 10^q x (1 + 2^-53), below 2^52 x 10^q,
+  // so the gap between d and its neighbours is below 10^q. The decimal is
+  // then within half a gap of d, closer than half a step to any other of its
+  // length, and a shorter decimal (a multiple of 10 steps, at least one step
+  // from s) would lie more than half a gap from d. Its digits are written as
+  // they are; other ones of 16 or 17 digits are tested for being the
+  // shortest; the rest goes through the double.
   bool number() {
     const char* start = p_;
     const bool negative = *p_ == '-';
     if (negative) ++p_;
     if (p_ == end_ || !is_digit(*p_)) return false;
     const char* int_begin = p_;
-    // The significant digits go into s and digits as they are read (up to 19;
-    // a non-zero digit past those sends the number through the double),
-    // n keeps the decimal point: value = 0.d1d2...dk x 10^n.
-    char digits[19];
-    std::uint64_t s = 0;
-    int k = 0;
-    long n = 0;
-    bool too_many = false;
-    const auto digit = [&](char c) {
-      if (k < 19) {
-        s = s * 10 + static_cast<std::uint64_t>(c - '0');
-        digits[k++] = c;
-      } else if (c != '0') {
-        too_many = true;
-      }
-    };
     if (*p_ == '0') {
       ++p_;
       if (p_ < end_ && is_digit(*p_)) return false;
     } else {
-      while (p_ < end_ && is_digit(*p_)) ++p_;
+      p_ = skip_digits(p_ + 1, end_);
     }
     const char* int_end = p_;
     const bool is_float = p_ < end_ && (*p_ == '.' || *p_ == 'e' || *p_ == 'E');
     if (!is_float) return integer(start, negative, int_begin, int_end);
-    if (*int_begin != '0') {
-      for (const char* q = int_begin; q < int_end; ++q) digit(*q);
-      n = int_end - int_begin;
-    }
+    const char* frac_begin = p_;
+    const char* frac_end = p_;
     if (*p_ == '.') {
-      const char* frac_begin = ++p_;
-      if (k == 0) {
-        for (; p_ < end_ && *p_ == '0'; ++p_) --n;  // zeros before the first significant digit
-      }
-      for (; p_ < end_ && is_digit(*p_); ++p_) digit(*p_);
+      frac_begin = ++p_;
+      p_ = skip_digits(p_, end_);
       if (p_ == frac_begin) return false;
+      frac_end = p_;
     }
-    if (p_ < end_ && (*p_ == 'e' || *p_ == 'E')) {
+    // n keeps the decimal point: value = 0.d1d2...dk x 10^n.
+    long n = 0;
+    const bool exponent = p_ < end_ && (*p_ == 'e' || *p_ == 'E');
+    if (exponent) {
       ++p_;
       bool exp_negative = false;
       if (p_ < end_ && (*p_ == '+' || *p_ == '-')) exp_negative = *p_++ == '-';
       const char* exp_begin = p_;
       while (p_ < end_ && is_digit(*p_)) ++p_;
       if (p_ == exp_begin || p_ - exp_begin > 6) return false;
-      long exp = 0;
-      for (const char* q = exp_begin; q < p_; ++q) exp = exp * 10 + (*q - '0');
-      n += exp_negative ? -exp : exp;
+      for (const char* q = exp_begin; q < p_; ++q) n = n * 10 + (*q - '0');
+      if (exp_negative) n = -n;
     }
+    // The significant digits: the integer part's (none for "0"), then the
+    // fraction's, without the zeros before the first or after the last.
+    if (*int_begin == '0') {
+      int_begin = int_end;
+      for (; frac_begin < frac_end && *frac_begin == '0'; ++frac_begin) --n;
+    }
+    n += int_end - int_begin;
+    while (frac_end > frac_begin && frac_end[-1] == '0') --frac_end;
+    const bool fraction = frac_end > frac_begin;
+    if (!fraction) {
+      while (int_end > int_begin && int_end[-1] == '0') --int_end;
+    }
+    const long int_digits = int_end - int_begin;
+    const long k = int_digits + (frac_end - frac_begin);
     if (k == 0) {
       out_.put('0');  // zero, of either sign
       return true;
     }
-    if (too_many) return through_double(start, negative);
-    while (s % 10 == 0) {  // trailing zeros
-      s /= 10;
-      --k;
-    }
     if (k > 17 || n < -300 || n > 300) return through_double(start, negative);
-    if (k > 15) {
-      // The double it reads as: from exact operands and one rounding where
-      // they allow, else by the reader's conversion.
-      const long q = n - k;
-      double d = 0;
-      if (s <= (std::uint64_t{1} << 53) && q <= 0 && q >= -22) {
-        d = static_cast<double>(s) / kPowers10[-q];
-      } else {
-        const auto r = std::from_chars(start + (negative ? 1 : 0), p_, d, std::chars_format::general);
-        if (r.ec != std::errc() || r.ptr != p_) return false;
-      }
-      if (!digits_are_shortest(s, k, static_cast<int>(q), d)) {
-        write_double(negative ? -d : d);
+    const std::uint64_t s =
+        k > 15 ? append_digits(append_digits(0, int_begin, int_end, begin_), frac_begin, frac_end, begin_) : 0;
+    if (s >= std::uint64_t{1} << 52) {
+      // Outside the exact test's reach, the reader's conversion and the
+      // shortest digits of its double.
+      const int q = static_cast<int>(n - k);
+      const auto x = q <= 0 && q >= -21 ? ExactScale::reading(s, q) : std::nullopt;
+      if (!x) return through_double(start, negative);
+      if (!x->shortest(s, static_cast<int>(k))) {
+        write_double(negative ? -x->value() : x->value());
         return true;
       }
     }
+    // Without an exponent, a fraction written as d.ddd, or as 0.ddd with
+    // fewer than six zeros after the point, is already laid out as canonical
+    // form lays it out: the text up to its last significant digit.
+    if (!exponent && fraction && (int_digits > 0 || n > -6)) {
+      const auto size = static_cast<std::size_t>(frac_end - start);
+      copy_member(out_.room(size), start, size);
+      out_.commit(size);
+      return true;
+    }
+    char digits[24];
+    std::memcpy(digits, int_begin, static_cast<std::size_t>(int_digits));
+    std::memcpy(digits + int_digits, frac_begin, static_cast<std::size_t>(frac_end - frac_begin));
     char* const o = out_.room(kCanonicalNumberMax + 1);
     char* w = o;
     if (negative) *w++ = '-';
-    out_.commit_to(write_ecmascript_decimal(digits, k, static_cast<int>(n), w));
+    out_.commit_to(write_ecmascript_decimal(digits, static_cast<int>(k), static_cast<int>(n), w));
     return true;
   }
 
@@ -576,7 +728,7 @@ class FastCanonicalizer {
     const Frame& f = frames_[depth_ - 1];
     entries_.back().end = out_.size();
     reorder(f.entries);
-    entries_.resize(f.entries);
+    entries_.truncate(f.entries);
     arena_.resize(f.arena);
     out_.put('}');
   }
@@ -656,12 +808,13 @@ class FastCanonicalizer {
     out_.truncate(at);
   }
 
+  const char* begin_;
   const char* p_;
   const char* end_;
   Out out_;
   int depth_ = 0;
   Frame frames_[kMaxDepth];
-  std::vector<Entry> entries_;
+  Entries entries_;
   std::vector<std::size_t> large_order_;  // the order of an object of more than 32 members
   std::string arena_;  // decoded keys that held escapes
 };

@@ -199,14 +199,17 @@ Value rfc3339_millis_value(const UtcTime& t);
 Value truncate_timestamps_ms(const Value& v);
 
 // ---- lists ------------------------------------------------------------------
+// `expected`: room made up front, for lists whose length the caller can
+// bound from the text.
 template <class E>
-PResult<std::vector<E>> read_seq(Reader& r, PResult<E> (*elem)(Reader&)) {
+PResult<std::vector<E>> read_seq(Reader& r, PResult<E> (*elem)(Reader&), std::size_t expected = 0) {
   int c = r.peek_ws();
   if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
   if (c != '[') return fail(peek_invalid_type(r, "a sequence"));
   if (auto e = r.enter(); !e) return fail(std::move(e).error());
   r.eat();
   std::vector<E> out;
+  out.reserve(expected);
   PResult<void> status;
   SeqCursor seq(r);
   for (;;) {

@@ -29,8 +29,15 @@ inline unsigned plain_run_stops(const char* p) {
 // The first byte in [p, end) that ends a plain run, or end.
 inline const char* find_plain_end(const char* p, const char* end) {
 #if defined(__SSE2__)
+  const char* const begin = p;
   for (; end - p >= 16; p += 16) {
     if (const unsigned stops = plain_run_stops(p)) return p + __builtin_ctz(stops);
+  }
+  if (p < end && end - begin >= 16) {
+    // The last few bytes as the top of the 16 that end at end, whose first
+    // ones were judged already.
+    const unsigned stops = plain_run_stops(end - 16) >> (16 - (end - p));
+    return stops ? p + __builtin_ctz(stops) : end;
   }
 #endif
   while (p < end && !ends_plain_run(static_cast<unsigned char>(*p))) ++p;
