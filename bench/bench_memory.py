@@ -35,7 +35,8 @@ METHODS = {
     "canonical_preimage": "zelq.ZelqVerifier.canonical_preimage(text)",
     "verify_content_hash": "zelq.ZelqVerifier.verify_content_hash(text, HASH)",
     "explain_hash_mismatch": "zelq.ZelqVerifier.explain_hash_mismatch(text, WRONG)",
-    # The body as the public key of a DID document: kept whole as a value.
+    # The body as the public key of a DID document: read for its form, only the
+    # key members kept.
     "ZelqDidDocument.parse": "zelq.ZelqDidDocument.parse(DOC, DID)",
 }
 
