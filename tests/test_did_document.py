@@ -81,6 +81,14 @@ def test_parse_pins_the_document_and_exposes_its_id(registry):
     ('{"ID":"did:web:a"}', "did:web:a", "parse_failed", "DID document parse: missing field `id` at line 1 column 18"),
     ('{"id":"did:web:a","assertionMethod":[null]}', "did:web:a", "parse_failed",
      "DID document parse: data did not match any variant of untagged enum AssertionMethodRef at line 1 column 42"),
+    # A JWK is read as any JSON value is, whatever of it is kept.
+    ('{"id":"did:web:a","verificationMethod":[{"id":"k","type":"t","controller":"c","publicKeyJwk":{"x":"a",}}]}',
+     "did:web:a", "parse_failed", "DID document parse: trailing comma at line 1 column 103"),
+    ('{"id":"did:web:a","verificationMethod":[{"id":"k","type":"t","controller":"c","publicKeyJwk":{"n":[1e400]}}]}',
+     "did:web:a", "parse_failed", "DID document parse: number out of range at line 1 column 104"),
+    ('{"id":"did:web:a","verificationMethod":[{"id":"k","type":"t","controller":"c","publicKeyJwk":{"n":'
+     + "[" * 126 + "]" * 126 + "}}]}", "did:web:a", "parse_failed",
+     "DID document parse: recursion limit exceeded at line 1 column 222"),
     ('{"id":""}', "", "parse_failed", "DID document missing required `id`"),
     ('{"id":""}', "did:web:a", "parse_failed", "DID document missing required `id`"),
     ('{"id":"did:web:A"}', "did:web:a", "id_mismatch",
@@ -179,6 +187,22 @@ def test_malformed_keys(method, alg, message):
     doc = one_method_doc(method)
     for call in (doc.key_for_algorithm, doc.receipt_key_for_algorithm):
         assert reason_of(lambda: call("#k", alg)) == ("malformed_key", PREFIX + message)
+
+
+@pytest.mark.parametrize("jwk, outcome", [
+    # A name given twice counts by its last value; other members are not read.
+    ('{"kty":"OKP","crv":"Ed25519","x":1,"x":"%s","kid":{"x":[]}}' % ED.jwk["x"], b64(ED.raw)),
+    ('{"kty":"OKP","crv":"Ed25519","x":"%s","x":null}' % ED.jwk["x"], PREFIX + "JWK missing 'x' parameter"),
+    ('{"kty":"EC","kty":"OKP","crv":"Ed25519","x":"%s"}' % ED.jwk["x"], b64(ED.raw)),
+])
+def test_jwk_members_repeated_in_the_text(jwk, outcome):
+    text = document([vm("k", "JsonWebKey2020", publicKeyJwk="JWK")], ["#k"]).replace('"JWK"', jwk)
+    doc = Doc.parse(text, DID)
+    try:
+        got = doc.key_for_algorithm("#k", "ed25519")["public_key_b64"]
+    except zelq.DidResolutionError as e:
+        got = str(e)
+    assert got == outcome
 
 
 def test_a_malformed_unauthorized_key_reports_malformed_key():

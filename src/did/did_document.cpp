@@ -14,11 +14,68 @@ using json::Record;
 using json::Unknown;
 using json::Value;
 
+// The JWK members the key rules read.
+using JwkSlot = std::optional<std::string> Jwk::*;
+struct JwkMember {
+  std::string_view name;
+  JwkSlot slot;
+};
+constexpr JwkMember kJwkMembers[] = {
+    {"kty", &Jwk::kty}, {"crv", &Jwk::crv}, {"x", &Jwk::x}, {"y", &Jwk::y}};
+
+JwkSlot jwk_slot(std::string_view name) {
+  for (const auto& m : kJwkMembers)
+    if (m.name == name) return m.slot;
+  return nullptr;
+}
+
+// The JWK is read exactly as a value would be (the same failures at the same
+// places, the same depth limit), but only its four members are kept: a large
+// JWK costs no more memory than a small one.
+PResult<void> text_jwk(Reader& r, VerificationMethod& m) {
+  const int c = r.peek_ws();
+  if (c != '{') {
+    ZELQ_TRY(json::read_value_text(r));
+    if (c == 'n') m.public_key_jwk.reset();  // null, the only value that reads from an 'n'
+    else m.public_key_jwk.emplace();
+    return {};
+  }
+  Jwk jwk;
+  auto read = json::read_object_members(r, [&](std::string_view key) -> PResult<void> {
+    const JwkSlot slot = jwk_slot(key);
+    if (slot && r.peek_ws() == '"') {
+      r.eat();
+      auto s = r.parse_string_body();
+      if (!s) return fail(std::move(s).error());
+      jwk.*slot = std::move(*s);
+      return {};
+    }
+    ZELQ_TRY(json::read_value_text(r));
+    if (slot) (jwk.*slot).reset();  // a later non-string hides an earlier string
+    return {};
+  });
+  if (!read) return fail(std::move(read).error());
+  m.public_key_jwk = std::move(jwk);
+  return {};
+}
+
+PResult<void> value_jwk(const Value& v, VerificationMethod& m) {
+  if (v.is_null()) {
+    m.public_key_jwk.reset();
+    return {};
+  }
+  Jwk jwk;
+  for (const auto& member : kJwkMembers)
+    if (const Value* s = v.get(member.name); s && s->is_string()) jwk.*member.slot = s->as_string();
+  m.public_key_jwk = std::move(jwk);
+  return {};
+}
+
 constexpr Field<VerificationMethod> kMethodFields[] = {
     json::string_field<VerificationMethod, &VerificationMethod::id>("id"),
     json::string_field<VerificationMethod, &VerificationMethod::type>("type"),
     json::string_field<VerificationMethod, &VerificationMethod::controller>("controller"),
-    json::opt_value_field<VerificationMethod, &VerificationMethod::public_key_jwk>("publicKeyJwk"),
+    {"publicKeyJwk", Presence::Optional, text_jwk, value_jwk},
     json::opt_string_field<VerificationMethod, &VerificationMethod::public_key_multibase>("publicKeyMultibase"),
 };
 constexpr Record<VerificationMethod> kMethod{"VerificationMethod", kMethodFields, Unknown::Ignore, true};
@@ -28,17 +85,19 @@ constexpr std::string_view kAssertionEnum = "AssertionMethodRef";
 PResult<VerificationMethod> read_method(Reader& r) { return json::read_record(r, kMethod); }
 PResult<VerificationMethod> method_of(const Value& v) { return json::read_record(v, kMethod); }
 
-// The entry is captured whole first (so malformed JSON fails where it is),
-// then tried as a reference and as an embedded method. The embedded reading
-// goes over the captured text rather than the parsed value, so that a member
-// repeated inside the entry is refused as it is anywhere else in the text.
+// A string is a reference. Anything else is read through whole first (so
+// malformed JSON fails where it is, and nothing is built), then tried as an
+// embedded method over its text, so that a member repeated inside the entry
+// is refused as it is anywhere else in the text.
 PResult<AssertionMethodRef> read_assertion(Reader& r) {
-  r.peek_ws();
-  const std::size_t start = r.index();
-  auto v = r.parse_value();
-  if (!v) return fail(std::move(v).error());
-  if (v->is_string()) return AssertionMethodRef{std::move(v->as_string())};
-  auto m = json::parse_record(r.text().substr(start, r.index() - start), kMethod);
+  if (r.peek_ws() == '"') {
+    auto s = json::read_string(r);
+    if (!s) return fail(std::move(s).error());
+    return AssertionMethodRef{std::move(*s)};
+  }
+  auto text = json::read_value_text(r);
+  if (!text) return fail(std::move(text).error());
+  auto m = json::parse_record(*text, kMethod);
   if (!m) return fail(json::untagged_mismatch(kAssertionEnum));
   return AssertionMethodRef{std::move(*m)};
 }

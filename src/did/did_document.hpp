@@ -17,14 +17,28 @@
 
 namespace zelq::did {
 
+// What the key rules read from a publicKeyJwk: its string members kty, crv,
+// x and y. A member that is missing or not a JSON string, and every member
+// of a JWK that is not an object, holds nothing; a name given twice counts
+// by its last value, as in a parsed object. The rest of the JWK, however
+// large, is read for its well-formedness and not kept.
+struct Jwk {
+  std::optional<std::string> kty;
+  std::optional<std::string> crv;
+  std::optional<std::string> x;
+  std::optional<std::string> y;
+  bool operator==(const Jwk&) const = default;
+};
+
 // One key entry. Wire names: id, type, controller, publicKeyJwk,
 // publicKeyMultibase.
 struct VerificationMethod {
   std::string id;
   std::string type;
   std::string controller;
-  std::optional<json::Value> public_key_jwk;  // any JSON kind, kept whole
+  std::optional<Jwk> public_key_jwk;  // present for a JWK of any JSON kind but null
   std::optional<std::string> public_key_multibase;
+  bool operator==(const VerificationMethod&) const = default;
 };
 
 // An assertionMethod entry: a DID URL (possibly relative, "#frag") or a
@@ -37,6 +51,7 @@ struct AssertionMethodRef {
   const std::string& id() const {
     return is_reference() ? std::get<0>(entry) : std::get<1>(entry).id;
   }
+  bool operator==(const AssertionMethodRef&) const = default;
 };
 
 // Wire names: id, verificationMethod, assertionMethod.
@@ -44,6 +59,7 @@ struct DidDocument {
   std::string id;
   std::vector<VerificationMethod> verification_method;
   std::vector<AssertionMethodRef> assertion_method;
+  bool operator==(const DidDocument&) const = default;
 };
 
 // From JSON text: failures carry the line and column where they were found.

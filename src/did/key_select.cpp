@@ -18,15 +18,8 @@ std::string normalise_ref(const DidDocument& doc, std::string_view ref) {
 }
 
 // A JWK member as text: missing, or not a string, reads as empty.
-std::string_view jwk_text(const json::Value& jwk, std::string_view name) {
-  const json::Value* v = jwk.get(name);
-  return v && v->is_string() ? std::string_view(v->as_string()) : std::string_view();
-}
-
-// A JWK member only when it is a string.
-const std::string* jwk_string(const json::Value& jwk, std::string_view name) {
-  const json::Value* v = jwk.get(name);
-  return v && v->is_string() ? &v->as_string() : nullptr;
+std::string_view jwk_text(const std::optional<std::string>& member) {
+  return member ? std::string_view(*member) : std::string_view();
 }
 
 struct AlgorithmByType {
@@ -59,8 +52,8 @@ bool is_assertion_method(const DidDocument& doc, std::string_view key_id) {
 std::optional<std::string_view> method_algorithm(const VerificationMethod& m) {
   if (m.type == "JsonWebKey2020") {
     if (!m.public_key_jwk) return std::nullopt;
-    const std::string* kty = jwk_string(*m.public_key_jwk, "kty");
-    const std::string* crv = jwk_string(*m.public_key_jwk, "crv");
+    const auto& kty = m.public_key_jwk->kty;
+    const auto& crv = m.public_key_jwk->crv;
     if (!kty || !crv) return std::nullopt;
     if (*kty == "EC" && *crv == "P-256") return crypto::kAlgP256;
     if (*kty == "OKP" && *crv == "Ed25519") return crypto::kAlgEd25519;
@@ -80,12 +73,12 @@ std::optional<std::string_view> method_algorithm(const VerificationMethod& m) {
 ZResult<crypto::Ed25519PublicKey> ed25519_public_key(const VerificationMethod& m) {
   crypto::Ed25519PublicKey out{};
   if (m.public_key_jwk) {
-    const json::Value& jwk = *m.public_key_jwk;
-    std::string_view kty = jwk_text(jwk, "kty"), crv = jwk_text(jwk, "crv");
+    const Jwk& jwk = *m.public_key_jwk;
+    std::string_view kty = jwk_text(jwk.kty), crv = jwk_text(jwk.crv);
     if (kty != "OKP" || crv != "Ed25519") {
       return fail(key_error("expected OKP/Ed25519 JWK, got kty=" + std::string(kty) + " crv=" + std::string(crv)));
     }
-    const std::string* x = jwk_string(jwk, "x");
+    const auto& x = jwk.x;
     if (!x) return fail(key_error("JWK missing 'x' parameter"));
     auto bytes = base64url_decode(*x);
     if (!bytes) return fail(key_error("JWK 'x' base64url decode: " + bytes.error()));
@@ -113,14 +106,14 @@ ZResult<crypto::P256Uncompressed> p256_public_key(const VerificationMethod& m) {
     return fail(key_error(
         "ecdsa-p256 verification method requires publicKeyJwk (publicKeyMultibase not yet supported for P-256)"));
   }
-  const json::Value& jwk = *m.public_key_jwk;
-  std::string_view kty = jwk_text(jwk, "kty"), crv = jwk_text(jwk, "crv");
+  const Jwk& jwk = *m.public_key_jwk;
+  std::string_view kty = jwk_text(jwk.kty), crv = jwk_text(jwk.crv);
   if (kty != "EC" || crv != "P-256") {
     return fail(key_error("expected EC/P-256 JWK, got kty=" + std::string(kty) + " crv=" + std::string(crv)));
   }
-  const std::string* x = jwk_string(jwk, "x");
+  const auto& x = jwk.x;
   if (!x) return fail(key_error("JWK missing 'x'"));
-  const std::string* y = jwk_string(jwk, "y");
+  const auto& y = jwk.y;
   if (!y) return fail(key_error("JWK missing 'y'"));
   auto xb = base64url_decode(*x);
   if (!xb) return fail(key_error("JWK 'x' base64url: " + xb.error()));

@@ -198,23 +198,14 @@ PResult<std::string_view> read_value_text(Reader& r) {
 }
 
 PResult<MemberTexts> read_member_texts(Reader& r) {
-  // The object grammar as parse_value reads it, with the same failures at
-  // the same places.
-  ZELQ_TRY(r.enter());
-  r.eat();
   MemberTexts texts;
-  MapCursor map(r);
-  auto read = map.each([&](std::string_view key, bool) -> PResult<void> {
+  ZELQ_TRY(read_object_members(r, [&](std::string_view key) -> PResult<void> {
     std::string k(key);  // the view lasts only until the next string
-    ZELQ_TRY(map.colon());
     auto v = read_value_text(r);
     if (!v) return fail(std::move(v).error());
     texts.add(k, *v);
     return {};
-  });
-  if (!read) return fail(std::move(read).error());
-  r.eat();
-  r.leave();
+  }));
   return texts;
 }
 

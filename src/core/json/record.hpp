@@ -124,6 +124,25 @@ class MemberTexts {
 // included, without building it: its text.
 PResult<std::string_view> read_value_text(Reader& r);
 
+// The object at the cursor (its "{" not yet consumed), read with the grammar
+// and depth limit of parse_value, failing where it fails. After each key and
+// its colon, `member(key)` reads the member's value; the key's view lasts
+// only until the next string is read.
+template <class F>
+PResult<void> read_object_members(Reader& r, F member) {
+  ZELQ_TRY(r.enter());
+  r.eat();
+  MapCursor map(r);
+  auto read = map.each([&](std::string_view key, bool) -> PResult<void> {
+    ZELQ_TRY(map.colon());
+    return member(key);
+  });
+  if (!read) return fail(std::move(read).error());
+  r.eat();
+  r.leave();
+  return {};
+}
+
 // The object at the cursor (its "{" not yet consumed), read without building
 // it: its members as texts.
 PResult<MemberTexts> read_member_texts(Reader& r);
@@ -475,21 +494,6 @@ PResult<void> value_opt_string(const Value& v, T& t) {
   return {};
 }
 
-template <class T, std::optional<Value> T::*M>
-PResult<void> text_opt_value(Reader& r, T& t) {
-  auto s = read_opt_value(r);
-  if (!s) return fail(std::move(s).error());
-  t.*M = std::move(*s);
-  return {};
-}
-
-template <class T, std::optional<Value> T::*M>
-PResult<void> value_opt_value(const Value& v, T& t) {
-  if (v.is_null()) t.*M = std::nullopt;
-  else t.*M = v;
-  return {};
-}
-
 // Scalars read through their value-road rule on both roads: the value is
 // taken whole at the cursor, then judged.
 template <class T, class M, PResult<M> (*Of)(const Value&), M T::*P>
@@ -594,11 +598,6 @@ constexpr Field<T> string_field(const char* name, Presence p = Presence::Require
 template <class T, std::optional<std::string> T::*M>
 constexpr Field<T> opt_string_field(const char* name) {
   return Field<T>{name, Presence::Optional, &text_opt_string<T, M>, &value_opt_string<T, M>};
-}
-
-template <class T, std::optional<Value> T::*M>
-constexpr Field<T> opt_value_field(const char* name) {
-  return Field<T>{name, Presence::Optional, &text_opt_value<T, M>, &value_opt_value<T, M>};
 }
 
 // ---- member rows: one row reads a member from text and writes it back --------
