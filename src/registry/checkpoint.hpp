@@ -40,7 +40,7 @@ extern const json::Record<LogCheckpoint> kLogCheckpointRecord;
 ZResult<LogCheckpoint> parse_log_checkpoint(const json::Value& v);
 // The same checks after the closed read, given the text of the raw
 // "timestamp" member (nullptr when the value has none that is a string).
-ZResult<LogCheckpoint> check_log_checkpoint(LogCheckpoint cp, const std::string* raw_timestamp);
+ZResult<void> check_log_checkpoint(const LogCheckpoint& cp, const std::string* raw_timestamp);
 
 // '<registry_did>/log/<instance>', split at the first "/log/"; both parts are
 // views into `log_id`.

@@ -35,7 +35,7 @@ extern const json::Record<LogLeaf> kLogLeafRecord;
 ZResult<LogLeaf> parse_log_leaf(const json::Value& v);
 // The same checks after the closed read, given the text of the raw
 // "created_at" member (nullptr when the value has none that is a string).
-ZResult<LogLeaf> check_log_leaf(LogLeaf leaf, const std::string* raw_created_at);
+ZResult<void> check_log_leaf(const LogLeaf& leaf, const std::string* raw_created_at);
 
 // The canonical bytes the leaf hash covers, written from the record, so
 // member order, whitespace and escapes of the source text do not matter.

@@ -348,14 +348,12 @@ std::optional<std::string> raw_string_on_text(std::string_view text, std::string
 // them on a value; nothing when anything fails.
 template <class T>
 std::optional<T> checked_on_text(std::string_view text, const json::Record<T>& rec, std::string_view raw_name,
-                                 ZResult<T> (*check)(T, const std::string*)) {
+                                 ZResult<void> (*check)(const T&, const std::string*)) {
   auto record = json::parse_record(text, rec);
   if (!record) return std::nullopt;
   auto raw = raw_string_on_text(text, raw_name);
-  if (!raw) return std::nullopt;
-  auto checked = check(std::move(*record), &*raw);
-  if (!checked) return std::nullopt;
-  return std::move(*checked);
+  if (!raw || !check(*record, &*raw)) return std::nullopt;
+  return std::move(*record);
 }
 
 std::optional<LogCheckpoint> checked_checkpoint(std::string_view text) {

@@ -5,6 +5,7 @@
 #include <bit>
 #include <optional>
 
+#include "core/ascii.hpp"
 #include "core/codec.hpp"
 #include "core/json/record.hpp"
 
@@ -49,7 +50,17 @@ ZResult<Digest32> parse_sha256_hash(std::string_view text) {
   return d;
 }
 
-std::string format_sha256_hash(const Digest32& d) { return std::string(kHashPrefix) + hex_encode(d); }
+std::string format_sha256_hash(const Digest32& d) {
+  // Written in place: one string of its final size, no parts joined.
+  std::string out(kHashTextSize, '\0');
+  kHashPrefix.copy(out.data(), kHashPrefix.size());
+  char* p = out.data() + kHashPrefix.size();
+  for (const std::uint8_t b : d) {
+    *p++ = ascii::kLowerHexDigits[b >> 4];
+    *p++ = ascii::kLowerHexDigits[b & 0x0f];
+  }
+  return out;
+}
 
 ZResult<std::vector<Digest32>> parse_hash_path(std::span<const std::string> texts) {
   std::vector<Digest32> out;
