@@ -28,6 +28,23 @@ ZelqError proof_error(std::string text) { return ZelqError::text(ErrorKind::Inva
 
 const json::Record<LogCheckpoint> kLogCheckpointRecord{"LogCheckpoint", kFields, json::Unknown::Deny, true};
 
+namespace {
+
+using CheckpointText = json::WithRawTime<LogCheckpoint>;
+constexpr json::Field<CheckpointText> kTextFields[] = {
+    json::row_in_record<LogCheckpoint, kFields[0]>(),
+    json::row_in_record<LogCheckpoint, kFields[1]>(),
+    json::row_in_record<LogCheckpoint, kFields[2]>(),
+    json::row_in_record<LogCheckpoint, kFields[3]>(),
+    {kFields[4].name, json::Presence::Required,
+     &json::text_raw_time<LogCheckpoint, &LogCheckpoint::timestamp, &json::date_time_of>, nullptr},
+    json::row_in_record<LogCheckpoint, kFields[5]>(),
+};
+
+}  // namespace
+
+const json::Record<CheckpointText> kLogCheckpointTextRecord{"LogCheckpoint", kTextFields, json::Unknown::Deny, false};
+
 ZResult<LogIdParts> check_log_id(std::string_view log_id) {
   auto refuse = [&](std::string_view rule) {
     return fail(proof_error("log_id '" + std::string(log_id) + "' " + std::string(rule)));

@@ -33,6 +33,10 @@ struct LogCheckpoint {
 // The closed record alone (no checks beyond member types), for artefacts
 // that embed a checkpoint.
 extern const json::Record<LogCheckpoint> kLogCheckpointRecord;
+// The same record read from text with the raw text of its timestamp, which
+// the checks judge, kept on the way. Objects only: the raw member of the
+// positional form is no member at all.
+extern const json::Record<json::WithRawTime<LogCheckpoint>> kLogCheckpointTextRecord;
 
 // Closed read, version tag, log_id rule, root_hash form, canonical raw
 // timestamp, key binding; every failure InvalidLogProof. No signature, clock

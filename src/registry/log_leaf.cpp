@@ -40,6 +40,25 @@ void for_each_member(const LogLeaf& leaf, F&& f) {
 
 const json::Record<LogLeaf> kLogLeafRecord{"LogLeaf", kFields, json::Unknown::Deny, true};
 
+namespace {
+
+using LeafText = json::WithRawTime<LogLeaf>;
+constexpr json::Field<LeafText> kTextFields[] = {
+    json::row_in_record<LogLeaf, kFields[0]>(),
+    json::row_in_record<LogLeaf, kFields[1]>(),
+    json::row_in_record<LogLeaf, kFields[2]>(),
+    json::row_in_record<LogLeaf, kFields[3]>(),
+    {kFields[4].name, json::Presence::Required, &json::text_raw_time<LogLeaf, &LogLeaf::created_at, &json::utc_time_of>,
+     nullptr},
+    json::row_in_record<LogLeaf, kFields[5]>(),
+    json::row_in_record<LogLeaf, kFields[6]>(),
+    json::row_in_record<LogLeaf, kFields[7]>(),
+};
+
+}  // namespace
+
+const json::Record<LeafText> kLogLeafTextRecord{"LogLeaf", kTextFields, json::Unknown::Deny, false};
+
 ZResult<LogLeaf> parse_log_leaf(const json::Value& v) {
   auto leaf = json::read_record(v, kLogLeafRecord);
   if (!leaf) return fail(leaf_error("log leaf does not parse: " + leaf.error().display()));

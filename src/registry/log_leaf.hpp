@@ -29,6 +29,10 @@ struct LogLeaf {
 
 // The closed record alone, for artefacts that embed a leaf.
 extern const json::Record<LogLeaf> kLogLeafRecord;
+// The same record read from text with the raw text of created_at, which the
+// checks judge, kept on the way. Objects only: the raw member of the
+// positional form is no member at all.
+extern const json::Record<json::WithRawTime<LogLeaf>> kLogLeafTextRecord;
 
 // Closed read, version tag, then the raw created_at in canonical form; every
 // failure InvalidLogProof.

@@ -317,47 +317,20 @@ constexpr json::Field<SentConsistency> kSentConsistencyFields[] = {
 const json::Record<SentConsistency> kSentConsistencyRecord{"LogConsistencyProof", kSentConsistencyFields,
                                                            json::Unknown::Deny, false};
 
-// The text of the object text's member `name` when it is a string: the raw
-// form that a record's checks judge, where the record keeps only the instant
-// it names. The record's own reading has judged the whole text already, so
-// this one stops at the member.
-std::optional<std::string> raw_string_on_text(std::string_view text, std::string_view name) {
-  json::Reader r(text);
-  if (r.peek_ws() != '{') return std::nullopt;
-  r.eat();
-  json::MapCursor map(r);
-  for (;;) {
-    auto more = map.next();
-    if (!more || !*more) return std::nullopt;
-    bool escaped = false;
-    auto key = map.key(escaped);
-    if (!key) return std::nullopt;
-    const bool wanted = *key == name;
-    if (!map.colon()) return std::nullopt;
-    if (wanted) {
-      auto raw = json::read_string(r);
-      if (!raw) return std::nullopt;
-      return std::move(*raw);
-    }
-    if (!r.skip_value()) return std::nullopt;
-  }
-}
-
 // A checkpoint or leaf text through its record and the checks that follow
-// the record (`check`, given the raw member `raw_name`), as its parser runs
-// them on a value; nothing when anything fails.
+// the record, as its parser runs them on a value; nothing when anything
+// fails. The raw time member the checks judge is kept by the record's own
+// reading.
 template <class T>
-std::optional<T> checked_on_text(std::string_view text, const json::Record<T>& rec, std::string_view raw_name,
+std::optional<T> checked_on_text(std::string_view text, const json::Record<json::WithRawTime<T>>& rec,
                                  ZResult<void> (*check)(const T&, const std::string*)) {
-  auto record = json::parse_record(text, rec);
-  if (!record) return std::nullopt;
-  auto raw = raw_string_on_text(text, raw_name);
-  if (!raw || !check(*record, &*raw)) return std::nullopt;
-  return std::move(*record);
+  auto read = json::parse_record(text, rec);
+  if (!read || !check(read->record, &read->raw_time)) return std::nullopt;
+  return std::move(read->record);
 }
 
 std::optional<LogCheckpoint> checked_checkpoint(std::string_view text) {
-  return checked_on_text(text, kLogCheckpointRecord, "timestamp", &check_log_checkpoint);
+  return checked_on_text(text, kLogCheckpointTextRecord, &check_log_checkpoint);
 }
 
 // The leaf hash of a valid inclusion proof, or nothing.
@@ -368,7 +341,7 @@ std::optional<std::string> inclusion_on_text(std::string_view proof_text, std::s
   auto cp = checked_checkpoint(checkpoint_text);
   if (!cp) return std::nullopt;
   if (proof->leaf && !parse_log_leaf(*proof->leaf)) return std::nullopt;
-  auto leaf = checked_on_text(leaf_text, kLogLeafRecord, "created_at", &check_log_leaf);
+  auto leaf = checked_on_text(leaf_text, kLogLeafTextRecord, &check_log_leaf);
   if (!leaf) return std::nullopt;
   const Digest32 digest = log_leaf_digest(*leaf);
   if (!check_inclusion_bindings(proof->log_id, proof->leaf_index, proof->tree_size, *cp) ||

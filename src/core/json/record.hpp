@@ -531,6 +531,39 @@ constexpr Field<T> date_time_field(const char* name) {
                   &value_scalar<T, UtcTime, &date_time_of, M>};
 }
 
+// ---- a record with the raw text of its time member ---------------------------
+// A time member at the cursor, read from text as `of` reads its value, with
+// the string it was written as (unescaped) kept in `raw`: the form that a
+// record's own checks judge, where the record keeps only the instant.
+PResult<UtcTime> read_time_text(Reader& r, PResult<UtcTime> (*of)(const Value&), std::string& raw);
+
+// The record and that raw text, read from text in one pass.
+template <class T>
+struct WithRawTime {
+  T record;
+  std::string raw_time;
+};
+
+// A row of T's table read into the record.
+template <class T, PResult<void> (*Read)(Reader&, T&)>
+PResult<void> text_in_record(Reader& r, WithRawTime<T>& w) {
+  return Read(r, w.record);
+}
+
+// Row `F` of T's table on that road.
+template <class T, const Field<T>& F>
+constexpr Field<WithRawTime<T>> row_in_record() {
+  return Field<WithRawTime<T>>{F.name, F.presence, &text_in_record<T, F.text>, nullptr};
+}
+
+template <class T, UtcTime T::*M, PResult<UtcTime> (*Of)(const Value&)>
+PResult<void> text_raw_time(Reader& r, WithRawTime<T>& w) {
+  auto t = read_time_text(r, Of, w.raw_time);
+  if (!t) return fail(std::move(t).error());
+  w.record.*M = *t;
+  return {};
+}
+
 // A record nested as a member, read by its own table on either road.
 template <class T, class U, U T::*M, const Record<U>& R>
 PResult<void> value_nested(const Value& v, T& t) {
