@@ -290,10 +290,12 @@ json::PResult<void> text_sent_leaf(json::Reader& r, SentInclusion& t) {
   return {};
 }
 
+// The sizes read as numbers in place, not as values first: what they accept
+// is the same, only their failures (never shown) are worded otherwise.
 constexpr json::Field<SentInclusion> kSentInclusionFields[] = {
     json::string_field<SentInclusion, &SentInclusion::log_id>("log_id"),
-    json::u64_field<SentInclusion, &SentInclusion::leaf_index>("leaf_index"),
-    json::u64_field<SentInclusion, &SentInclusion::tree_size>("tree_size"),
+    json::member<&SentInclusion::leaf_index, json::read_u64, json::unsigned_value>("leaf_index"),
+    json::member<&SentInclusion::tree_size, json::read_u64, json::unsigned_value>("tree_size"),
     digests_field<SentInclusion, &SentInclusion::inclusion_path>("inclusion_path"),
     {"leaf", json::Presence::Optional, &text_sent_leaf, nullptr},
 };
