@@ -153,6 +153,8 @@ def test_embedded_checkpoint_and_leaf_rules():
         P + "log leaf leaf_version 'x'")
     escaped_time = json.dumps(LEAVES[3]).replace('123Z"', '123\\u005a"')
     assert check_inclusion(inclusion(3), CP, escaped_time) == check_inclusion(inclusion(3))
+    escaped_path = json.dumps(inclusion(3)).replace('"sha256:', '"sha256\\u003a', 1)
+    assert check_inclusion(escaped_path) == check_inclusion(inclusion(3))
     not_a_checkpoint = check_inclusion(inclusion(3), cp=[1])
     assert not_a_checkpoint["error"].startswith(P + "log_inclusion does not parse: ")
     # A repeated member keeps its last value, in the proof and in the checkpoint alike.

@@ -253,8 +253,9 @@ ZResult<void> verify_log_consistency(json::Value proof, json::Value checkpoint, 
 // consumer holds, is read straight from its text with its path decoded on
 // the way: no value tree, no path of strings. The road only ever answers
 // "valid"; at the first thing out of the ordinary (any failure, a proof that
-// embeds its checkpoint, a repeated member) it gives up, and the value road
-// reads the arguments again and words the verdict. Whatever it accepts, the
+// embeds its checkpoint, a repeated member, a path entry written with an
+// escape) it gives up, and the value road reads the arguments again and
+// words the verdict. Whatever it accepts, the
 // value road accepts with the same result: the same readers and the same
 // checks, run on the same members.
 
