@@ -32,13 +32,13 @@ namespace {
 
 using CheckpointText = json::WithRawTime<LogCheckpoint>;
 constexpr json::Field<CheckpointText> kTextFields[] = {
-    json::row_in_record<LogCheckpoint, kFields[0]>(),
-    json::row_in_record<LogCheckpoint, kFields[1]>(),
-    json::row_in_record<LogCheckpoint, kFields[2]>(),
-    json::row_in_record<LogCheckpoint, kFields[3]>(),
+    json::row_in_record<LogCheckpoint, kFields[0].text>(kFields[0]),
+    json::row_in_record<LogCheckpoint, kFields[1].text>(kFields[1]),
+    json::row_in_record<LogCheckpoint, kFields[2].text>(kFields[2]),
+    json::row_in_record<LogCheckpoint, kFields[3].text>(kFields[3]),
     {kFields[4].name, json::Presence::Required,
      &json::text_raw_time<LogCheckpoint, &LogCheckpoint::timestamp, &json::date_time_of>, nullptr},
-    json::row_in_record<LogCheckpoint, kFields[5]>(),
+    json::row_in_record<LogCheckpoint, kFields[5].text>(kFields[5]),
 };
 
 }  // namespace

@@ -550,10 +550,10 @@ PResult<void> text_in_record(Reader& r, WithRawTime<T>& w) {
   return Read(r, w.record);
 }
 
-// Row `F` of T's table on that road.
-template <class T, const Field<T>& F>
-constexpr Field<WithRawTime<T>> row_in_record() {
-  return Field<WithRawTime<T>>{F.name, F.presence, &text_in_record<T, F.text>, nullptr};
+// Row `f` of T's table on that road; `Read` is its text reader.
+template <class T, PResult<void> (*Read)(Reader&, T&)>
+constexpr Field<WithRawTime<T>> row_in_record(const Field<T>& f) {
+  return Field<WithRawTime<T>>{f.name, f.presence, &text_in_record<T, Read>, nullptr};
 }
 
 template <class T, UtcTime T::*M, PResult<UtcTime> (*Of)(const Value&)>
