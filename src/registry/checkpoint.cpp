@@ -36,7 +36,7 @@ constexpr json::Field<CheckpointText> kTextFields[] = {
     json::row_in_record<LogCheckpoint, kFields[1].text>(kFields[1]),
     json::row_in_record<LogCheckpoint, kFields[2].text>(kFields[2]),
     json::row_in_record<LogCheckpoint, kFields[3].text>(kFields[3]),
-    {kFields[4].name, json::Presence::Required,
+    {kFields[4].name, kFields[4].presence,
      &json::text_raw_time<LogCheckpoint, &LogCheckpoint::timestamp, &json::date_time_of>, nullptr},
     json::row_in_record<LogCheckpoint, kFields[5].text>(kFields[5]),
 };

@@ -48,7 +48,7 @@ constexpr json::Field<LeafText> kTextFields[] = {
     json::row_in_record<LogLeaf, kFields[1].text>(kFields[1]),
     json::row_in_record<LogLeaf, kFields[2].text>(kFields[2]),
     json::row_in_record<LogLeaf, kFields[3].text>(kFields[3]),
-    {kFields[4].name, json::Presence::Required, &json::text_raw_time<LogLeaf, &LogLeaf::created_at, &json::utc_time_of>,
+    {kFields[4].name, kFields[4].presence, &json::text_raw_time<LogLeaf, &LogLeaf::created_at, &json::utc_time_of>,
      nullptr},
     json::row_in_record<LogLeaf, kFields[5].text>(kFields[5]),
     json::row_in_record<LogLeaf, kFields[6].text>(kFields[6]),
