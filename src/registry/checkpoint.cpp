@@ -31,15 +31,9 @@ const json::Record<LogCheckpoint> kLogCheckpointRecord{"LogCheckpoint", kFields,
 namespace {
 
 using CheckpointText = json::WithRawTime<LogCheckpoint>;
-constexpr json::Field<CheckpointText> kTextFields[] = {
-    json::row_in_record<LogCheckpoint, kFields[0].text>(kFields[0]),
-    json::row_in_record<LogCheckpoint, kFields[1].text>(kFields[1]),
-    json::row_in_record<LogCheckpoint, kFields[2].text>(kFields[2]),
-    json::row_in_record<LogCheckpoint, kFields[3].text>(kFields[3]),
-    {kFields[4].name, kFields[4].presence,
-     &json::text_raw_time<LogCheckpoint, &LogCheckpoint::timestamp, &json::date_time_of>, nullptr},
-    json::row_in_record<LogCheckpoint, kFields[5].text>(kFields[5]),
-};
+constexpr auto kTextFields =
+    json::rows_with_raw_time<LogCheckpoint, kFields, 4, &LogCheckpoint::timestamp, &json::date_time_of>(
+        std::make_index_sequence<std::size(kFields)>());
 
 }  // namespace
 

@@ -43,17 +43,8 @@ const json::Record<LogLeaf> kLogLeafRecord{"LogLeaf", kFields, json::Unknown::De
 namespace {
 
 using LeafText = json::WithRawTime<LogLeaf>;
-constexpr json::Field<LeafText> kTextFields[] = {
-    json::row_in_record<LogLeaf, kFields[0].text>(kFields[0]),
-    json::row_in_record<LogLeaf, kFields[1].text>(kFields[1]),
-    json::row_in_record<LogLeaf, kFields[2].text>(kFields[2]),
-    json::row_in_record<LogLeaf, kFields[3].text>(kFields[3]),
-    {kFields[4].name, kFields[4].presence, &json::text_raw_time<LogLeaf, &LogLeaf::created_at, &json::utc_time_of>,
-     nullptr},
-    json::row_in_record<LogLeaf, kFields[5].text>(kFields[5]),
-    json::row_in_record<LogLeaf, kFields[6].text>(kFields[6]),
-    json::row_in_record<LogLeaf, kFields[7].text>(kFields[7]),
-};
+constexpr auto kTextFields = json::rows_with_raw_time<LogLeaf, kFields, 4, &LogLeaf::created_at, &json::utc_time_of>(
+    std::make_index_sequence<std::size(kFields)>());
 
 }  // namespace
 

@@ -9,12 +9,14 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <optional>
 #include <type_traits>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/boxed.hpp"
@@ -550,18 +552,22 @@ PResult<void> text_in_record(Reader& r, WithRawTime<T>& w) {
   return Read(r, w.record);
 }
 
-// Row `f` of T's table on that road; `Read` is its text reader.
-template <class T, PResult<void> (*Read)(Reader&, T&)>
-constexpr Field<WithRawTime<T>> row_in_record(const Field<T>& f) {
-  return Field<WithRawTime<T>>{f.name, f.presence, &text_in_record<T, Read>, nullptr};
-}
-
 template <class T, UtcTime T::*M, PResult<UtcTime> (*Of)(const Value&)>
 PResult<void> text_raw_time(Reader& r, WithRawTime<T>& w) {
   auto t = read_time_text(r, Of, w.raw_time);
   if (!t) return fail(std::move(t).error());
   w.record.*M = *t;
   return {};
+}
+
+// T's table `Fields` on that road: row `Time` (member M, read as `Of` reads
+// it) keeps its raw text, every other row reads into the record as it is.
+template <class T, const auto& Fields, std::size_t Time, UtcTime T::*M, PResult<UtcTime> (*Of)(const Value&),
+          std::size_t... I>
+constexpr std::array<Field<WithRawTime<T>>, sizeof...(I)> rows_with_raw_time(std::index_sequence<I...>) {
+  return {Field<WithRawTime<T>>{Fields[I].name, Fields[I].presence,
+                                I == Time ? &text_raw_time<T, M, Of> : &text_in_record<T, Fields[I].text>,
+                                nullptr}...};
 }
 
 // A record nested as a member, read by its own table on either road.
