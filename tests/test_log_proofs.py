@@ -116,6 +116,12 @@ FOLD = "inclusion_path for leaf_index {} does not fold to the checkpoint root_ha
     ((inclusion(3, leaf=None), BAD_CP), BAD_CP_MESSAGE),
     ((inclusion(3, leaf=None), CP, BAD_LEAF), "log leaf does not parse: invalid type: null, expected struct LogLeaf"),
     ((inclusion(3, tree_size=12), CP, BAD_LEAF), BAD_LEAF_MESSAGE),
+    # Time members are judged by their raw text: the last of a repeated one, none in the positional form.
+    ((inclusion(3), list(CP.values())), "log_checkpoint timestamp missing or not a string"),
+    ((inclusion(3), CP, list(LEAVES[3].values())), "log leaf created_at missing or not a string"),
+    ((inclusion(3), CP, json.dumps(LEAVES[3])[:-1] + ', "created_at": "2025-06-01T11:59:00Z"}'),
+     "log leaf created_at '2025-06-01T11:59:00Z' is not canonical millisecond-precision RFC 3339 UTC "
+     "(`YYYY-MM-DDTHH:MM:SS.mmmZ`, RFC-ZELQ-0012 §4)"),
     (inclusion(3, tree_size=12, log_id=LOG_ID + "2"),
      "log_inclusion tree_size 12 ≠ log_checkpoint.tree_size 11 (RFC-ZELQ-0012 §9.1 step 4)"),
     (inclusion(11, log_id=LOG_ID + "2"), f"log_inclusion log_id '{LOG_ID}2' ≠ log_checkpoint.log_id '{LOG_ID}' "
@@ -145,6 +151,10 @@ def test_embedded_checkpoint_and_leaf_rules():
     assert check_inclusion(inclusion(3, leaf=LEAVES[5]))["valid"] is True
     assert check_inclusion(inclusion(3, leaf=dict(LEAVES[5], leaf_version="x")))["error"].startswith(
         P + "log leaf leaf_version 'x'")
+    escaped_time = json.dumps(LEAVES[3]).replace('123Z"', '123\\u005a"')
+    assert check_inclusion(inclusion(3), CP, escaped_time) == check_inclusion(inclusion(3))
+    escaped_path = json.dumps(inclusion(3)).replace('"sha256:', '"sha256\\u003a', 1)
+    assert check_inclusion(escaped_path) == check_inclusion(inclusion(3))
     not_a_checkpoint = check_inclusion(inclusion(3), cp=[1])
     assert not_a_checkpoint["error"].startswith(P + "log_inclusion does not parse: ")
     # A repeated member keeps its last value, in the proof and in the checkpoint alike.

@@ -28,6 +28,17 @@ ZelqError proof_error(std::string text) { return ZelqError::text(ErrorKind::Inva
 
 const json::Record<LogCheckpoint> kLogCheckpointRecord{"LogCheckpoint", kFields, json::Unknown::Deny, true};
 
+namespace {
+
+using CheckpointText = json::WithRawTime<LogCheckpoint>;
+constexpr auto kTextFields =
+    json::rows_with_raw_time<LogCheckpoint, kFields, 4, &LogCheckpoint::timestamp, &json::date_time_of>(
+        std::make_index_sequence<std::size(kFields)>());
+
+}  // namespace
+
+const json::Record<CheckpointText> kLogCheckpointTextRecord{"LogCheckpoint", kTextFields, json::Unknown::Deny, false};
+
 ZResult<LogIdParts> check_log_id(std::string_view log_id) {
   auto refuse = [&](std::string_view rule) {
     return fail(proof_error("log_id '" + std::string(log_id) + "' " + std::string(rule)));
@@ -53,34 +64,46 @@ ZResult<LogIdParts> check_log_id(std::string_view log_id) {
   return parts;
 }
 
+namespace {
+
+// The key binding once the log_id has been split.
+ZResult<std::string_view> check_key_id_under(const LogCheckpoint& cp, const LogIdParts& parts) {
+  if (!did::is_key_id_under_did(cp.signature.key_id, parts.registry_did)) {
+    return fail(proof_error("log_checkpoint signature.key_id '" + cp.signature.key_id +
+                            "' is not a DID URL under the log_id's registry DID '" +
+                            std::string(parts.registry_did) + "' (RFC-ZELQ-0012 \u00a7" "6)"));
+  }
+  return parts.registry_did;
+}
+
+}  // namespace
+
 ZResult<std::string_view> check_checkpoint_key_id(const LogCheckpoint& cp) {
   auto parts = check_log_id(cp.log_id);
   if (!parts) return fail(std::move(parts).error());
-  if (!did::is_key_id_under_did(cp.signature.key_id, parts->registry_did)) {
-    return fail(proof_error("log_checkpoint signature.key_id '" + cp.signature.key_id +
-                            "' is not a DID URL under the log_id's registry DID '" +
-                            std::string(parts->registry_did) + "' (RFC-ZELQ-0012 \u00a7" "6)"));
-  }
-  return parts->registry_did;
+  return check_key_id_under(cp, *parts);
 }
 
 ZResult<LogCheckpoint> parse_log_checkpoint(const json::Value& v) {
   auto cp = json::read_record(v, kLogCheckpointRecord);
   if (!cp) return fail(proof_error("log_checkpoint does not parse: " + cp.error().display()));
-  return check_log_checkpoint(std::move(*cp), raw_string_member(v, "timestamp"));
+  ZELQ_TRY(check_log_checkpoint(*cp, raw_string_member(v, "timestamp")));
+  return std::move(*cp);
 }
 
-ZResult<LogCheckpoint> check_log_checkpoint(LogCheckpoint cp, const std::string* raw) {
+ZResult<void> check_log_checkpoint(const LogCheckpoint& cp, const std::string* raw) {
   if (cp.checkpoint_version != kCheckpointVersion) {
     return fail(proof_error("log_checkpoint checkpoint_version '" + cp.checkpoint_version + "' \u2260 '" +
                             std::string(kCheckpointVersion) + "' (RFC-ZELQ-0012 \u00a7" "9.3 step 1)"));
   }
-  if (auto parts = check_log_id(cp.log_id); !parts) return fail(std::move(parts).error());
+  auto parts = check_log_id(cp.log_id);
+  if (!parts) return fail(std::move(parts).error());
   if (auto root = parse_sha256_hash(cp.root_hash); !root) return fail(std::move(root).error());
   ZELQ_TRY(check_canonical_time_text(raw, "log_checkpoint timestamp", "RFC-ZELQ-0012 \u00a7" "9.3 step 4",
                                      ErrorKind::InvalidLogProof));
-  if (auto did = check_checkpoint_key_id(cp); !did) return fail(std::move(did).error());
-  return cp;
+  // The key binding under the log_id just split, not split again.
+  if (auto did = check_key_id_under(cp, *parts); !did) return fail(std::move(did).error());
+  return {};
 }
 
 ZResult<void> check_checkpoint_timestamp_fresh(const LogCheckpoint& cp, const ConsumerClock& clock) {

@@ -33,6 +33,10 @@ struct LogCheckpoint {
 // The closed record alone (no checks beyond member types), for artefacts
 // that embed a checkpoint.
 extern const json::Record<LogCheckpoint> kLogCheckpointRecord;
+// The same record read from text with the raw text of its timestamp, which
+// the checks judge, kept on the way. Objects only: the raw member of the
+// positional form is no member at all.
+extern const json::Record<json::WithRawTime<LogCheckpoint>> kLogCheckpointTextRecord;
 
 // Closed read, version tag, log_id rule, root_hash form, canonical raw
 // timestamp, key binding; every failure InvalidLogProof. No signature, clock
@@ -40,7 +44,7 @@ extern const json::Record<LogCheckpoint> kLogCheckpointRecord;
 ZResult<LogCheckpoint> parse_log_checkpoint(const json::Value& v);
 // The same checks after the closed read, given the text of the raw
 // "timestamp" member (nullptr when the value has none that is a string).
-ZResult<LogCheckpoint> check_log_checkpoint(LogCheckpoint cp, const std::string* raw_timestamp);
+ZResult<void> check_log_checkpoint(const LogCheckpoint& cp, const std::string* raw_timestamp);
 
 // '<registry_did>/log/<instance>', split at the first "/log/"; both parts are
 // views into `log_id`.

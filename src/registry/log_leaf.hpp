@@ -29,13 +29,17 @@ struct LogLeaf {
 
 // The closed record alone, for artefacts that embed a leaf.
 extern const json::Record<LogLeaf> kLogLeafRecord;
+// The same record read from text with the raw text of created_at, which the
+// checks judge, kept on the way. Objects only: the raw member of the
+// positional form is no member at all.
+extern const json::Record<json::WithRawTime<LogLeaf>> kLogLeafTextRecord;
 
 // Closed read, version tag, then the raw created_at in canonical form; every
 // failure InvalidLogProof.
 ZResult<LogLeaf> parse_log_leaf(const json::Value& v);
 // The same checks after the closed read, given the text of the raw
 // "created_at" member (nullptr when the value has none that is a string).
-ZResult<LogLeaf> check_log_leaf(LogLeaf leaf, const std::string* raw_created_at);
+ZResult<void> check_log_leaf(const LogLeaf& leaf, const std::string* raw_created_at);
 
 // The canonical bytes the leaf hash covers, written from the record, so
 // member order, whitespace and escapes of the source text do not matter.

@@ -253,8 +253,9 @@ ZResult<void> verify_log_consistency(json::Value proof, json::Value checkpoint, 
 // consumer holds, is read straight from its text with its path decoded on
 // the way: no value tree, no path of strings. The road only ever answers
 // "valid"; at the first thing out of the ordinary (any failure, a proof that
-// embeds its checkpoint, a repeated member) it gives up, and the value road
-// reads the arguments again and words the verdict. Whatever it accepts, the
+// embeds its checkpoint, a repeated member, a path entry written with an
+// escape) it gives up, and the value road reads the arguments again and
+// words the verdict. Whatever it accepts, the
 // value road accepts with the same result: the same readers and the same
 // checks, run on the same members.
 
@@ -290,10 +291,12 @@ json::PResult<void> text_sent_leaf(json::Reader& r, SentInclusion& t) {
   return {};
 }
 
+// The sizes read as numbers in place, not as values first: what they accept
+// is the same, only their failures (never shown) are worded otherwise.
 constexpr json::Field<SentInclusion> kSentInclusionFields[] = {
     json::string_field<SentInclusion, &SentInclusion::log_id>("log_id"),
-    json::u64_field<SentInclusion, &SentInclusion::leaf_index>("leaf_index"),
-    json::u64_field<SentInclusion, &SentInclusion::tree_size>("tree_size"),
+    json::member<&SentInclusion::leaf_index, json::read_u64, json::unsigned_value>("leaf_index"),
+    json::member<&SentInclusion::tree_size, json::read_u64, json::unsigned_value>("tree_size"),
     digests_field<SentInclusion, &SentInclusion::inclusion_path>("inclusion_path"),
     {"leaf", json::Presence::Optional, &text_sent_leaf, nullptr},
 };
@@ -317,49 +320,20 @@ constexpr json::Field<SentConsistency> kSentConsistencyFields[] = {
 const json::Record<SentConsistency> kSentConsistencyRecord{"LogConsistencyProof", kSentConsistencyFields,
                                                            json::Unknown::Deny, false};
 
-// The text of the object text's member `name` when it is a string: the raw
-// form that a record's checks judge, where the record keeps only the instant
-// it names. The record's own reading has judged the whole text already, so
-// this one stops at the member.
-std::optional<std::string> raw_string_on_text(std::string_view text, std::string_view name) {
-  json::Reader r(text);
-  if (r.peek_ws() != '{') return std::nullopt;
-  r.eat();
-  json::MapCursor map(r);
-  for (;;) {
-    auto more = map.next();
-    if (!more || !*more) return std::nullopt;
-    bool escaped = false;
-    auto key = map.key(escaped);
-    if (!key) return std::nullopt;
-    const bool wanted = *key == name;
-    if (!map.colon()) return std::nullopt;
-    if (wanted) {
-      auto raw = json::read_string(r);
-      if (!raw) return std::nullopt;
-      return std::move(*raw);
-    }
-    if (!r.skip_value()) return std::nullopt;
-  }
-}
-
 // A checkpoint or leaf text through its record and the checks that follow
-// the record (`check`, given the raw member `raw_name`), as its parser runs
-// them on a value; nothing when anything fails.
+// the record, as its parser runs them on a value; nothing when anything
+// fails. The raw time member the checks judge is kept by the record's own
+// reading.
 template <class T>
-std::optional<T> checked_on_text(std::string_view text, const json::Record<T>& rec, std::string_view raw_name,
-                                 ZResult<T> (*check)(T, const std::string*)) {
-  auto record = json::parse_record(text, rec);
-  if (!record) return std::nullopt;
-  auto raw = raw_string_on_text(text, raw_name);
-  if (!raw) return std::nullopt;
-  auto checked = check(std::move(*record), &*raw);
-  if (!checked) return std::nullopt;
-  return std::move(*checked);
+std::optional<T> checked_on_text(std::string_view text, const json::Record<json::WithRawTime<T>>& rec,
+                                 ZResult<void> (*check)(const T&, const std::string*)) {
+  auto read = json::parse_record(text, rec);
+  if (!read || !check(read->record, &read->raw_time)) return std::nullopt;
+  return std::move(read->record);
 }
 
 std::optional<LogCheckpoint> checked_checkpoint(std::string_view text) {
-  return checked_on_text(text, kLogCheckpointRecord, "timestamp", &check_log_checkpoint);
+  return checked_on_text(text, kLogCheckpointTextRecord, &check_log_checkpoint);
 }
 
 // The leaf hash of a valid inclusion proof, or nothing.
@@ -370,7 +344,7 @@ std::optional<std::string> inclusion_on_text(std::string_view proof_text, std::s
   auto cp = checked_checkpoint(checkpoint_text);
   if (!cp) return std::nullopt;
   if (proof->leaf && !parse_log_leaf(*proof->leaf)) return std::nullopt;
-  auto leaf = checked_on_text(leaf_text, kLogLeafRecord, "created_at", &check_log_leaf);
+  auto leaf = checked_on_text(leaf_text, kLogLeafTextRecord, &check_log_leaf);
   if (!leaf) return std::nullopt;
   const Digest32 digest = log_leaf_digest(*leaf);
   if (!check_inclusion_bindings(proof->log_id, proof->leaf_index, proof->tree_size, *cp) ||

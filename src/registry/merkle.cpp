@@ -5,6 +5,7 @@
 #include <bit>
 #include <optional>
 
+#include "core/ascii.hpp"
 #include "core/codec.hpp"
 #include "core/json/record.hpp"
 
@@ -33,23 +34,37 @@ bool decode_lower_hex(const unsigned char* p, Digest32& d) {
   return bad == 0;
 }
 
+// The digest of a well-formed wire hash; false, and no word why, for any
+// other text. Readers that only look for well-formed hashes ask this first.
+bool decode_wire_hash(std::string_view text, Digest32& d) {
+  return text.size() == kHashTextSize && text.starts_with(kHashPrefix) &&
+         decode_lower_hex(reinterpret_cast<const unsigned char*>(text.data()) + kHashPrefix.size(), d);
+}
+
 }  // namespace
 
 ZResult<Digest32> parse_sha256_hash(std::string_view text) {
+  Digest32 d{};
+  if (decode_wire_hash(text, d)) return d;
   if (!text.starts_with(kHashPrefix)) {
     return fail(log_proof("hash '" + std::string(text) +
                           "' is not of the form 'sha256:<hex>' (RFC-ZELQ-0012 \u00a7" "2)"));
   }
-  Digest32 d{};
-  if (text.size() != kHashTextSize ||
-      !decode_lower_hex(reinterpret_cast<const unsigned char*>(text.data()) + kHashPrefix.size(), d)) {
-    return fail(log_proof("hash '" + std::string(text) +
-                          "' is not 'sha256:' + 64 lowercase hex digits (RFC-ZELQ-0012 \u00a7" "2)"));
-  }
-  return d;
+  return fail(log_proof("hash '" + std::string(text) +
+                        "' is not 'sha256:' + 64 lowercase hex digits (RFC-ZELQ-0012 \u00a7" "2)"));
 }
 
-std::string format_sha256_hash(const Digest32& d) { return std::string(kHashPrefix) + hex_encode(d); }
+std::string format_sha256_hash(const Digest32& d) {
+  // Written in place: one string of its final size, no parts joined.
+  std::string out(kHashTextSize, '\0');
+  kHashPrefix.copy(out.data(), kHashPrefix.size());
+  char* p = out.data() + kHashPrefix.size();
+  for (const std::uint8_t b : d) {
+    *p++ = ascii::kLowerHexDigits[b >> 4];
+    *p++ = ascii::kLowerHexDigits[b & 0x0f];
+  }
+  return out;
+}
 
 ZResult<std::vector<Digest32>> parse_hash_path(std::span<const std::string> texts) {
   std::vector<Digest32> out;
@@ -158,21 +173,26 @@ bool verify_consistency_proof(std::uint64_t first_size, std::uint64_t second_siz
 
 namespace {
 
+// A wire hash written without escapes, its opening quote at the cursor:
+// decoded in place and stepped over with its closing quote. False, with the
+// cursor left where it was, for anything else.
+bool read_plain_wire_hash(json::Reader& r, Digest32& d) {
+  const std::string_view rest = r.text().substr(r.index());
+  if (rest.size() <= kHashTextSize + 1 || rest[0] != '"' || rest[kHashTextSize + 1] != '"' ||
+      !decode_wire_hash(rest.substr(1, kHashTextSize), d))
+    return false;
+  for (std::size_t i = 0; i < kHashTextSize + 2; ++i) r.eat();
+  return true;
+}
+
 // One array element: its digest, or nothing when its text is no wire hash.
 json::PResult<std::optional<Digest32>> read_hash_entry(json::Reader& r) {
   const int c = r.peek_ws();
   if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
   if (c != '"') return fail(json::peek_invalid_type(r, "a string"));
+  // Fast path: a well-formed hash and its closing quote hold no escape.
+  if (Digest32 d; read_plain_wire_hash(r, d)) return std::optional<Digest32>(d);
   r.eat();
-  // Fast path: a well-formed hash and its closing quote hold no escape, so
-  // they are decoded in place and skipped.
-  const std::string_view rest = r.text().substr(r.index());
-  if (rest.size() > kHashTextSize && rest[kHashTextSize] == '"') {
-    if (auto d = parse_sha256_hash(rest.substr(0, kHashTextSize))) {
-      for (std::size_t i = 0; i <= kHashTextSize; ++i) r.eat();
-      return std::optional<Digest32>(*d);
-    }
-  }
   bool escaped = false;
   auto text = r.parse_string_view(escaped);
   if (!text) return fail(std::move(text).error());
@@ -180,11 +200,13 @@ json::PResult<std::optional<Digest32>> read_hash_entry(json::Reader& r) {
   return d ? std::optional<Digest32>(*d) : std::nullopt;
 }
 
+// Only the fast path: a reader that gives up on anything else, an escaped
+// spelling of a hash included, has another road that reads it.
 json::PResult<Digest32> read_well_formed_entry(json::Reader& r) {
-  auto d = read_hash_entry(r);
-  if (!d) return fail(std::move(d).error());
-  if (!*d) return fail(json::ParseError{"not a wire hash"});
-  return **d;
+  Digest32 d;
+  r.peek_ws();
+  if (!read_plain_wire_hash(r, d)) return fail(json::ParseError{"not a plainly written wire hash"});
+  return d;
 }
 
 // Room made up front for the entries the rest of the text can hold (each

@@ -47,7 +47,7 @@ bool verify_consistency_proof(std::uint64_t first_size, std::uint64_t second_siz
 // way: nothing in the place of an entry that is a string but no wire hash.
 json::PResult<std::vector<std::optional<Digest32>>> read_wire_hashes(json::Reader& r);
 // The same for a reader that gives up at the first entry that is no wire
-// hash (its error says no more than that).
+// hash written without escapes (its error says no more than that).
 json::PResult<std::vector<Digest32>> read_well_formed_wire_hashes(json::Reader& r);
 
 // root_hash's argument: a whole text that is one JSON array of strings, each

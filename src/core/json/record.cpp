@@ -251,6 +251,25 @@ PResult<UtcTime> time_of(const Value& v, std::string_view expected) {
 
 }  // namespace
 
+PResult<UtcTime> read_time_text(Reader& r, PResult<UtcTime> (*of)(const Value&), std::string& raw) {
+  if (r.peek_ws() != '"') {
+    // Not a string: `of` words the failure, at the place it would.
+    auto v = r.parse_value();
+    if (!v) return fail(std::move(v).error());
+    auto t = of(*v);
+    if (!t) return fail(r.fix(std::move(t).error()));
+    return *t;
+  }
+  r.eat();
+  bool escaped = false;
+  auto s = r.parse_string_view(escaped);
+  if (!s) return fail(std::move(s).error());
+  auto t = parse_rfc3339(*s);
+  if (!t) return fail(r.fix(ParseError{std::string(time_parse_message(t.error()))}));
+  raw.assign(*s);
+  return *t;
+}
+
 PResult<UtcTime> utc_time_of(const Value& v) { return time_of(v, "a string"); }
 
 PResult<UtcTime> date_time_of(const Value& v) { return time_of(v, "an RFC 3339 formatted date and time string"); }

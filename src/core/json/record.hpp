@@ -9,12 +9,14 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <optional>
 #include <type_traits>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/boxed.hpp"
@@ -529,6 +531,43 @@ template <class T, UtcTime T::*M>
 constexpr Field<T> date_time_field(const char* name) {
   return Field<T>{name, Presence::Required, &text_scalar<T, UtcTime, &date_time_of, M>,
                   &value_scalar<T, UtcTime, &date_time_of, M>};
+}
+
+// ---- a record with the raw text of its time member ---------------------------
+// A time member at the cursor, read from text as `of` reads its value, with
+// the string it was written as (unescaped) kept in `raw`: the form that a
+// record's own checks judge, where the record keeps only the instant.
+PResult<UtcTime> read_time_text(Reader& r, PResult<UtcTime> (*of)(const Value&), std::string& raw);
+
+// The record and that raw text, read from text in one pass.
+template <class T>
+struct WithRawTime {
+  T record;
+  std::string raw_time;
+};
+
+// A row of T's table read into the record.
+template <class T, PResult<void> (*Read)(Reader&, T&)>
+PResult<void> text_in_record(Reader& r, WithRawTime<T>& w) {
+  return Read(r, w.record);
+}
+
+template <class T, UtcTime T::*M, PResult<UtcTime> (*Of)(const Value&)>
+PResult<void> text_raw_time(Reader& r, WithRawTime<T>& w) {
+  auto t = read_time_text(r, Of, w.raw_time);
+  if (!t) return fail(std::move(t).error());
+  w.record.*M = *t;
+  return {};
+}
+
+// T's table `Fields` on that road: row `Time` (member M, read as `Of` reads
+// it) keeps its raw text, every other row reads into the record as it is.
+template <class T, const auto& Fields, std::size_t Time, UtcTime T::*M, PResult<UtcTime> (*Of)(const Value&),
+          std::size_t... I>
+constexpr std::array<Field<WithRawTime<T>>, sizeof...(I)> rows_with_raw_time(std::index_sequence<I...>) {
+  return {Field<WithRawTime<T>>{Fields[I].name, Fields[I].presence,
+                                I == Time ? &text_raw_time<T, M, Of> : &text_in_record<T, Fields[I].text>,
+                                nullptr}...};
 }
 
 // A record nested as a member, read by its own table on either road.
