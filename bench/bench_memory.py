@@ -177,6 +177,10 @@ RECORDS = {
     "verify_body_offline, metadata > 100 members": (
         lambda n: signed_body(metadata=wide(n)), "zelq.ZelqVerifier.verify_body_offline(text)",
         "schema violation: metadata has"),
+    # The request check applies no field rules, so the wide metadata verifies.
+    "verify_publish_request_offline, wide metadata": (
+        lambda n: signed_body(metadata=wide(n)).split(',"ctx_id"')[0] + "}",
+        "zelq.ZelqVerifier.verify_publish_request_offline(text)", "True"),
     "build_publish_request, metadata > 100 members": (
         wide, "ED.build_publish_request('t', 'data_snapshot', metadata=text)", "schema violation: metadata has"),
     "parse_key_revocation, wide metadata": (revocation, "zelq.ZelqVerifier.parse_key_revocation(text)", "str"),

@@ -405,6 +405,8 @@ def test_array_form_reads_like_the_object_but_is_not_an_object_to_hash():
     ({"ctx_id": CTX}, "invalid request JSON: unknown field `ctx_id`, expected one of " +
      ", ".join(f"`{f}`" for f in FIELDS) + " at line 1 column 9"),
     ({"summary": None}, "invalid request JSON: invalid type: null, expected a string at line 1 column"),
+    # Metadata the check drops unbuilt is still read whole, limits included.
+    ({"metadata": json.loads("[" * 130 + "]" * 130)}, "invalid request JSON: recursion limit exceeded at line 1 col"),
     # The hash first, then the key's owner, then the DID method, then the signature.
     ({"title": "changed", "signature": NOT_ITS_KEY}, "content_hash mismatch: content_hash mismatch\n"),
     ({"signature": NOT_ITS_KEY}, f"key not authorized: key_id DID '{ED2.did}' \u2260 agent_id '{ED.did}'"),

@@ -107,6 +107,8 @@ struct PublishRequest {
 extern const json::Record<PublishRequest> kPublishRequestRecord;
 
 json::PResult<PublishRequest> parse_publish_request(std::string_view text);
+// The same reading, failures included, with `metadata` judged and dropped.
+json::PResult<PublishRequest> parse_publish_request_unkept_metadata(std::string_view text);
 
 // The wire text: compact JSON, members in declaration order, `supersedes`
 // null when absent, other absent optional members left out.

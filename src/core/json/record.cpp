@@ -95,6 +95,11 @@ PResult<std::optional<Value>> read_opt_value(Reader& r) {
   return std::optional<Value>(std::move(*v));
 }
 
+PResult<std::optional<Value>> read_opt_value_unkept(Reader& r) {
+  ZELQ_TRY(read_value_text(r));
+  return std::optional<Value>();
+}
+
 PResult<std::uint64_t> read_unsigned(Reader& r, std::uint64_t max, std::string_view expected) {
   int c = r.peek_ws();
   if (c < 0) return fail(r.peek_error("EOF while parsing a value"));

@@ -186,6 +186,9 @@ PResult<std::string> read_string(Reader& r);
 PResult<std::optional<std::string>> read_opt_string(Reader& r);
 // null gives nothing, else any value stored whole.
 PResult<std::optional<Value>> read_opt_value(Reader& r);
+// Any value, read as read_opt_value reads it, failures included, and then
+// dropped: for a member a reading must judge but never looks at.
+PResult<std::optional<Value>> read_opt_value_unkept(Reader& r);
 // An unsigned integer within 0..=max; `expected` names the type ("u32").
 PResult<std::uint64_t> read_unsigned(Reader& r, std::uint64_t max, std::string_view expected);
 inline PResult<std::uint32_t> read_u32(Reader& r) {
