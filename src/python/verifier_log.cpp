@@ -18,9 +18,7 @@ namespace {
 PyObject* verify_log_checkpoint(PyObject*, const Args& a) {
   auto cp = json::parse_argument(a.str(0), "checkpoint");
   if (!cp) return a.fail(cp.error());
-  auto now = now_or_rfc3339_argument(a.opt_str(3));
-  if (!now) return a.fail(now.error());
-  auto clock = registry::bounded_consumer_clock(*now, a.opt_int(4), "max_skew_secs");
+  auto clock = registry::consumer_clock_arguments(a.opt_str(3), a.opt_int(4), "max_skew_secs");
   if (!clock) return a.fail(clock.error());
   auto s = registry::verify_log_checkpoint(*cp, a.str(1), a.opt_str(2), *clock);
   return to_str(s ? registry::checkpoint_summary_json(*s) : failure_verdict_json(s.error()));

@@ -40,9 +40,7 @@ PyObject* verify_lineage_head_receipt(PyObject*, const Args& a) {
   if (!expected_value) return a.fail(expected_value.error());
   auto expected = registry::parse_lineage_head_expectation(*expected_value);
   if (!expected) return a.fail(expected.error());
-  auto now = now_or_rfc3339_argument(a.opt_str(3));
-  if (!now) return a.fail(now.error());
-  auto clock = registry::bounded_consumer_clock(*now, a.opt_int(4), "max_skew_secs");
+  auto clock = registry::consumer_clock_arguments(a.opt_str(3), a.opt_int(4), "max_skew_secs");
   if (!clock) return a.fail(clock.error());
   return to_str(registry::verify_lineage_head_receipt(*receipt, *expected, a.str(2), *clock,
                                                       a.opt_int(5).value_or(registry::kDefaultHeadMaxAgeSecs)));

@@ -34,9 +34,7 @@ PyObject* verify_witness_cosignature(PyObject*, const Args& a) {
   if (!doc) return a.fail(doc.error());
   auto checkpoint = json::parse_argument(a.str(2), "checkpoint");
   if (!checkpoint) return a.fail(checkpoint.error());
-  auto now = now_or_rfc3339_argument(a.opt_str(3));
-  if (!now) return a.fail(now.error());
-  auto clock = registry::bounded_consumer_clock(*now, a.opt_int(4), "max_clock_skew_secs");
+  auto clock = registry::consumer_clock_arguments(a.opt_str(3), a.opt_int(4), "max_clock_skew_secs");
   if (!clock) return a.fail(clock.error());
   return to_str(registry::verify_witness_cosignature(*cosig, *doc, *checkpoint, *clock));
 }

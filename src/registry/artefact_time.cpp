@@ -44,6 +44,14 @@ Result<ConsumerClock, ArgumentError> bounded_consumer_clock(const UtcTime& now, 
   return ConsumerClock{now, skew};
 }
 
+Result<ConsumerClock, ArgumentError> consumer_clock_arguments(std::optional<std::string_view> now_text,
+                                                              std::optional<std::int64_t> skew_secs,
+                                                              std::string_view skew_arg) {
+  auto now = now_or_rfc3339_argument(now_text);
+  if (!now) return fail(std::move(now).error());
+  return bounded_consumer_clock(*now, skew_secs, skew_arg);
+}
+
 bool beyond_skew(const UtcTime& t, const ConsumerClock& clock) {
   return later_by_more_than(t, clock.now, clock.skew_secs);
 }

@@ -54,6 +54,12 @@ struct ConsumerClock {
 Result<ConsumerClock, ArgumentError> bounded_consumer_clock(const UtcTime& now, std::optional<std::int64_t> skew_secs,
                                                             std::string_view skew_arg);
 
+// The clock from a method's two arguments: the consumer clock as RFC 3339
+// text (absent: the system clock), then its allowance, read as above.
+Result<ConsumerClock, ArgumentError> consumer_clock_arguments(std::optional<std::string_view> now_text,
+                                                              std::optional<std::int64_t> skew_secs,
+                                                              std::string_view skew_arg);
+
 // Whether `t` lies beyond now + skew (a time exactly there still passes).
 // Exact and free of overflow for every instant and allowance.
 bool beyond_skew(const UtcTime& t, const ConsumerClock& clock);
