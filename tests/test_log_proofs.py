@@ -132,6 +132,11 @@ FOLD = "inclusion_path for leaf_index {} does not fold to the checkpoint root_ha
     (inclusion(3, tree_size=12), "log_inclusion tree_size 12 ≠ log_checkpoint.tree_size 11 (RFC-ZELQ-0012 §9.1 step 4)"),
     (inclusion(3, log_id=LOG_ID + "2"), f"log_inclusion log_id '{LOG_ID}2' ≠ log_checkpoint.log_id '{LOG_ID}' "
      "(RFC-ZELQ-0012 §9.1 step 4)"),
+    # A binding alone fails on a proof whose path folds.
+    ((inclusion(3), dict(CP, tree_size=12)),
+     "log_inclusion tree_size 11 ≠ log_checkpoint.tree_size 12 (RFC-ZELQ-0012 §9.1 step 4)"),
+    ((inclusion(3), dict(CP, log_id=LOG_ID + "2")), f"log_inclusion log_id '{LOG_ID}' ≠ log_checkpoint.log_id "
+     f"'{LOG_ID}2' (RFC-ZELQ-0012 §9.1 step 4)"),
     (inclusion(11, inclusion_path=["bad"]), "log_inclusion leaf_index 11 is not < tree_size 11 (RFC-ZELQ-0012 §9.1 step 4)"),
     (inclusion(3, inclusion_path=inclusion(4)["inclusion_path"] + ["bad"]),
      "hash 'bad' is not of the form 'sha256:<hex>' (RFC-ZELQ-0012 §2)"),
@@ -212,6 +217,11 @@ ROOT4 = wire(mth(DIGESTS[:4]))
     ((consistency(4, log_id="x"), BAD_CP), ROOT4, BAD_CP_MESSAGE),
     (consistency(4, log_id="x", second_tree_size=3), "bad", f"consistency proof log_id 'x' ≠ log_checkpoint.log_id "
      f"'{LOG_ID}' (consistency proofs exist only within one log_id, RFC-ZELQ-0012 §7.4)"),
+    # A binding alone fails on a proof whose path holds.
+    (consistency(4, log_id=LOG_ID + "2"), ROOT4, f"consistency proof log_id '{LOG_ID}2' ≠ log_checkpoint.log_id "
+     f"'{LOG_ID}' (consistency proofs exist only within one log_id, RFC-ZELQ-0012 §7.4)"),
+    ((consistency(4), dict(CP, tree_size=12)), ROOT4,
+     "consistency proof second_tree_size 11 ≠ log_checkpoint.tree_size 12 (RFC-ZELQ-0012 §8.2)"),
     (consistency(4, second_tree_size=3), "bad",
      "consistency proof second_tree_size 3 ≠ log_checkpoint.tree_size 11 (RFC-ZELQ-0012 §8.2)"),
     (consistency(4, consistency_path=["x"]), "sha256:" + "A" * 64,
