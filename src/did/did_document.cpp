@@ -71,11 +71,25 @@ PResult<void> value_jwk(const Value& v, VerificationMethod& m) {
   return {};
 }
 
+// The value road reads those four members of a JWK and no other.
+const json::Prune* jwk_prune() {
+  static const json::Prune p = [] {
+    json::Prune out;
+    for (const auto& m : kJwkMembers) {
+      out.names.push_back(m.name);
+      out.nested.push_back(nullptr);
+    }
+    out.unnamed = json::Unnamed::Drop;
+    return out;
+  }();
+  return &p;
+}
+
 constexpr Field<VerificationMethod> kMethodFields[] = {
     json::string_field<VerificationMethod, &VerificationMethod::id>("id"),
     json::string_field<VerificationMethod, &VerificationMethod::type>("type"),
     json::string_field<VerificationMethod, &VerificationMethod::controller>("controller"),
-    {"publicKeyJwk", Presence::Optional, text_jwk, value_jwk},
+    {"publicKeyJwk", Presence::Optional, text_jwk, value_jwk, nullptr, nullptr, jwk_prune},
     json::opt_string_field<VerificationMethod, &VerificationMethod::public_key_multibase>("publicKeyMultibase"),
 };
 constexpr Record<VerificationMethod> kMethod{"VerificationMethod", kMethodFields, Unknown::Ignore, true};
@@ -125,20 +139,24 @@ PResult<void> value_list(const Value& v, DidDocument& d) {
   return {};
 }
 
+constexpr auto kMethodList = &json::prune_each<&json::prune_of<VerificationMethod, kMethod>>;
+
 constexpr Field<DidDocument> kDocumentFields[] = {
     json::string_field<DidDocument, &DidDocument::id>("id"),
     {"verificationMethod", Presence::Defaulted,
      text_list<VerificationMethod, &DidDocument::verification_method, read_method>,
-     value_list<VerificationMethod, &DidDocument::verification_method, method_of>},
+     value_list<VerificationMethod, &DidDocument::verification_method, method_of>, nullptr, nullptr, kMethodList},
     {"assertionMethod", Presence::Defaulted,
      text_list<AssertionMethodRef, &DidDocument::assertion_method, read_assertion>,
-     value_list<AssertionMethodRef, &DidDocument::assertion_method, assertion_of>},
+     value_list<AssertionMethodRef, &DidDocument::assertion_method, assertion_of>, nullptr, nullptr, kMethodList},
 };
 constexpr Record<DidDocument> kDocument{"DidDocument", kDocumentFields, Unknown::Ignore, true};
 
 }  // namespace
 
 PResult<DidDocument> parse_did_document(std::string_view text) { return json::parse_record(text, kDocument); }
+
+const json::Prune* did_document_prune() { return json::prune_of<DidDocument, kDocument>(); }
 
 PResult<DidDocument> did_document_from_value(const Value& value) { return json::read_record(value, kDocument); }
 

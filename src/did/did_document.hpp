@@ -67,6 +67,9 @@ json::PResult<DidDocument> parse_did_document(std::string_view text);
 // From a parsed value (whose objects already hold one entry per name):
 // failures carry no position.
 json::PResult<DidDocument> did_document_from_value(const json::Value& value);
+// What did_document_from_value reads of a value: an argument read with it
+// keeps only that (of a JWK, the members key selection reads).
+const json::Prune* did_document_prune();
 
 // Reads `text` and pins it to the DID the caller asked for: parse_failed for
 // an unreadable document or an empty id, id_mismatch for another DID.

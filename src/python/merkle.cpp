@@ -9,7 +9,7 @@ namespace zelq::py {
 namespace {
 
 PyObject* leaf_hash(PyObject*, const Args& a) {
-  auto v = json::parse_argument(a.str(0), "leaf");
+  auto v = json::parse_argument(a.str(0), "leaf", registry::log_leaf_prune());
   if (!v) return a.fail(v.error());
   auto leaf = registry::parse_log_leaf(*v);
   if (!leaf) return a.fail(leaf.error());

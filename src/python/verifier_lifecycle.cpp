@@ -14,7 +14,7 @@ namespace zelq::py {
 namespace {
 
 PyObject* verify_lifecycle_event(PyObject*, const Args& a) {
-  auto event = json::parse_argument(a.str(0), "event");
+  auto event = json::parse_argument(a.str(0), "event", registry::lifecycle_event_prune());
   if (!event) return a.fail(event.error());
   return to_str(registry::verify_lifecycle_event(*event, a.opt_str(1), a.str(2)));
 }

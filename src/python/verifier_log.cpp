@@ -10,13 +10,14 @@
 #include "registry/checkpoint.hpp"
 #include "registry/log_leaf.hpp"
 #include "registry/log_proof.hpp"
+#include "registry/receipt.hpp"
 
 namespace zelq::py {
 
 namespace {
 
 PyObject* verify_log_checkpoint(PyObject*, const Args& a) {
-  auto cp = json::parse_argument(a.str(0), "checkpoint");
+  auto cp = json::parse_argument(a.str(0), "checkpoint", registry::log_checkpoint_prune());
   if (!cp) return a.fail(cp.error());
   auto clock = registry::consumer_clock_arguments(a.opt_str(3), a.opt_int(4), "max_skew_secs");
   if (!clock) return a.fail(clock.error());
@@ -37,7 +38,7 @@ PyObject* verify_log_consistency(PyObject*, const Args& a) {
 }
 
 PyObject* build_log_leaf(PyObject*, const Args& a) {
-  auto receipt = json::parse_argument(a.str(0), "receipt");
+  auto receipt = json::parse_argument(a.str(0), "receipt", registry::registry_receipt_prune());
   if (!receipt) return a.fail(receipt.error());
   auto leaf = registry::log_leaf_from_receipt(*receipt);
   if (!leaf) return a.fail(leaf.error());

@@ -16,7 +16,7 @@ namespace zelq::py {
 namespace {
 
 PyObject* verify_receipt(PyObject*, const Args& a) {
-  auto raw = json::parse_argument(a.str(0), "receipt");
+  auto raw = json::parse_argument(a.str(0), "receipt", registry::registry_receipt_prune());
   if (!raw) return a.fail(raw.error());
   auto body = wire::body_argument(a.str(1));
   if (!body) return a.fail(body.error());
@@ -34,9 +34,9 @@ PyObject* verify_receipt(PyObject*, const Args& a) {
 }
 
 PyObject* verify_lineage_head_receipt(PyObject*, const Args& a) {
-  auto receipt = json::parse_argument(a.str(0), "receipt");
+  auto receipt = json::parse_argument(a.str(0), "receipt", registry::lineage_head_receipt_prune());
   if (!receipt) return a.fail(receipt.error());
-  auto expected_value = json::parse_argument(a.str(1), "expected");
+  auto expected_value = json::parse_argument(a.str(1), "expected", registry::lineage_head_expectation_prune());
   if (!expected_value) return a.fail(expected_value.error());
   auto expected = registry::parse_lineage_head_expectation(*expected_value);
   if (!expected) return a.fail(expected.error());

@@ -16,7 +16,7 @@ namespace zelq::py {
 namespace {
 
 PyObject* build_witness_cosignature(PyObject*, const Args& a) {
-  auto checkpoint = json::parse_argument(a.str(0), "witnessed_checkpoint");
+  auto checkpoint = json::parse_argument(a.str(0), "witnessed_checkpoint", registry::witnessed_checkpoint_prune());
   if (!checkpoint) return a.fail(checkpoint.error());
   auto seed = registry::witness_seed_argument(a.str(2));
   if (!seed) return a.fail(seed.error());
@@ -28,11 +28,11 @@ PyObject* build_witness_cosignature(PyObject*, const Args& a) {
 }
 
 PyObject* verify_witness_cosignature(PyObject*, const Args& a) {
-  auto cosig = json::parse_argument(a.str(0), "cosignature");
+  auto cosig = json::parse_argument(a.str(0), "cosignature", registry::log_cosignature_prune());
   if (!cosig) return a.fail(cosig.error());
-  auto doc = json::parse_argument(a.str(1), "witness DID document");
+  auto doc = json::parse_argument(a.str(1), "witness DID document", did::did_document_prune());
   if (!doc) return a.fail(doc.error());
-  auto checkpoint = json::parse_argument(a.str(2), "checkpoint");
+  auto checkpoint = json::parse_argument(a.str(2), "checkpoint", registry::log_checkpoint_prune());
   if (!checkpoint) return a.fail(checkpoint.error());
   auto clock = registry::consumer_clock_arguments(a.opt_str(3), a.opt_int(4), "max_clock_skew_secs");
   if (!clock) return a.fail(clock.error());
@@ -42,7 +42,7 @@ PyObject* verify_witness_cosignature(PyObject*, const Args& a) {
 PyObject* evaluate_witness_quorum(PyObject*, const Args& a) {
   auto cosigs = registry::cosignatures_argument(a.str(0));
   if (!cosigs) return a.fail(cosigs.error());
-  auto checkpoint = json::parse_argument(a.str(1), "checkpoint");
+  auto checkpoint = json::parse_argument(a.str(1), "checkpoint", registry::log_checkpoint_prune());
   if (!checkpoint) return a.fail(checkpoint.error());
   auto trusted = registry::trusted_witness_dids_argument(a.str(2));
   if (!trusted) return a.fail(trusted.error());

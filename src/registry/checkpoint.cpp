@@ -161,4 +161,6 @@ std::string checkpoint_summary_json(const CheckpointSummary& s) {
   return json::to_string(json::Value(std::move(o)));
 }
 
+const json::Prune* log_checkpoint_prune() { return json::prune_of<LogCheckpoint, kLogCheckpointRecord>(); }
+
 }  // namespace zelq::registry

@@ -86,4 +86,7 @@ ZResult<CheckpointSummary> verify_log_checkpoint(const json::Value& raw, std::st
 // {"valid":true,"log_id":..,"tree_size":..,"root_hash":..,"age_secs":..,"historical":..}
 std::string checkpoint_summary_json(const CheckpointSummary& s);
 
+// What reading a checkpoint argument builds of it.
+const json::Prune* log_checkpoint_prune();
+
 }  // namespace zelq::registry

@@ -43,7 +43,7 @@ constexpr json::Field<LogCosignature> kLogCosignatureFields[] = {
     json::nested_field<LogCosignature, WitnessedCheckpoint, &LogCosignature::witnessed_checkpoint,
                        kWitnessedCheckpointRecord>("witnessed_checkpoint"),
     json::utc_time_field<LogCosignature, &LogCosignature::witnessed_at>("witnessed_at"),
-    {"signature", json::Presence::Required, &text_signature, &value_signature},
+    {"signature", json::Presence::Required, &text_signature, &value_signature, nullptr, nullptr, &json::prune_of<wire::Signature, wire::kSignatureRecord>},
 };
 
 }  // namespace
@@ -57,6 +57,12 @@ ZelqError cosignature_error(std::string message) {
 
 ZResult<std::string> cosignature_signing_digest(const Value& raw) {
   return artefact_signing_digest(raw, "log_cosignature", ErrorKind::InvalidWitnessCosignature);
+}
+
+const json::Prune* log_cosignature_prune() { return json::prune_of<LogCosignature, kLogCosignatureRecord>(); }
+
+const json::Prune* witnessed_checkpoint_prune() {
+  return json::prune_of<WitnessedCheckpoint, kWitnessedCheckpointRecord>();
 }
 
 }  // namespace zelq::registry

@@ -44,4 +44,8 @@ ZelqError cosignature_error(std::string message);
 // out); what the witness signs is the ASCII text of this digest.
 ZResult<std::string> cosignature_signing_digest(const json::Value& raw);
 
+// What reading a cosignature or a witnessed checkpoint argument builds of it.
+const json::Prune* log_cosignature_prune();
+const json::Prune* witnessed_checkpoint_prune();
+
 }  // namespace zelq::registry

@@ -64,7 +64,7 @@ constexpr json::Field<E> kFields[] = {
     {"occurred_at", json::Presence::Required, nullptr, &value_occurred_at},
     json::string_field<E, &E::actor>("actor"),
     {"reason", json::Presence::Defaulted, nullptr, &value_reason},
-    {"signature", json::Presence::Defaulted, nullptr, &value_signature},
+    {"signature", json::Presence::Defaulted, nullptr, &value_signature, nullptr, nullptr, &json::prune_of<wire::Signature, wire::kSignatureRecord>},
 };
 
 constexpr json::Record<E> kEventRecord{"LifecycleEvent", kFields, json::Unknown::Deny, true};
@@ -150,5 +150,7 @@ std::string verify_lifecycle_event(const json::Value& raw, std::optional<std::st
   o.insert("actor", json::Value(e->actor));
   return json::to_string(json::Value(std::move(o)));
 }
+
+const json::Prune* lifecycle_event_prune() { return json::prune_of<E, kEventRecord>(); }
 
 }  // namespace zelq::registry

@@ -37,4 +37,7 @@ ZResult<LifecycleEvent> parse_lifecycle_event(const json::Value& raw);
 std::string verify_lifecycle_event(const json::Value& raw, std::optional<std::string_view> actor_did_doc_json,
                                    std::string_view expected_ctx_id);
 
+// What reading an event argument builds of it.
+const json::Prune* lifecycle_event_prune();
+
 }  // namespace zelq::registry

@@ -41,7 +41,7 @@ constexpr json::Field<H> kFields[] = {
     {"head_version", json::Presence::Required, nullptr, &value_u32},
     json::string_field<H, &H::head_status>("head_status"),
     json::utc_time_field<H, &H::as_of>("as_of"),
-    {"signature", json::Presence::Required, nullptr, &value_signature},
+    {"signature", json::Presence::Required, nullptr, &value_signature, nullptr, nullptr, &json::prune_of<wire::Signature, wire::kSignatureRecord>},
 };
 
 constexpr json::Record<H> kHeadRecord{"LineageHeadReceipt", kFields, json::Unknown::Deny, true};
@@ -239,6 +239,16 @@ std::string verify_lineage_head_receipt(const json::Value& raw, const LineageHea
   out += key->historical ? "true" : "false";
   out += '}';
   return out;
+}
+
+const json::Prune* lineage_head_receipt_prune() { return json::prune_of<H, kHeadRecord>(); }
+
+const json::Prune* lineage_head_expectation_prune() {
+  // The members parse_lineage_head_expectation reads; it looks at no other.
+  static const json::Prune p{{"authority", "registry_did", "lineage_id", "head_ctx_id", "head_version", "head_status",
+                              "on_current_endpoint"},
+                             std::vector<const json::Prune*>(7, nullptr), false, json::Unnamed::Drop};
+  return &p;
 }
 
 }  // namespace zelq::registry

@@ -64,4 +64,8 @@ std::string verify_lineage_head_receipt(const json::Value& raw, const LineageHea
                                         std::string_view registry_did_doc_json, const ConsumerClock& clock,
                                         std::int64_t max_age_secs);
 
+// What reading a lineage-head receipt, and the expectations, builds of them.
+const json::Prune* lineage_head_receipt_prune();
+const json::Prune* lineage_head_expectation_prune();
+
 }  // namespace zelq::registry

@@ -122,4 +122,6 @@ ZResult<LogLeaf> log_leaf_from_receipt(const json::Value& raw_receipt) {
                  std::move(r->key_fingerprint), std::move(*receipt_hash)};
 }
 
+const json::Prune* log_leaf_prune() { return json::prune_of<LogLeaf, kLogLeafRecord>(); }
+
 }  // namespace zelq::registry

@@ -57,4 +57,7 @@ std::string write_log_leaf(const LogLeaf& leaf);
 // signature and bindings are verify_receipt's business.
 ZResult<LogLeaf> log_leaf_from_receipt(const json::Value& raw_receipt);
 
+// What reading a leaf argument builds of it.
+const json::Prune* log_leaf_prune();
+
 }  // namespace zelq::registry

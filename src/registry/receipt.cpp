@@ -110,4 +110,6 @@ ZResult<void> verify_receipt_signature(const wire::Signature& signature, std::st
   return verify_artefact_signature(signature, message, key, "receipt", ErrorKind::InvalidReceipt);
 }
 
+const json::Prune* registry_receipt_prune() { return json::prune_of<R, kReceiptRecord>(); }
+
 }  // namespace zelq::registry

@@ -79,4 +79,7 @@ ZResult<void> verify_receipt(const json::Value& raw, const RegistryReceipt& rece
 ZResult<void> verify_receipt_signature(const wire::Signature& signature, std::string_view message,
                                        const crypto::PublicKey& key);
 
+// What reading a receipt argument builds of it.
+const json::Prune* registry_receipt_prune();
+
 }  // namespace zelq::registry

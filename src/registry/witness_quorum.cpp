@@ -29,12 +29,26 @@ ArgumentError too_long(std::string_view member) {
   return {"policy." + std::string(member) + " must be at most " + std::to_string(kMaxDurationSecs) + " seconds"};
 }
 
-json::PResult<Value> value_elem(json::Reader& r) { return r.parse_value(); }
+// Each cosignature keeps what its record reads.
+json::PResult<Value> cosignature_elem(json::Reader& r) { return r.parse_value(log_cosignature_prune()); }
+
+// Each witness's document keeps what key selection reads.
+const json::Prune* witness_docs_prune() {
+  static const json::Prune p{{}, {}, false, json::Unnamed::Refuse, did::did_document_prune()};
+  return &p;
+}
+
+// The members the policy reader looks at; it reads no other.
+const json::Prune* policy_prune() {
+  static const json::Prune p{{"min_witnesses", "max_age_secs", "max_clock_skew_secs"},
+                             std::vector<const json::Prune*>(3, nullptr), false, json::Unnamed::Drop};
+  return &p;
+}
 
 }  // namespace
 
 Result<std::vector<Value>, ArgumentError> cosignatures_argument(std::string_view text) {
-  auto list = json::parse_seq(text, &value_elem);
+  auto list = json::parse_seq(text, &cosignature_elem);
   if (!list) return fail(ArgumentError{"invalid cosignatures JSON (array): " + list.error().display()});
   return std::move(*list);
 }
@@ -46,14 +60,14 @@ Result<std::vector<std::string>, ArgumentError> trusted_witness_dids_argument(st
 }
 
 Result<json::Object, ArgumentError> witness_did_docs_argument(std::string_view text) {
-  auto docs = json::parse_argument(text, "witness DID docs");
+  auto docs = json::parse_argument(text, "witness DID docs", witness_docs_prune());
   if (!docs) return fail(std::move(docs).error());
   if (!docs->is_object()) return fail(ArgumentError{"witness_did_docs_json must be a JSON object keyed by witness_id"});
   return std::move(docs->as_object());
 }
 
 Result<WitnessPolicy, ArgumentError> witness_policy_argument(std::string_view text) {
-  auto policy = json::parse_argument(text, "policy");
+  auto policy = json::parse_argument(text, "policy", policy_prune());
   if (!policy) return fail(std::move(policy).error());
   if (!policy->is_object()) return fail(ArgumentError{"policy must be a JSON object"});
   WitnessPolicy p;

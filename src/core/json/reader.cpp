@@ -352,25 +352,54 @@ PResult<void> MapCursor::colon() {
 namespace {
 
 // Builds a Value from the reader's events.
+// The byte that marks a kept text, and the key of the members that follow
+// the first refused one: never in valid UTF-8, so no JSON string holds it.
+constexpr char kKeptMark = '\xff';
+
 class ValueBuilder {
  public:
-  void null() { put(Value()); }
-  void boolean(bool b) { put(Value(b)); }
-  void number(Value v, std::string_view) { put(std::move(v)); }
-  void string(std::string_view s, bool) { put(Value(std::string(s))); }
-  void begin_array() { frames_.emplace_back(); }
+  explicit ValueBuilder(const Prune* root) : root_prune_(root) {}
+  void null() { scalar(Value()); }
+  void boolean(bool b) { scalar(Value(b)); }
+  void number(Value v, std::string_view) { scalar(std::move(v)); }
+  void string(std::string_view s, bool) {
+    if (skip_depth_ || start_skip()) {
+      if (out_) {
+        separate();
+        write_string(s, *out_);
+      }
+      if (!skip_depth_) end_skip();
+      return;
+    }
+    put(Value(std::string(s)));
+  }
+  void begin_array() { begin(false); }
   void end_array() {
+    if (skip_depth_) return end_skipped(']');
     Array elements = std::move(frames_.back().elements);
     frames_.pop_back();
     put(Value(std::move(elements)));
   }
-  void begin_object() {
-    frames_.emplace_back();
-    frames_.back().object = true;
+  void begin_object() { begin(true); }
+  void key(std::string_view k, bool) {
+    if (skip_depth_) {
+      if (out_) {
+        separate();
+        write_string(k, *out_);
+        *out_ += ':';
+      }
+      return;
+    }
+    frames_.back().key.assign(k);
   }
-  void key(std::string_view k, bool) { frames_.back().key.assign(k); }
   void end_object() {
-    std::vector<Member> members = std::move(frames_.back().members);
+    if (skip_depth_) return end_skipped('}');
+    Frame& f = frames_.back();
+    std::vector<Member> members = std::move(f.members);
+    if (!f.later.empty()) {
+      f.later += '}';
+      members.push_back(Member{std::string(1, kKeptMark), Value(std::move(f.later))});
+    }
     frames_.pop_back();
     Object obj;
     obj.adopt(std::move(members));
@@ -383,10 +412,103 @@ class ValueBuilder {
   // stay: a large one is built once, never copied out of a stack.
   struct Frame {
     bool object = false;
+    bool refused = false;          // a member its Prune refuses was kept
+    const Prune* prune = nullptr;  // of this container
     Array elements;
     std::vector<Member> members;
-    std::string key;  // of the member whose value is being read
+    std::string key;    // of the member whose value is being read
+    std::string later;  // the refused members after the first, as an object's text
   };
+  enum class Skip : std::uint8_t { No, Kept, Later, Dropped };
+
+  // The Prune of the value that starts now, and how it is left out.
+  const Prune* child_prune(Skip& skip) const {
+    skip = Skip::No;
+    if (frames_.empty()) return root_prune_;
+    const Frame& f = frames_.back();
+    const Prune* p = f.prune;
+    if (!p) return nullptr;
+    if (p->each) return p->each;
+    if (f.object) {
+      for (std::size_t i = 0; i < p->names.size(); ++i)
+        if (p->names[i] == f.key) return p->nested[i];
+      switch (p->unnamed) {
+        case Unnamed::Build: break;
+        case Unnamed::Refuse: skip = f.refused ? Skip::Later : Skip::Kept; break;
+        case Unnamed::Drop: skip = Skip::Dropped; break;
+      }
+      return nullptr;
+    }
+    if (p->positional && f.elements.size() < p->names.size()) return p->nested[f.elements.size()];
+    // A record refuses an array by its kind alone unless it may be written
+    // as one, and then past its fields by their count.
+    skip = p->unnamed == Unnamed::Drop && !p->positional ? Skip::Dropped : Skip::Kept;
+    return nullptr;
+  }
+  bool start_skip() {
+    Skip skip = Skip::No;
+    child_prune(skip);
+    switch (skip) {
+      case Skip::No: return false;
+      case Skip::Kept:
+        kept_.assign(1, kKeptMark);
+        out_ = &kept_;
+        break;
+      case Skip::Later: {
+        Frame& f = frames_.back();
+        f.later += f.later.empty() ? std::string_view("\xff{") : std::string_view(",");
+        write_string(f.key, f.later);
+        f.later += ':';
+        out_ = &f.later;
+        break;
+      }
+      case Skip::Dropped: out_ = nullptr; break;
+    }
+    if (skip != Skip::Dropped && frames_.back().object) frames_.back().refused = true;
+    skipping_ = skip;
+    return true;
+  }
+  // The value left out is complete.
+  void end_skip() {
+    if (skipping_ == Skip::Kept) put(Value(std::move(kept_)));
+    kept_.clear();
+    out_ = nullptr;
+  }
+  void scalar(Value v) {
+    if (skip_depth_ || start_skip()) {
+      if (out_) {
+        separate();
+        write_compact(v, *out_);
+      }
+      if (!skip_depth_) end_skip();
+      return;
+    }
+    put(std::move(v));
+  }
+  void begin(bool object) {
+    if (skip_depth_ || start_skip()) {
+      if (out_) {
+        separate();
+        *out_ += object ? '{' : '[';
+      }
+      ++skip_depth_;
+      return;
+    }
+    Skip skip = Skip::No;
+    const Prune* p = child_prune(skip);
+    frames_.emplace_back();
+    frames_.back().object = object;
+    frames_.back().prune = p;
+  }
+  void end_skipped(char close) {
+    if (out_) *out_ += close;
+    if (--skip_depth_ == 0) end_skip();
+  }
+  // A comma before every element or member of a text but the first.
+  void separate() {
+    const char last = out_->back();
+    if (last != '[' && last != '{' && last != ':' && last != kKeptMark) *out_ += ',';
+  }
   void put(Value v) {
     if (frames_.empty()) {
       root_ = std::move(v);
@@ -396,14 +518,63 @@ class ValueBuilder {
     if (f.object) f.members.push_back(Member{std::move(f.key), std::move(v)});
     else f.elements.push_back(std::move(v));
   }
+  const Prune* root_prune_;
   std::vector<Frame> frames_;
   Value root_;
+  std::string kept_;  // the compact text of a value kept as text
+  std::string* out_ = nullptr;  // where the value being left out is written; nullptr: nowhere
+  Skip skipping_ = Skip::No;
+  int skip_depth_ = 0;  // open containers inside it
 };
 
 }  // namespace
 
-PResult<Value> Reader::parse_value() {
-  ValueBuilder b;
+namespace {
+
+bool is_kept_text(const Value& v) { return v.is_string() && !v.as_string().empty() && v.as_string()[0] == kKeptMark; }
+
+// A kept text read back; it was written from a value that read.
+Value read_back(const Value& kept) {
+  auto v = parse(std::string_view(kept.as_string()).substr(1));
+  return v ? unkept(*v) : Value();
+}
+
+}  // namespace
+
+bool holds_kept(const Value& v) {
+  if (is_kept_text(v)) return true;
+  if (v.is_array()) {
+    for (const Value& e : v.as_array())
+      if (holds_kept(e)) return true;
+  } else if (v.is_object()) {
+    for (const Member& m : v.as_object())
+      if ((!m.key.empty() && m.key[0] == kKeptMark) || holds_kept(m.value)) return true;
+  }
+  return false;
+}
+
+Value unkept(const Value& v) {
+  if (is_kept_text(v)) return read_back(v);
+  if (v.is_array()) {
+    Array out;
+    for (const Value& e : v.as_array()) out.push_back(unkept(e));
+    return Value(std::move(out));
+  }
+  if (!v.is_object()) return v;
+  Object out;
+  for (const Member& m : v.as_object()) {
+    if (!m.key.empty() && m.key[0] == kKeptMark) {
+      // The refused members after the first, each where it first came.
+      for (const Member& later : read_back(m.value).as_object()) out.insert(later.key, later.value);
+    } else {
+      out.insert(m.key, unkept(m.value));
+    }
+  }
+  return Value(std::move(out));
+}
+
+PResult<Value> Reader::parse_value(const Prune* prune) {
+  ValueBuilder b(prune);
   auto r = parse_events(b);
   if (!r) return fail(std::move(r).error());
   return b.take();
@@ -472,17 +643,17 @@ PResult<void> Reader::end() {
   return {};
 }
 
-PResult<Value> parse(std::string_view text) {
+PResult<Value> parse(std::string_view text, const Prune* prune) {
   Reader r(text);
-  auto v = r.parse_value();
+  auto v = r.parse_value(prune);
   if (!v) return v;
   auto e = r.end();
   if (!e) return fail(std::move(e).error());
   return v;
 }
 
-Result<Value, ArgumentError> parse_argument(std::string_view text, std::string_view role) {
-  auto v = parse(text);
+Result<Value, ArgumentError> parse_argument(std::string_view text, std::string_view role, const Prune* prune) {
+  auto v = parse(text, prune);
   if (!v) {
     std::string msg = "invalid ";
     msg.append(role).append(" JSON: ").append(v.error().display());

@@ -30,6 +30,38 @@ inline constexpr int kRecursionLimit = 128;
 
 class Reader;
 
+// What a reading looks at in a value, for building only that. A record
+// refuses or ignores a member it does not name by its key alone, so such a
+// member's value is read for its form only (the same failures at the same
+// places): a dense array in a member that a record refuses or ignores costs
+// no more than its own text.
+enum class Unnamed : std::uint8_t {
+  Build,   // the reading keeps such members: built whole
+  Refuse,  // the first is kept as a "kept text" (its compact text, behind a
+           // byte no JSON string holds) and the rest as one kept-text object
+           // under a key no JSON key can be, so that the first still names
+           // the refusal and the value as read can be had back (`unkept`)
+  Drop,    // never looked at: not kept
+};
+
+struct Prune {
+  // Object members by name, and with `positional` array elements by place,
+  // each read with its own Prune (nullptr: built whole). Elements past them,
+  // and all elements when not `positional`, are kept as texts.
+  std::vector<std::string_view> names;
+  std::vector<const Prune*> nested;
+  bool positional = false;
+  Unnamed unnamed = Unnamed::Refuse;
+  // When set, every member of an object and every element of an array is
+  // read with it, and the names play no part.
+  const Prune* each = nullptr;
+};
+
+// Whether a value read with a Prune holds kept texts, and the value as read,
+// with them read back.
+bool holds_kept(const Value& v);
+Value unkept(const Value& v);
+
 // What a comma just before a closing bracket means. Refuse: "trailing comma"
 // at the bracket. AsElement: nothing special; the element or key that should
 // follow reports the bracket, as the skipper of unwanted values does.
@@ -92,8 +124,8 @@ class Reader {
   // Attaches the current position to an error that has none.
   ParseError fix(ParseError e) const;
 
-  // One value at the cursor.
-  PResult<Value> parse_value();
+  // One value at the cursor; with a Prune, only what it names is built.
+  PResult<Value> parse_value(const Prune* prune = nullptr);
   // A string whose opening quote has been consumed.
   PResult<std::string> parse_string_body();
   // The same, as a view: into the text when the string holds no escape
@@ -140,11 +172,12 @@ class Reader {
 };
 
 // The whole text as exactly one value.
-PResult<Value> parse(std::string_view text);
+PResult<Value> parse(std::string_view text, const Prune* prune = nullptr);
 
 // One JSON value given as a method argument: "invalid {role} JSON: {reader
 // message}" otherwise.
-Result<Value, ArgumentError> parse_argument(std::string_view text, std::string_view role);
+Result<Value, ArgumentError> parse_argument(std::string_view text, std::string_view role,
+                                            const Prune* prune = nullptr);
 
 // Description of a value for "invalid type" messages ("string \"a\"",
 // "integer `5`", "map", ...).

@@ -90,6 +90,9 @@ struct Field {
   // Writes the member's value as text; false, with nothing written, when
   // it is absent. nullptr: not written.
   ZResult<bool> (*emit)(const T&, Form, TextSink&) = nullptr;
+  // What the value road reads of the member's value, for an argument read
+  // for the record (see Prune); nullptr: all of it.
+  const Prune* (*prune)() = nullptr;
 };
 
 // ---- members kept as text -----------------------------------------------------
@@ -163,6 +166,36 @@ struct Record {
   // here once the object has closed, in place of being stored as values.
   void (*settle)(MemberTexts&&, T&) = nullptr;
 };
+
+// What the value road reads of a value for `rec`: the members it names,
+// each with its field's own Prune; the others only by their key, unless the
+// record keeps them.
+template <class T>
+Prune make_prune(const Record<T>& rec) {
+  Prune p;
+  for (const Field<T>& f : rec.fields) {
+    p.names.emplace_back(f.name);
+    p.nested.push_back(f.prune ? f.prune() : nullptr);
+  }
+  p.positional = rec.positional;
+  p.unnamed = rec.unknown == Unknown::Collect ? Unnamed::Build
+              : rec.unknown == Unknown::Deny  ? Unnamed::Refuse
+                                              : Unnamed::Drop;
+  return p;
+}
+
+template <class T, const Record<T>& R>
+const Prune* prune_of() {
+  static const Prune p = make_prune(R);
+  return &p;
+}
+
+// A list (or map) each of whose entries is read with `Each`.
+template <const Prune* (*Each)()>
+const Prune* prune_each() {
+  static const Prune p{{}, {}, false, Unnamed::Refuse, Each()};
+  return &p;
+}
 
 // ---- errors -----------------------------------------------------------------
 ParseError missing_field(std::string_view name);
@@ -592,7 +625,8 @@ PResult<void> text_nested(Reader& r, T& t) {
 
 template <class T, class U, U T::*M, const Record<U>& R>
 constexpr Field<T> nested_field(const char* name) {
-  return Field<T>{name, Presence::Required, &text_nested<T, U, M, R>, &value_nested<T, U, M, R>};
+  return Field<T>{name, Presence::Required, &text_nested<T, U, M, R>, &value_nested<T, U, M, R>, nullptr, nullptr,
+                  &prune_of<U, R>};
 }
 
 // The same, optional: JSON null or an absent member leaves it empty.
@@ -624,7 +658,8 @@ PResult<void> text_opt_nested(Reader& r, T& t) {
 
 template <class T, class U, std::optional<U> T::*M, const Record<U>& R>
 constexpr Field<T> opt_nested_field(const char* name) {
-  return Field<T>{name, Presence::Optional, &text_opt_nested<T, U, M, R>, &value_opt_nested<T, U, M, R>};
+  return Field<T>{name, Presence::Optional, &text_opt_nested<T, U, M, R>, &value_opt_nested<T, U, M, R>, nullptr,
+                  nullptr, &prune_of<U, R>};
 }
 
 template <class T, std::string T::*M>
