@@ -355,6 +355,9 @@ namespace {
 // The byte that marks a kept text, and the key of the members that follow
 // the first refused one: never in valid UTF-8, so no JSON string holds it.
 constexpr char kKeptMark = '\xff';
+// The last element of an array that stands for the elements past a record's
+// fields: their count, then their text as an array.
+constexpr char kSpreadMark = '\xfe';
 
 class ValueBuilder {
  public:
@@ -376,7 +379,12 @@ class ValueBuilder {
   void begin_array() { begin(false); }
   void end_array() {
     if (skip_depth_) return end_skipped(']');
-    Array elements = std::move(frames_.back().elements);
+    Frame& f = frames_.back();
+    if (!f.later.empty()) {
+      f.later += ']';
+      f.elements.emplace_back(kSpreadMark + std::to_string(f.later_count) + f.later);
+    }
+    Array elements = std::move(f.elements);
     frames_.pop_back();
     put(Value(std::move(elements)));
   }
@@ -414,10 +422,13 @@ class ValueBuilder {
     bool object = false;
     bool refused = false;          // a member its Prune refuses was kept
     const Prune* prune = nullptr;  // of this container
+    std::size_t later_count = 0;   // elements in `later`
     Array elements;
     std::vector<Member> members;
     std::string key;    // of the member whose value is being read
-    std::string later;  // the refused members after the first, as an object's text
+    // The refused members after the first, as an object's text; the elements
+    // past a record's fields, as an array's text.
+    std::string later;
   };
   enum class Skip : std::uint8_t { No, Kept, Later, Dropped };
 
@@ -442,7 +453,7 @@ class ValueBuilder {
     if (p->positional && f.elements.size() < p->names.size()) return p->nested[f.elements.size()];
     // A record refuses an array by its kind alone unless it may be written
     // as one, and then past its fields by their count.
-    skip = p->unnamed == Unnamed::Drop && !p->positional ? Skip::Dropped : Skip::Kept;
+    skip = p->unnamed == Unnamed::Drop && !p->positional ? Skip::Dropped : Skip::Later;
     return nullptr;
   }
   bool start_skip() {
@@ -456,9 +467,14 @@ class ValueBuilder {
         break;
       case Skip::Later: {
         Frame& f = frames_.back();
-        f.later += f.later.empty() ? std::string_view("\xff{") : std::string_view(",");
-        write_string(f.key, f.later);
-        f.later += ':';
+        if (f.object) {
+          f.later += f.later.empty() ? std::string_view("\xff{") : std::string_view(",");
+          write_string(f.key, f.later);
+          f.later += ':';
+        } else if (f.later.empty()) {
+          f.later = '[';
+        }
+        ++f.later_count;
         out_ = &f.later;
         break;
       }
@@ -539,10 +555,20 @@ Value read_back(const Value& kept) {
   return v ? unkept(*v) : Value();
 }
 
+bool is_spread(const Value& v) { return v.is_string() && !v.as_string().empty() && v.as_string()[0] == kSpreadMark; }
+
 }  // namespace
 
+std::size_t array_length(const Array& a) {
+  if (a.empty() || !is_spread(a.back())) return a.size();
+  std::size_t n = 0;
+  const std::string& s = a.back().as_string();
+  std::from_chars(s.data() + 1, s.data() + s.size(), n);
+  return a.size() - 1 + n;
+}
+
 bool holds_kept(const Value& v) {
-  if (is_kept_text(v)) return true;
+  if (is_kept_text(v) || is_spread(v)) return true;
   if (v.is_array()) {
     for (const Value& e : v.as_array())
       if (holds_kept(e)) return true;
@@ -557,7 +583,16 @@ Value unkept(const Value& v) {
   if (is_kept_text(v)) return read_back(v);
   if (v.is_array()) {
     Array out;
-    for (const Value& e : v.as_array()) out.push_back(unkept(e));
+    for (const Value& e : v.as_array()) {
+      if (!is_spread(e)) {
+        out.push_back(unkept(e));
+        continue;
+      }
+      const std::string& s = e.as_string();
+      auto spread = parse(std::string_view(s).substr(s.find('[')));
+      if (spread && spread->is_array())
+        for (const Value& x : spread->as_array()) out.push_back(unkept(x));
+    }
     return Value(std::move(out));
   }
   if (!v.is_object()) return v;
@@ -565,7 +600,9 @@ Value unkept(const Value& v) {
   for (const Member& m : v.as_object()) {
     if (!m.key.empty() && m.key[0] == kKeptMark) {
       // The refused members after the first, each where it first came.
-      for (const Member& later : read_back(m.value).as_object()) out.insert(later.key, later.value);
+      const Value later = read_back(m.value);
+      if (later.is_object())
+        for (const Member& x : later.as_object()) out.insert(x.key, x.value);
     } else {
       out.insert(m.key, unkept(m.value));
     }

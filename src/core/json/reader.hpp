@@ -61,6 +61,8 @@ struct Prune {
 // with them read back.
 bool holds_kept(const Value& v);
 Value unkept(const Value& v);
+// The number of elements of an array as read, with those a Prune left out.
+std::size_t array_length(const Array& a);
 
 // What a comma just before a closing bracket means. Refuse: "trailing comma"
 // at the bracket. AsElement: nothing special; the element or key that should

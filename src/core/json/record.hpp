@@ -472,7 +472,8 @@ PResult<T> read_record(const Value& v, const Record<T>& rec) {
       }
       ZELQ_TRY(rec.fields[i].value(a[i], out));
     }
-    if (a.size() > rec.fields.size()) return fail(invalid_length(a.size(), "fewer elements in array"));
+    if (const std::size_t n = array_length(a); n > rec.fields.size())
+      return fail(invalid_length(n, "fewer elements in array"));
     return out;
   }
   return fail(invalid_type(v, "struct " + std::string(rec.name)));
