@@ -186,51 +186,182 @@ RECORDS = {
     "parse_key_revocation, wide metadata": (revocation, "zelq.ZelqVerifier.parse_key_revocation(text)", "str"),
 }
 
+# ---- registry artefacts -----------------------------------------------------
+# Each JSON parameter of the registry methods: a valid argument with one
+# member more, "zz", holding a dense array of n bytes. A closed record
+# refuses the member by its name; the free-form arguments (the expectations,
+# the policy, the map of witness documents) never read it.
+
+H = "sha256:" + "ab" * 32
+REG = "did:web:registry.example"
+LOG_ID = REG + "/log/main"
+WITNESS = "did:web:w.example"
+NOW = "2026-01-01T00:01:00.000Z"
+CHECKPOINT = {"checkpoint_version": "zelq-log/1", "log_id": LOG_ID, "tree_size": 1, "root_hash": H,
+              "timestamp": "2026-01-01T00:00:00.000Z",
+              "signature": {"algorithm": "ed25519", "key_id": REG + "#log-key-1", "value": "AA=="}}
+WITNESSED = {k: CHECKPOINT[k] for k in ("log_id", "tree_size", "root_hash", "timestamp")}
+LEAF = {"leaf_version": "zelq-log-leaf/1", "ctx_id": "zelq://registry.example/1", "lineage_id": "lin:x",
+        "origin_registry": "registry.example", "created_at": "2025-06-01T11:59:00.123Z", "content_hash": H,
+        "key_fingerprint": H, "receipt_hash": H}
+RECEIPT = {"registry_did": REG, "ctx_id": CTX, "lineage_id": "lin:sha256:" + "cd" * 32,
+           "origin_registry": "registry.example", "created_at": "2030-01-01T00:00:00.000Z", "content_hash": H,
+           "key_fingerprint": H, "signature": {"algorithm": "ed25519", "key_id": REG + "#r", "value": "AA=="}}
+HEAD = {"receipt_version": "zelq-lhr/1", "registry_did": REG, "lineage_id": "lin:sha256:" + "cd" * 32,
+        "head_ctx_id": CTX, "head_version": 2, "head_status": "active", "as_of": "2026-01-01T00:00:00.000Z",
+        "signature": {"algorithm": "ed25519", "key_id": REG + "#k", "value": "AA=="}}
+EXPECTED = {"authority": "registry.example", "lineage_id": HEAD["lineage_id"], "head_ctx_id": CTX,
+            "head_version": 2, "head_status": "active"}
+EVENT = {"event_id": "5f0c2a9e-0b1d-7c3e-8f4a-6b5c4d3e2f1a", "ctx_id": CTX, "event_type": "retracted",
+         "occurred_at": "2026-01-01T00:00:00.000Z", "actor": REG,
+         "signature": {"algorithm": "ed25519", "key_id": REG + "#k", "value": "AA=="}}
+INCLUSION = {"log_id": LOG_ID, "leaf_index": 0, "tree_size": 1, "inclusion_path": []}
+CONSISTENCY = {"log_id": LOG_ID, "first_tree_size": 1, "second_tree_size": 1, "consistency_path": []}
+POLICY = {"min_witnesses": 1}
+
+
+def with_zz(obj, n):
+    """The object's compact text with one member more, "zz", an array of about n bytes of zeros."""
+    return compact(obj)[:-1] + ',"zz":[' + "0," * (n // 2) + "0]}"
+
+
+def witness():
+    """A witness's DID document and a cosignature it minted over WITNESSED."""
+    import zelq
+    from cryptography.hazmat.primitives.asymmetric import ed25519
+    from cryptography.hazmat.primitives.serialization import Encoding, PublicFormat
+    seed = bytes([7]) * 32
+    raw = ed25519.Ed25519PrivateKey.from_private_bytes(seed).public_key().public_bytes(Encoding.Raw,
+                                                                                       PublicFormat.Raw)
+    jwk = {"kty": "OKP", "crv": "Ed25519", "x": base64.urlsafe_b64encode(raw).rstrip(b"=").decode()}
+    doc = {"id": WITNESS, "verificationMethod": [{"id": WITNESS + "#witness-key-1", "type": "JsonWebKey2020",
+                                                   "controller": WITNESS, "publicKeyJwk": jwk}],
+           "assertionMethod": [WITNESS + "#witness-key-1"]}
+    cosig = zelq.ZelqVerifier.build_witness_cosignature(compact(WITNESSED), WITNESS, seed.hex(),
+                                                         "2026-01-01T00:00:10.000Z")
+    return doc, json.loads(cosig)
+
+
+def fat_jwk_doc(n):
+    """The witness's document, its JWK carrying about n bytes of members that nothing reads."""
+    doc, _ = witness()
+    text = compact(doc)
+    jwk = compact(doc["verificationMethod"][0]["publicKeyJwk"])
+    return text.replace(jwk, wide(n, jwk[1:-1]))
+
+
+def registry_rows():
+    doc, cosig = witness()
+    Z = "unknown field `zz`"
+    c, d = compact, compact(doc)
+    v = "zelq.ZelqVerifier."
+    quorum = v + "evaluate_witness_quorum({}, {}, {}, {}, {}, NOW)"
+    q_args = [c([cosig]), c(CHECKPOINT), c([WITNESS]), c({WITNESS: doc}), c(POLICY)]
+
+    def q(i):
+        return quorum.format(*["text" if j == i else repr(a) for j, a in enumerate(q_args)])
+
+    return {
+        "ZelqMerkle.leaf_hash: leaf": (lambda n: with_zz(LEAF, n), "zelq.ZelqMerkle.leaf_hash(text)", Z),
+        "build_log_leaf: receipt": (lambda n: with_zz(RECEIPT, n), v + "build_log_leaf(text)", Z),
+        "verify_receipt: receipt": (lambda n: with_zz(RECEIPT, n),
+                                    v + f"verify_receipt(text, BODY, 'A' * 43 + '=', {CTX!r}, {H!r}, {H!r})", Z),
+        "verify_lineage_head_receipt: receipt": (
+            lambda n: with_zz(HEAD, n), v + f"verify_lineage_head_receipt(text, {c(EXPECTED)!r}, '{{}}', NOW)", Z),
+        "verify_lineage_head_receipt: expected": (
+            lambda n: with_zz(EXPECTED, n), v + f"verify_lineage_head_receipt({c(HEAD)!r}, text, '{{}}', NOW)",
+            "valid"),
+        "verify_log_checkpoint: checkpoint": (lambda n: with_zz(CHECKPOINT, n),
+                                              v + "verify_log_checkpoint(text, '{}', None, NOW)", Z),
+        "verify_log_inclusion: inclusion": (
+            lambda n: with_zz(INCLUSION, n), v + f"verify_log_inclusion(text, {c(CHECKPOINT)!r}, {c(LEAF)!r})", Z),
+        "verify_log_inclusion: checkpoint": (
+            lambda n: with_zz(CHECKPOINT, n), v + f"verify_log_inclusion({c(INCLUSION)!r}, text, {c(LEAF)!r})", Z),
+        "verify_log_inclusion: leaf": (
+            lambda n: with_zz(LEAF, n), v + f"verify_log_inclusion({c(INCLUSION)!r}, {c(CHECKPOINT)!r}, text)", Z),
+        "verify_log_consistency: consistency proof": (
+            lambda n: with_zz(CONSISTENCY, n), v + f"verify_log_consistency(text, {c(CHECKPOINT)!r}, {H!r})", Z),
+        "verify_log_consistency: checkpoint": (
+            lambda n: with_zz(CHECKPOINT, n), v + f"verify_log_consistency({c(CONSISTENCY)!r}, text, {H!r})", Z),
+        "verify_lifecycle_event: event": (lambda n: with_zz(EVENT, n),
+                                          v + f"verify_lifecycle_event(text, '{{}}', {CTX!r})", Z),
+        "build_witness_cosignature: witnessed checkpoint": (
+            lambda n: with_zz(WITNESSED, n),
+            v + f"build_witness_cosignature(text, {WITNESS!r}, '07' * 32, '2026-01-01T00:00:10.000Z')", Z),
+        "verify_witness_cosignature: cosignature": (
+            lambda n: with_zz(cosig, n), v + f"verify_witness_cosignature(text, {d!r}, {c(CHECKPOINT)!r}, NOW)", Z),
+        "verify_witness_cosignature: witness DID document": (
+            lambda n: with_zz(doc, n), v + f"verify_witness_cosignature({c(cosig)!r}, text, {c(CHECKPOINT)!r}, NOW)",
+            "valid"),
+        "verify_witness_cosignature: document, fat JWK": (
+            fat_jwk_doc, v + f"verify_witness_cosignature({c(cosig)!r}, text, {c(CHECKPOINT)!r}, NOW)", "valid"),
+        "verify_witness_cosignature: checkpoint": (
+            lambda n: with_zz(CHECKPOINT, n), v + f"verify_witness_cosignature({c(cosig)!r}, {d!r}, text, NOW)",
+            "log_checkpoint does not parse: " + Z),
+        "evaluate_witness_quorum: cosignatures": (lambda n: "[" + with_zz(cosig, n) + "]", q(0), "witnessed_count"),
+        "evaluate_witness_quorum: checkpoint": (lambda n: with_zz(CHECKPOINT, n), q(1), Z),
+        "evaluate_witness_quorum: witness DID docs": (lambda n: with_zz({WITNESS: doc}, n), q(3),
+                                                      "witnessed_count"),
+        "evaluate_witness_quorum: document, fat JWK": (
+            lambda n: '{"' + WITNESS + '":' + fat_jwk_doc(n) + "}", q(3), "witnessed_count"),
+        "evaluate_witness_quorum: policy": (lambda n: with_zz(POLICY, n), q(4), "witnessed_count"),
+    }
+
+
 RECORD_CHILD = r"""
 import gc, sys, zelq
 with open({path!r}, encoding="utf-8") as f:
     text = f.read()
 ED = zelq.ZelqProducer.from_seed_did_key(bytes([1]) * 32)
+NOW = {now!r}
+BODY = {body!r}
 P256 = zelq.ZelqP256Producer.from_seed_did_key(bytes([1]) * 32)
 {mark}
 try:
     out = {call}
-    outcome = "True" if out is True else type(out).__name__
-except (RuntimeError, ValueError) as e:
+    outcome = "True" if out is True else type(out).__name__ + (": " + out if isinstance(out, str) else "")
+except Exception as e:
     outcome = str(e)
 peak = status("VmHWM:") - before
 print(len(text.encode()), peak)
-print(outcome[:200])
+print(outcome[:400])
 """
 
 
-def measure_record(name, size):
-    make, call, expected = RECORDS[name]
+def measure_record(name, size, rows=None):
+    make, call, expected = (rows or RECORDS)[name]
     text = make(size)
     with tempfile.NamedTemporaryFile("w", suffix=".json", encoding="utf-8", delete=False) as f:
         f.write(text)
     del text
     try:
-        code = RECORD_CHILD.format(path=f.name, call=call, mark=MARK)
+        code = RECORD_CHILD.format(path=f.name, call=call, mark=MARK, now=NOW, body=receipt_body())
         out = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, check=True).stdout
     finally:
         os.unlink(f.name)
     first, outcome = out.split("\n", 1)
-    if not outcome.startswith(expected):
+    if expected not in outcome:
         raise SystemExit(f"{name} at {size >> 20} MB ended with {outcome.strip()!r}, not {expected!r}")
     n, extra = map(int, first.split())
     return n, extra
 
 
-def records_table(sizes):
+def receipt_body():
+    """A body that RECEIPT's bindings hold for."""
+    return signed_body()
+
+
+def records_table(sizes, rows=None, title="publish records: peak / input"):
+    rows = rows or RECORDS
+    width = max(52, max(map(len, rows)))
     print()
-    print(f"{'publish records: peak / input':52} " + " ".join(f"{str(mb) + ' MB':>20}" for mb in sizes))
-    for name in RECORDS:
+    print(f"{title:{width}} " + " ".join(f"{str(mb) + ' MB':>20}" for mb in sizes))
+    for name in rows:
         cells = []
         for mb in sizes:
-            n, extra = measure_record(name, mb << 20)
+            n, extra = measure_record(name, mb << 20, rows)
             cells.append(f"{extra / 2**20:7.1f} MB {extra / n:6.1f}x")
-        print(f"{name:52} " + " ".join(f"{c:>20}" for c in cells), flush=True)
+        print(f"{name:{width}} " + " ".join(f"{c:>20}" for c in cells), flush=True)
 
 
 def main():
@@ -245,6 +376,7 @@ def main():
                 cells.append(f"{extra / 2**20:9.1f} MB {extra / n:6.1f}x")
             print(f"{shape:8} {mb:>4} " + " ".join(f"{c:>28}" for c in cells), flush=True)
     records_table(sizes)
+    records_table(sizes, registry_rows(), "registry artefacts, one dense member: peak / input")
 
 
 if __name__ == "__main__":

@@ -1,5 +1,7 @@
 // Any byte string through the JSON reader and canonical JSON: no crash, and
 // the one-pass canonical form always equals the canonical form of the value.
+// Read with a Prune of every kind, the same text fails alike, or gives a
+// value equal to the whole value once its left-out parts are read back.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -7,10 +9,33 @@
 
 #include "core/json/canonical.hpp"
 #include "core/json/reader.hpp"
+#include "registry/log_proof.hpp"
+
+namespace {
+
+using zelq::json::Prune;
+using zelq::json::Unnamed;
+
+// Members "a" (itself pruned) and "b" (built whole), the first two elements
+// of an array by place, and the three ways of treating other members.
+const Prune kInner{{"k"}, {nullptr}, true, Unnamed::Refuse};
+const Prune kRefuse{{"a", "b"}, {&kInner, nullptr}, true, Unnamed::Refuse};
+const Prune kDrop{{"a", "b"}, {&kInner, nullptr}, false, Unnamed::Drop};
+const Prune kBuild{{"a", "b"}, {&kRefuse, nullptr}, true, Unnamed::Build};
+const Prune kEach{{}, {}, false, Unnamed::Refuse, &kRefuse};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
   auto value = zelq::json::parse(text);
+  for (const Prune* p : {&kRefuse, &kBuild, &kEach}) {
+    auto pruned = zelq::json::parse(text, p);
+    if (pruned.ok() != value.ok()) std::abort();
+    if (!value.ok() && pruned.error().display() != value.error().display()) std::abort();
+    if (value.ok() && !zelq::registry::json_equal(*pruned, *value)) std::abort();
+  }
+  if (auto dropped = zelq::json::parse(text, &kDrop); dropped.ok() != value.ok()) std::abort();
   auto once = zelq::canonicalize_text(text);
   if (value.ok() != once.ok()) std::abort();
   if (!value.ok()) {
