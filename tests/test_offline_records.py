@@ -307,6 +307,8 @@ def test_embedded_size_limit():
     ({"description": "d" * 10_000_000}, SCHEMA + "description length 10000000 exceeds 5000"),
     ({"tags": ["t"] * 100_000}, SCHEMA + "tags has 100000 entries, exceeds 200"),
     ({"metadata": nested(120)}, SCHEMA + "metadata nesting depth 120 exceeds 8"),
+    ({"metadata": {"a": "x" * 70000, "b": 1}}, SCHEMA + "metadata JCS-canonical size 70014 bytes exceeds 65536"),
+    ({"a": "x" * 70000, "b": 1}, SCHEMA + "extensions JCS-canonical size 70014 bytes exceeds 65536"),
     ({"data_refs": dataref(embedded={"encoding": "base64", "content": "not base64!"})},
      SCHEMA + "base64 decode failed: Invalid symbol 32, offset 3."),
 ])

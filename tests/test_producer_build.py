@@ -183,6 +183,8 @@ WIDE = json.dumps({f"k{i}": i for i in range(101)})
      "exceeds 100 limit"),
     (("T", "alert"), {"metadata": '{"a":{"b":1},"a":' + "[" * 8 + "]" * 8 + "}"}, RuntimeError,
      "schema violation: metadata nesting depth 9 exceeds 8"),
+    (("T", "alert"), {"metadata": json.dumps({"a": "x" * 70000, "b": 1})}, RuntimeError,
+     "schema violation: metadata JCS-canonical size 70014 bytes exceeds 65536"),
     (("T", "alert"), {"zelq_version": "v1"}, RuntimeError, None),
     # Conversion, with the note naming the parameter.
     (("T", "alert"), {"tags": "t"}, TypeError, "Can't extract `str` to `Vec`"),

@@ -194,9 +194,16 @@ bool extract_args(const MethodSpec& spec, PyObject* const* args, Py_ssize_t narg
   for (Py_ssize_t i = 0; i < nargs; ++i) slots[static_cast<std::size_t>(i)].given = args[i];
 
   const Py_ssize_t nkw = kwnames ? PyTuple_Size(kwnames) : 0;
+  if (nkw < 0) return false;  // not a tuple: the host's bad-call error is set
   for (Py_ssize_t i = 0; i < nkw; ++i) {
     PyObject* key = PyTuple_GetItem(kwnames, i);
     if (!key) return false;
+    // A vector call hands its keyword names over unchecked: any object may
+    // arrive as one, and only a str may be read as a name.
+    if (!PyUnicode_Check(key)) {
+      PyErr_SetString(PyExc_TypeError, "keywords must be strings");
+      return false;
+    }
     // Compared by code points, never encoded: a name that UTF-8 cannot
     // carry (a lone surrogate) is simply no parameter's name.
     std::size_t idx = nparams;
