@@ -126,6 +126,16 @@ FOLD = "inclusion_path for leaf_index {} does not fold to the checkpoint root_ha
      "log_inclusion tree_size 12 ≠ log_checkpoint.tree_size 11 (RFC-ZELQ-0012 §9.1 step 4)"),
     (inclusion(11, log_id=LOG_ID + "2"), f"log_inclusion log_id '{LOG_ID}2' ≠ log_checkpoint.log_id '{LOG_ID}' "
      "(RFC-ZELQ-0012 §9.1 step 4)"),
+    # Members the checkpoint refuses still compare by value, written however.
+    ((inclusion(3, log_checkpoint=dict(CP, zz=[1, {"a": 1, "b": 2}], yy=0)), dict(CP, zz=[1, {"b": 2, "a": 1}], yy=0)),
+     "log_inclusion does not parse: unknown field `zz`, expected one of `checkpoint_version`, `log_id`, `tree_size`, "
+     "`root_hash`, `timestamp`, `signature`"),
+    ((inclusion(3, log_checkpoint=dict(CP, zz=[1], yy=0)), dict(CP, zz=[1.0], yy=0)), "log_inclusion embeds a "
+     "log_checkpoint that differs from the supplied (verified) checkpoint (RFC-ZELQ-0012 §9.1 step 3)"),
+    ((inclusion(3, log_checkpoint=list(CP.values()) + [1, 2]), list(CP.values()) + [1, 2.0]), "log_inclusion embeds "
+     "a log_checkpoint that differs from the supplied (verified) checkpoint (RFC-ZELQ-0012 §9.1 step 3)"),
+    ((inclusion(3, log_checkpoint=list(CP.values()) + [1, 2]), list(CP.values()) + [1, 2]),
+     "log_inclusion does not parse: invalid length 8, expected fewer elements in array"),
     (inclusion(3, leaf_index=1.0), "log_inclusion does not parse: invalid type: floating point `1.0`, expected u64"),
     (inclusion(3, tree_size=-1), "log_inclusion does not parse: invalid value: integer `-1`, expected u64"),
     (inclusion(3, leaf=None), "log leaf does not parse: invalid type: null, expected struct LogLeaf"),
