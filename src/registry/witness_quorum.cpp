@@ -29,9 +29,6 @@ ArgumentError too_long(std::string_view member) {
   return {"policy." + std::string(member) + " must be at most " + std::to_string(kMaxDurationSecs) + " seconds"};
 }
 
-// Each cosignature keeps what its record reads.
-json::PResult<Value> cosignature_elem(json::Reader& r) { return r.parse_value(log_cosignature_prune()); }
-
 // Each witness's document keeps what key selection reads.
 const json::Prune* witness_docs_prune() {
   static const json::Prune p{{}, {}, false, json::Unnamed::Refuse, did::did_document_prune()};
@@ -47,10 +44,16 @@ const json::Prune* policy_prune() {
 
 }  // namespace
 
-Result<std::vector<Value>, ArgumentError> cosignatures_argument(std::string_view text) {
-  auto list = json::parse_seq(text, &cosignature_elem);
+Result<CosignatureList, ArgumentError> cosignatures_argument(std::string_view text) {
+  json::Reader r(text);
+  auto list = json::for_each_in_seq(r, [](json::Reader& at) -> json::PResult<void> {
+    auto v = json::read_value_text(at);
+    if (!v) return fail(std::move(v).error());
+    return {};
+  });
+  if (list) list = r.end();
   if (!list) return fail(ArgumentError{"invalid cosignatures JSON (array): " + list.error().display()});
-  return std::move(*list);
+  return CosignatureList{text};
 }
 
 Result<std::vector<std::string>, ArgumentError> trusted_witness_dids_argument(std::string_view text) {
@@ -102,7 +105,7 @@ Result<ConsumerClock, ArgumentError> quorum_clock(const WitnessPolicy& policy, c
   return bounded_consumer_clock(now, policy.max_clock_skew_secs, "policy.max_clock_skew_secs");
 }
 
-ZResult<std::string> evaluate_witness_quorum(const std::vector<Value>& cosignatures, const Value& expected_checkpoint,
+ZResult<std::string> evaluate_witness_quorum(const CosignatureList& cosignatures, const Value& expected_checkpoint,
                                              const std::vector<std::string>& trusted_witness_dids,
                                              const json::Object& witness_did_docs, const WitnessPolicy& policy,
                                              const ConsumerClock& clock) {
@@ -119,19 +122,24 @@ ZResult<std::string> evaluate_witness_quorum(const std::vector<Value>& cosignatu
   std::set<std::string> counted, fresh;  // std::string orders by unsigned bytes
   json::Array failures;
 
-  for (const Value& raw : cosignatures) {
+  // The list read for its form already: each element reads.
+  json::Reader list(cosignatures.text);
+  auto walked = json::for_each_in_seq(list, [&](json::Reader& at) -> json::PResult<void> {
+    auto element = at.parse_value(log_cosignature_prune());
+    if (!element) return fail(std::move(element).error());
+    const Value& raw = *element;
     auto c = parse_log_cosignature(raw);
-    if (!c) continue;
+    if (!c) return {};
     const WitnessedCheckpoint& w = c->witnessed_checkpoint;
     if (w.log_id != checkpoint->log_id || w.tree_size != checkpoint->tree_size || w.root_hash != checkpoint->root_hash)
-      continue;
-    if (!trusted.contains(c->witness_id)) continue;
+      return {};
+    if (!trusted.contains(c->witness_id)) return {};
     const Value* doc = witness_did_docs.find(c->witness_id);
     if (!doc) {
       failures.push_back(witness_failure_verdict(
           cosignature_error("no DID document supplied for trusted witness '" + c->witness_id +
                             "' \xe2\x80\x94 cannot verify its cosignature (RFC-ZELQ-0015 \xc2\xa7" "8 step 2)")));
-      continue;
+      return {};
     }
     std::string text = json::to_string(raw);
     auto outcome = outcomes.find(text);
@@ -144,13 +152,14 @@ ZResult<std::string> evaluate_witness_quorum(const std::vector<Value>& cosignatu
     const ZResult<LogCosignature>& verified = outcome->second;
     if (!verified) {
       failures.push_back(witness_failure_verdict(verified.error()));
-      continue;
+      return {};
     }
     if (!policy.max_age_secs || !later_by_more_than(clock.now, verified->witnessed_at, *policy.max_age_secs))
       fresh.insert(verified->witness_id);
     counted.insert(verified->witness_id);
-  }
-
+    return {};
+  });
+  if (!walked) return fail(ZelqError::text(ErrorKind::SchemaViolation, walked.error().display()));
   json::Array witnesses;
   witnesses.reserve(counted.size());
   for (const std::string& id : counted) witnesses.emplace_back(id);

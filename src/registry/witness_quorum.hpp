@@ -26,7 +26,13 @@ struct WitnessPolicy {
 // The arguments of the quorum method, each with the whole message of its
 // ValueError when it lacks its form.
 // A JSON array of any values: "invalid cosignatures JSON (array): {reader}".
-Result<std::vector<json::Value>, ArgumentError> cosignatures_argument(std::string_view text);
+// The cosignatures as given, read for their form only: each is read into a
+// value when its turn comes, so that a long list of anything costs no more
+// than its text. The text must outlive it.
+struct CosignatureList {
+  std::string_view text;
+};
+Result<CosignatureList, ArgumentError> cosignatures_argument(std::string_view text);
 // A JSON array of strings: "invalid trusted_witness_dids JSON (array): {reader}".
 Result<std::vector<std::string>, ArgumentError> trusted_witness_dids_argument(std::string_view text);
 // A JSON object keyed by witness_id.
@@ -45,7 +51,7 @@ Result<ConsumerClock, ArgumentError> quorum_clock(const WitnessPolicy& policy, c
 // Fails only when the expected checkpoint does; failing cosignatures of
 // trusted witnesses are listed in the report. `clock` carries the policy's
 // max_clock_skew_secs (see quorum_clock).
-ZResult<std::string> evaluate_witness_quorum(const std::vector<json::Value>& cosignatures,
+ZResult<std::string> evaluate_witness_quorum(const CosignatureList& cosignatures,
                                              const json::Value& expected_checkpoint,
                                              const std::vector<std::string>& trusted_witness_dids,
                                              const json::Object& witness_did_docs, const WitnessPolicy& policy,

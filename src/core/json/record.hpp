@@ -258,29 +258,42 @@ Value truncate_timestamps_ms(const Value& v);
 // ---- lists ------------------------------------------------------------------
 // `expected`: room made up front, for lists whose length the caller can
 // bound from the text.
-template <class E>
-PResult<std::vector<E>> read_seq(Reader& r, PResult<E> (*elem)(Reader&), std::size_t expected = 0) {
+// The array at the cursor, each element read by `elem(r)`, which must
+// consume it.
+template <class F>
+PResult<void> for_each_in_seq(Reader& r, F elem) {
   int c = r.peek_ws();
   if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
   if (c != '[') return fail(peek_invalid_type(r, "a sequence"));
   if (auto e = r.enter(); !e) return fail(std::move(e).error());
   r.eat();
-  std::vector<E> out;
-  out.reserve(expected);
   PResult<void> status;
   SeqCursor seq(r);
   for (;;) {
     auto more = seq.next();
     if (!more) { status = fail(std::move(more).error()); break; }
     if (!*more) break;
-    auto v = elem(r);
-    if (!v) { status = fail(std::move(v).error()); break; }
-    out.push_back(std::move(*v));
+    status = elem(r);
+    if (!status) break;
   }
   r.leave();
   auto closed = end_seq(r);
   if (!status) return fail(r.fix(std::move(status).error()));
   if (!closed) return fail(std::move(closed).error());
+  return {};
+}
+
+template <class E>
+PResult<std::vector<E>> read_seq(Reader& r, PResult<E> (*elem)(Reader&), std::size_t expected = 0) {
+  std::vector<E> out;
+  out.reserve(expected);
+  auto read = for_each_in_seq(r, [&](Reader& at) -> PResult<void> {
+    auto v = elem(at);
+    if (!v) return fail(std::move(v).error());
+    out.push_back(std::move(*v));
+    return {};
+  });
+  if (!read) return fail(std::move(read).error());
   return out;
 }
 
