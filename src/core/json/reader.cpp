@@ -549,6 +549,9 @@ namespace {
 
 bool is_kept_text(const Value& v) { return v.is_string() && !v.as_string().empty() && v.as_string()[0] == kKeptMark; }
 
+// The member that holds the refused members after the first.
+bool is_later_member(const Member& m) { return m.key.size() == 1 && m.key[0] == kKeptMark && is_kept_text(m.value); }
+
 // A kept text read back; it was written from a value that read.
 Value read_back(const Value& kept) {
   auto v = parse(std::string_view(kept.as_string()).substr(1));
@@ -574,7 +577,7 @@ bool holds_kept(const Value& v) {
       if (holds_kept(e)) return true;
   } else if (v.is_object()) {
     for (const Member& m : v.as_object())
-      if ((!m.key.empty() && m.key[0] == kKeptMark) || holds_kept(m.value)) return true;
+      if (is_later_member(m) || holds_kept(m.value)) return true;
   }
   return false;
 }
@@ -598,7 +601,7 @@ Value unkept(const Value& v) {
   if (!v.is_object()) return v;
   Object out;
   for (const Member& m : v.as_object()) {
-    if (!m.key.empty() && m.key[0] == kKeptMark) {
+    if (is_later_member(m)) {
       // The refused members after the first, each where it first came.
       const Value later = read_back(m.value);
       if (later.is_object())
@@ -611,7 +614,11 @@ Value unkept(const Value& v) {
 }
 
 PResult<Value> Reader::parse_value(const Prune* prune) {
-  ValueBuilder b(prune);
+  if (prune && may_prune_ < 0) {
+    may_prune_ = std::memchr(s_.data(), static_cast<unsigned char>(kKeptMark), s_.size()) == nullptr &&
+                 std::memchr(s_.data(), static_cast<unsigned char>(kSpreadMark), s_.size()) == nullptr;
+  }
+  ValueBuilder b(may_prune_ == 1 ? prune : nullptr);
   auto r = parse_events(b);
   if (!r) return fail(std::move(r).error());
   return b.take();

@@ -170,6 +170,11 @@ class Reader {
   std::string_view s_;
   std::size_t i_ = 0;
   std::string scratch_;  // the decoded text of the last escaped string
+  // Whether the text holds no byte that marks a kept text (none in valid
+  // UTF-8, which is all a caller from Python can pass); -1: not yet known.
+  // A text that holds one is read whole, so that no string it holds can pass
+  // for a kept text.
+  int may_prune_ = -1;
   int remaining_depth_ = kRecursionLimit;
 };
 
