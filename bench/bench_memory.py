@@ -366,6 +366,7 @@ def records_table(sizes, rows=None, title="publish records: peak / input"):
 
 def main():
     sizes = [int(a) for a in sys.argv[1:]] or [1, 10, 50]
+    print("extra memory of one call: MB, and x = that / the input's size")
     print(f"{'shape':8} {'MB':>4} " + " ".join(f"{m:>28}" for m in METHODS))
     for shape in SHAPES:
         for mb in sizes:

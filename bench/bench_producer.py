@@ -14,6 +14,7 @@ from cryptography.hazmat.primitives import hashes
 from cryptography.hazmat.primitives.asymmetric import ec, ed25519
 
 import zelq
+from _common import RATIOS
 
 SEED = bytes(range(1, 33))
 CHALLENGE = ("zelq-registry-auth:v1:6f1c0b9e2d7a4c3b:did:web:producer.example:registry.example:"
@@ -51,6 +52,7 @@ def main():
          lambda: ec.derive_private_key(int.from_bytes(SEED, "big"), ec.SECP256R1()).sign(message, ECDSA)),
     ]
     print("sign_challenge (signatures per second)")
+    print(RATIOS)
     print(f"{'algorithm':<12} {'zelq':>9} {'crypt.':>9} {'ratio':>6} {'crypt.+load':>12} {'ratio':>6}")
     for name, producer, loaded, reload in cases:
         ours = best_rate(lambda: producer.sign_challenge(CHALLENGE))

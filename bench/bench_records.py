@@ -18,6 +18,7 @@ from cryptography.hazmat.primitives import hashes
 from cryptography.hazmat.primitives.asymmetric import ec, ed25519
 
 import zelq
+from _common import RATIOS
 from bench_canonical import rate
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
@@ -81,6 +82,7 @@ def python_verify(text):
 
 
 def main():
+    print(RATIOS)
     print(f"{'key':<10}{'bytes':>7}{'zelq/s':>10}{'python/s':>10}{'ratio':>8}   (hash only: zelq/s python/s ratio)")
     for name, key in (("ed25519", ED), ("p256", P256)):
         text = typical_body(key)

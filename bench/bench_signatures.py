@@ -15,6 +15,7 @@ from cryptography.hazmat.primitives.asymmetric.utils import decode_dss_signature
 from cryptography.hazmat.primitives.serialization import Encoding, PublicFormat
 
 import zelq
+from _common import RATIOS
 
 HASH = "sha256:" + hashlib.sha256(b"a body").hexdigest()
 b64 = lambda b: base64.b64encode(b).decode()
@@ -70,6 +71,7 @@ def main():
         ("ed25519", ed25519_inputs(), zelq.ZelqVerifier.verify_signature, cryptography_ed25519),
         ("ecdsa-p256", p256_inputs(), zelq.ZelqVerifier.verify_signature_p256, cryptography_p256),
     ]
+    print(RATIOS)
     print(f"{'algorithm':<12} {'zelq/s':>10} {'cryptography/s':>15} {'ratio':>7}")
     for name, args, ours, theirs in cases:
         assert ours(*args) is True and theirs(*args) is True

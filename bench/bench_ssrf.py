@@ -73,6 +73,7 @@ def check_redirect(host):
 
 
 def main():
+    print("x2 time = check_url's time on the host / its time on a host half as long")
     print(f"{'shape':48} {'check_url':>11} {'redirect':>11} {'x2 time':>8}")
     for name, make in SHAPES.items():
         host = make(SIZE)

@@ -32,7 +32,6 @@ class Boxed {
   T& operator*() { return *p_; }
   const T* operator->() const { return p_.get(); }
   T* operator->() { return p_.get(); }
-  void reset() { p_.reset(); }
 
  private:
   std::unique_ptr<T> p_;

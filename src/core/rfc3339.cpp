@@ -9,14 +9,12 @@
 namespace zelq {
 
 std::string_view time_parse_message(TimeParseError e) {
-  static constexpr std::array<std::string_view, 7> kTexts = {
+  static constexpr std::array<std::string_view, 5> kTexts = {
       "input is out of range",
       "no possible date and time matching input",
-      "input is not enough for unique date and time",
       "input contains invalid characters",
       "premature end of input",
       "trailing input",
-      "bad or unsupported format string",
   };
   return kTexts[static_cast<std::size_t>(e)];
 }

@@ -17,11 +17,9 @@ namespace zelq {
 enum class TimeParseError : std::uint8_t {
   OutOfRange,
   Impossible,
-  NotEnough,
   Invalid,
   TooShort,
   TooLong,
-  BadFormat,
 };
 
 std::string_view time_parse_message(TimeParseError e);

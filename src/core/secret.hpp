@@ -76,8 +76,6 @@ class SecretBytes {
   std::uint8_t* data() { return p_.get(); }
   const std::uint8_t* data() const { return p_.get(); }
   std::size_t size() const { return n_; }
-  std::span<std::uint8_t> span() { return {p_.get(), n_}; }
-  std::span<const std::uint8_t> span() const { return {p_.get(), n_}; }
 
  private:
   void wipe() {

@@ -39,9 +39,6 @@ class UtcTime {
     unsigned day;
   };
   Date date() const;
-  std::int64_t year() const { return date().year; }
-  unsigned month() const { return date().month; }
-  unsigned day() const { return date().day; }
   unsigned hour() const { return secs_ / 3600; }
   unsigned minute() const { return secs_ / 60 % 60; }
   unsigned second() const { return secs_ % 60; }  // 59 during a leap second

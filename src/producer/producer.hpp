@@ -32,7 +32,6 @@ class Producer {
   static Producer generate_did_key(KeyKind kind);
   static PResult<Producer> from_seed_did_key(KeyKind kind, std::span<const std::uint8_t> seed);
 
-  KeyKind kind() const { return kind_; }
   const std::string& agent_did() const { return agent_did_; }
   const std::string& key_id() const { return key_id_; }
   const Secret32& secret() const { return secret_; }

@@ -85,14 +85,9 @@ TEST(Rfc3339, RefusedForms) {
 }
 
 TEST(Rfc3339, ErrorTexts) {
-  const char* want[] = {"input is out of range",
-                        "no possible date and time matching input",
-                        "input is not enough for unique date and time",
-                        "input contains invalid characters",
-                        "premature end of input",
-                        "trailing input",
-                        "bad or unsupported format string"};
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(time_parse_message(static_cast<E>(i)), want[i]);
+  const char* want[] = {"input is out of range", "no possible date and time matching input",
+                        "input contains invalid characters", "premature end of input", "trailing input"};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(time_parse_message(static_cast<E>(i)), want[i]);
 }
 
 TEST(Rfc3339, LongFractionsCountNineDigits) {

@@ -39,7 +39,6 @@ class Object {
 
   const Value* find(std::string_view key) const;
   Value* find(std::string_view key);
-  bool contains(std::string_view key) const { return find(key) != nullptr; }
 
   // Returns true when the key was new.
   bool insert(std::string key, Value value);
