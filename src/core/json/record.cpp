@@ -214,20 +214,6 @@ PResult<MemberTexts> read_member_texts(Reader& r) {
   return texts;
 }
 
-PResult<std::optional<MemberTexts>> read_object_texts(std::string_view text) {
-  Reader r(text);
-  std::optional<MemberTexts> out;
-  if (r.peek_ws() == '{') {
-    auto texts = read_member_texts(r);
-    if (!texts) return fail(std::move(texts).error());
-    out = std::move(*texts);
-  } else {
-    ZELQ_TRY(read_value_text(r));
-  }
-  ZELQ_TRY(r.end());
-  return out;
-}
-
 PResult<std::string> string_of(const Value& v) {
   if (!v.is_string()) return fail(invalid_type(v, "a string"));
   return v.as_string();

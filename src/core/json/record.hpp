@@ -151,9 +151,6 @@ PResult<void> read_object_members(Reader& r, F member) {
 // The object at the cursor (its "{" not yet consumed), read without building
 // it: its members as texts.
 PResult<MemberTexts> read_member_texts(Reader& r);
-// The whole text as one value, read without building it: the members of a
-// top-level object as texts, or nothing for any other value.
-PResult<std::optional<MemberTexts>> read_object_texts(std::string_view text);
 
 template <class T>
 struct Record {
