@@ -60,10 +60,10 @@ json::PResult<void> value_signature(const json::Value& v, E& e) {
 constexpr json::Field<E> kFields[] = {
     json::string_field<E, &E::event_id>("event_id"),
     json::string_field<E, &E::ctx_id>("ctx_id"),
-    {"event_type", json::Presence::Required, nullptr, &value_event_type},
-    {"occurred_at", json::Presence::Required, nullptr, &value_occurred_at},
+    {"event_type", json::Presence::Required, nullptr, &value_event_type, nullptr, nullptr, &json::scalar_prune},
+    {"occurred_at", json::Presence::Required, nullptr, &value_occurred_at, nullptr, nullptr, &json::scalar_prune},
     json::string_field<E, &E::actor>("actor"),
-    {"reason", json::Presence::Defaulted, nullptr, &value_reason},
+    {"reason", json::Presence::Defaulted, nullptr, &value_reason, nullptr, nullptr, &json::scalar_prune},
     {"signature", json::Presence::Defaulted, nullptr, &value_signature, nullptr, nullptr, &json::prune_of<wire::Signature, wire::kSignatureRecord>},
 };
 

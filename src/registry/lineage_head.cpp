@@ -38,7 +38,7 @@ constexpr json::Field<H> kFields[] = {
     json::string_field<H, &H::registry_did>("registry_did"),
     json::string_field<H, &H::lineage_id>("lineage_id"),
     json::string_field<H, &H::head_ctx_id>("head_ctx_id"),
-    {"head_version", json::Presence::Required, nullptr, &value_u32},
+    {"head_version", json::Presence::Required, nullptr, &value_u32, nullptr, nullptr, &json::scalar_prune},
     json::string_field<H, &H::head_status>("head_status"),
     json::utc_time_field<H, &H::as_of>("as_of"),
     {"signature", json::Presence::Required, nullptr, &value_signature, nullptr, nullptr, &json::prune_of<wire::Signature, wire::kSignatureRecord>},

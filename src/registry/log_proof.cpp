@@ -32,7 +32,8 @@ json::PResult<void> value_path(const json::Value& v, T& t) {
 
 template <class T, std::vector<std::string> T::*M>
 constexpr json::Field<T> path_field(const char* name) {
-  return json::Field<T>{name, json::Presence::Required, &text_path<T, M>, &value_path<T, M>};
+  return json::Field<T>{name, json::Presence::Required, &text_path<T, M>, &value_path<T, M>, nullptr, nullptr,
+                        &json::string_list_prune};
 }
 
 template <class T>

@@ -365,17 +365,7 @@ class ValueBuilder {
   void null() { scalar(Value()); }
   void boolean(bool b) { scalar(Value(b)); }
   void number(Value v, std::string_view) { scalar(std::move(v)); }
-  void string(std::string_view s, bool) {
-    if (skip_depth_ || start_skip()) {
-      if (out_) {
-        separate();
-        write_string(s, *out_);
-      }
-      if (!skip_depth_) end_skip();
-      return;
-    }
-    put(Value(std::string(s)));
-  }
+  void string(std::string_view s, bool) { scalar(Value(std::string(s))); }
   void begin_array() { begin(false); }
   void end_array() {
     if (skip_depth_) return end_skipped(']');
@@ -423,6 +413,7 @@ class ValueBuilder {
     bool refused = false;          // a member its Prune refuses was kept
     const Prune* prune = nullptr;  // of this container
     std::size_t later_count = 0;   // elements in `later`
+    bool other = false;            // an element that is not a string was put
     Array elements;
     std::vector<Member> members;
     std::string key;    // of the member whose value is being read
@@ -439,6 +430,10 @@ class ValueBuilder {
     const Frame& f = frames_.back();
     const Prune* p = f.prune;
     if (!p) return nullptr;
+    if (p->strings && !f.object && f.other) {
+      skip = Skip::Later;
+      return nullptr;
+    }
     if (p->each) return p->each;
     if (f.object) {
       for (std::size_t i = 0; i < p->names.size(); ++i)
@@ -531,8 +526,12 @@ class ValueBuilder {
       return;
     }
     Frame& f = frames_.back();
-    if (f.object) f.members.push_back(Member{std::move(f.key), std::move(v)});
-    else f.elements.push_back(std::move(v));
+    if (f.object) {
+      f.members.push_back(Member{std::move(f.key), std::move(v)});
+      return;
+    }
+    f.other = f.other || !v.is_string();
+    f.elements.push_back(std::move(v));
   }
   const Prune* root_prune_;
   std::vector<Frame> frames_;

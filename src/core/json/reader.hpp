@@ -55,6 +55,9 @@ struct Prune {
   // When set, every member of an object and every element of an array is
   // read with it, and the names play no part.
   const Prune* each = nullptr;
+  // A list of strings: its reading stops at the first element that is not
+  // one, so the elements after it are kept as one text, with their count.
+  bool strings = false;
 };
 
 // Whether a value read with a Prune holds kept texts, and the value as read,

@@ -187,6 +187,20 @@ const Prune* prune_of() {
   return &p;
 }
 
+// A member read as a string, a number or a time: of a container in its
+// place the reading sees only the kind ("sequence", "map"), so its members
+// and elements are kept as text.
+inline const Prune* scalar_prune() {
+  static const Prune p{{}, {}, false, Unnamed::Refuse};
+  return &p;
+}
+
+// A list of strings, read to its first element that is not one.
+inline const Prune* string_list_prune() {
+  static const Prune p{{}, {}, false, Unnamed::Refuse, scalar_prune(), true};
+  return &p;
+}
+
 // A list (or map) each of whose entries is read with `Each`.
 template <const Prune* (*Each)()>
 const Prune* prune_each() {
@@ -565,19 +579,19 @@ PResult<void> text_scalar(Reader& r, T& t) {
 template <class T, std::uint64_t T::*M>
 constexpr Field<T> u64_field(const char* name) {
   return Field<T>{name, Presence::Required, &text_scalar<T, std::uint64_t, &u64_of, M>,
-                  &value_scalar<T, std::uint64_t, &u64_of, M>};
+                  &value_scalar<T, std::uint64_t, &u64_of, M>, nullptr, nullptr, &scalar_prune};
 }
 
 template <class T, UtcTime T::*M>
 constexpr Field<T> utc_time_field(const char* name) {
   return Field<T>{name, Presence::Required, &text_scalar<T, UtcTime, &utc_time_of, M>,
-                  &value_scalar<T, UtcTime, &utc_time_of, M>};
+                  &value_scalar<T, UtcTime, &utc_time_of, M>, nullptr, nullptr, &scalar_prune};
 }
 
 template <class T, UtcTime T::*M>
 constexpr Field<T> date_time_field(const char* name) {
   return Field<T>{name, Presence::Required, &text_scalar<T, UtcTime, &date_time_of, M>,
-                  &value_scalar<T, UtcTime, &date_time_of, M>};
+                  &value_scalar<T, UtcTime, &date_time_of, M>, nullptr, nullptr, &scalar_prune};
 }
 
 // ---- a record with the raw text of its time member ---------------------------
@@ -680,12 +694,14 @@ void write_string_member(const T& t, const char* name, Object& out) {
 
 template <class T, std::string T::*M>
 constexpr Field<T> string_field(const char* name, Presence p = Presence::Required) {
-  return Field<T>{name, p, &text_string<T, M>, &value_string<T, M>, &write_string_member<T, M>};
+  return Field<T>{name, p, &text_string<T, M>, &value_string<T, M>, &write_string_member<T, M>, nullptr,
+                  &scalar_prune};
 }
 
 template <class T, std::optional<std::string> T::*M>
 constexpr Field<T> opt_string_field(const char* name) {
-  return Field<T>{name, Presence::Optional, &text_opt_string<T, M>, &value_opt_string<T, M>};
+  return Field<T>{name, Presence::Optional, &text_opt_string<T, M>, &value_opt_string<T, M>, nullptr, nullptr,
+                  &scalar_prune};
 }
 
 // ---- member rows: one row reads a member from text and writes it back --------
