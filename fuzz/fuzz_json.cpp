@@ -26,7 +26,8 @@ const Prune kRefuse{{"a", "b"}, {&kInner, nullptr}, true, Unnamed::Refuse};
 const Prune kDrop{{"a", "b"}, {&kInner, nullptr}, false, Unnamed::Drop};
 const Prune kBuild{{"a", "b"}, {&kRefuse, nullptr}, true, Unnamed::Build};
 const Prune kEach{{}, {}, false, Unnamed::Refuse, &kRefuse};
-const Prune kStrings{{}, {}, false, Unnamed::Refuse, &kInner, true};
+const Prune kStrings{{}, {}, false, Unnamed::Refuse, &kInner, zelq::json::ListStop::NonString};
+const Prune kScalars{{}, {}, false, Unnamed::Refuse, &kInner, zelq::json::ListStop::NonStringScalar};
 
 }  // namespace
 
@@ -34,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string_view text(reinterpret_cast<const char*>(data), size);
   auto value = zelq::json::parse(text);
   const bool marked = text.find_first_of("\xfe\xff") != std::string_view::npos;
-  for (const Prune* p : {&kRefuse, &kBuild, &kEach, &kStrings}) {
+  for (const Prune* p : {&kRefuse, &kBuild, &kEach, &kStrings, &kScalars}) {
     auto pruned = zelq::json::parse(text, p);
     if (pruned.ok() != value.ok()) std::abort();
     if (!value.ok() && pruned.error().display() != value.error().display()) std::abort();

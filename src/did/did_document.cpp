@@ -139,7 +139,11 @@ PResult<void> value_list(const Value& v, DidDocument& d) {
   return {};
 }
 
-constexpr auto kMethodList = &json::prune_each<&json::prune_of<VerificationMethod, kMethod>>;
+// The lists stop at the first element that can be neither a method nor, for
+// assertionMethod, a reference.
+constexpr auto kMethodList = &json::prune_each<&json::prune_of<VerificationMethod, kMethod>, json::ListStop::Scalar>;
+constexpr auto kAssertionList =
+    &json::prune_each<&json::prune_of<VerificationMethod, kMethod>, json::ListStop::NonStringScalar>;
 
 constexpr Field<DidDocument> kDocumentFields[] = {
     json::string_field<DidDocument, &DidDocument::id>("id"),
@@ -148,7 +152,7 @@ constexpr Field<DidDocument> kDocumentFields[] = {
      value_list<VerificationMethod, &DidDocument::verification_method, method_of>, nullptr, nullptr, kMethodList},
     {"assertionMethod", Presence::Defaulted,
      text_list<AssertionMethodRef, &DidDocument::assertion_method, read_assertion>,
-     value_list<AssertionMethodRef, &DidDocument::assertion_method, assertion_of>, nullptr, nullptr, kMethodList},
+     value_list<AssertionMethodRef, &DidDocument::assertion_method, assertion_of>, nullptr, nullptr, kAssertionList},
 };
 constexpr Record<DidDocument> kDocument{"DidDocument", kDocumentFields, Unknown::Ignore, true};
 

@@ -413,7 +413,7 @@ class ValueBuilder {
     bool refused = false;          // a member its Prune refuses was kept
     const Prune* prune = nullptr;  // of this container
     std::size_t later_count = 0;   // elements in `later`
-    bool other = false;            // an element that is not a string was put
+    bool stopped = false;          // an element that stops the list's reading was put
     Array elements;
     std::vector<Member> members;
     std::string key;    // of the member whose value is being read
@@ -430,7 +430,7 @@ class ValueBuilder {
     const Frame& f = frames_.back();
     const Prune* p = f.prune;
     if (!p) return nullptr;
-    if (p->strings && !f.object && f.other) {
+    if (f.stopped) {
       skip = Skip::Later;
       return nullptr;
     }
@@ -530,8 +530,18 @@ class ValueBuilder {
       f.members.push_back(Member{std::move(f.key), std::move(v)});
       return;
     }
-    f.other = f.other || !v.is_string();
+    if (f.prune && !f.stopped) f.stopped = stops(f.prune->stop, v);
     f.elements.push_back(std::move(v));
+  }
+  static bool stops(ListStop stop, const Value& v) {
+    const bool container = v.is_array() || v.is_object();
+    switch (stop) {
+      case ListStop::Never: return false;
+      case ListStop::NonString: return !v.is_string();
+      case ListStop::Scalar: return !container;
+      case ListStop::NonStringScalar: return !container && !v.is_string();
+    }
+    return false;
   }
   const Prune* root_prune_;
   std::vector<Frame> frames_;

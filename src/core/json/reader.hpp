@@ -44,6 +44,14 @@ enum class Unnamed : std::uint8_t {
   Drop,    // never looked at: not kept
 };
 
+// The elements a list's reading refuses whatever they hold.
+enum class ListStop : std::uint8_t {
+  Never,
+  NonString,        // a list of strings
+  Scalar,           // a list of records
+  NonStringScalar,  // a list of strings or records
+};
+
 struct Prune {
   // Object members by name, and with `positional` array elements by place,
   // each read with its own Prune (nullptr: built whole). Elements past them,
@@ -55,9 +63,9 @@ struct Prune {
   // When set, every member of an object and every element of an array is
   // read with it, and the names play no part.
   const Prune* each = nullptr;
-  // A list of strings: its reading stops at the first element that is not
-  // one, so the elements after it are kept as one text, with their count.
-  bool strings = false;
+  // A list whose reading stops at the first element of a kind it refuses:
+  // the elements after it are kept as one text, with their count.
+  ListStop stop = ListStop::Never;
 };
 
 // Whether a value read with a Prune holds kept texts, and the value as read,

@@ -197,14 +197,15 @@ inline const Prune* scalar_prune() {
 
 // A list of strings, read to its first element that is not one.
 inline const Prune* string_list_prune() {
-  static const Prune p{{}, {}, false, Unnamed::Refuse, scalar_prune(), true};
+  static const Prune p{{}, {}, false, Unnamed::Refuse, scalar_prune(), ListStop::NonString};
   return &p;
 }
 
-// A list (or map) each of whose entries is read with `Each`.
-template <const Prune* (*Each)()>
+// A list (or map) each of whose entries is read with `Each`, the list's
+// reading stopping as `Stop` says.
+template <const Prune* (*Each)(), ListStop Stop = ListStop::Never>
 const Prune* prune_each() {
-  static const Prune p{{}, {}, false, Unnamed::Refuse, Each()};
+  static const Prune p{{}, {}, false, Unnamed::Refuse, Each(), Stop};
   return &p;
 }
 
