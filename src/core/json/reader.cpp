@@ -362,10 +362,19 @@ constexpr char kSpreadMark = '\xfe';
 class ValueBuilder {
  public:
   explicit ValueBuilder(const Prune* root) : root_prune_(root) {}
-  void null() { scalar(Value()); }
-  void boolean(bool b) { scalar(Value(b)); }
-  void number(Value v, std::string_view) { scalar(std::move(v)); }
-  void string(std::string_view s, bool) { scalar(Value(std::string(s))); }
+  void null() {
+    if (!left_out([](std::string& out) { out += "null"; })) put(Value());
+  }
+  void boolean(bool b) {
+    if (!left_out([b](std::string& out) { out += b ? "true" : "false"; })) put(Value(b));
+  }
+  // A number left out keeps its text as written, which reads back the same.
+  void number(Value v, std::string_view text) {
+    if (!left_out([text](std::string& out) { out += text; })) put(std::move(v));
+  }
+  void string(std::string_view s, bool) {
+    if (!left_out([s](std::string& out) { write_string(s, out); })) put(Value(std::string(s)));
+  }
   void begin_array() { begin(false); }
   void end_array() {
     if (skip_depth_) return end_skipped(']');
@@ -485,16 +494,17 @@ class ValueBuilder {
     kept_.clear();
     out_ = nullptr;
   }
-  void scalar(Value v) {
-    if (skip_depth_ || start_skip()) {
-      if (out_) {
-        separate();
-        write_compact(v, *out_);
-      }
-      if (!skip_depth_) end_skip();
-      return;
+  // A scalar that is left out, written by `write` where it goes; false when
+  // it is to be built.
+  template <class W>
+  bool left_out(W write) {
+    if (!skip_depth_ && !start_skip()) return false;
+    if (out_) {
+      separate();
+      write(*out_);
     }
-    put(std::move(v));
+    if (!skip_depth_) end_skip();
+    return true;
   }
   void begin(bool object) {
     if (skip_depth_ || start_skip()) {
@@ -546,7 +556,7 @@ class ValueBuilder {
   const Prune* root_prune_;
   std::vector<Frame> frames_;
   Value root_;
-  std::string kept_;  // the compact text of a value kept as text
+  std::string kept_;  // the text of a value kept as text
   std::string* out_ = nullptr;  // where the value being left out is written; nullptr: nowhere
   Skip skipping_ = Skip::No;
   int skip_depth_ = 0;  // open containers inside it

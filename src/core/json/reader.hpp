@@ -37,8 +37,8 @@ class Reader;
 // no more than its own text.
 enum class Unnamed : std::uint8_t {
   Build,   // the reading keeps such members: built whole
-  Refuse,  // the first is kept as a "kept text" (its compact text, behind a
-           // byte no JSON string holds) and the rest as one kept-text object
+  Refuse,  // the first is kept as a "kept text" (a text that reads back to it,
+           // behind a byte no valid UTF-8 holds) and the rest as one kept-text object
            // under a key no JSON key can be, so that the first still names
            // the refusal and the value as read can be had back (`unkept`)
   Drop,    // never looked at: not kept
