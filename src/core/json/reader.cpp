@@ -577,7 +577,14 @@ Value read_back(const Value& kept) {
   return v ? unkept(*v) : Value();
 }
 
-bool is_spread(const Value& v) { return v.is_string() && !v.as_string().empty() && v.as_string()[0] == kSpreadMark; }
+// The mark, the count, then the elements' text.
+bool is_spread(const Value& v) {
+  if (!v.is_string()) return false;
+  const std::string& s = v.as_string();
+  std::size_t i = 1;
+  while (i < s.size() && ascii::is_digit(s[i])) ++i;
+  return s.size() > 2 && s[0] == kSpreadMark && i > 1 && i < s.size() && s[i] == '[';
+}
 
 }  // namespace
 
