@@ -800,10 +800,14 @@ class FastCanonicalizer {
     if (s >= std::uint64_t{1} << 52) {
       // Digits of 16 or 17: they may not be the shortest of the double
       // they read as.
-      const auto shortest = ShortestReading::of(s, static_cast<int>(n - k));
+      const int q = static_cast<int>(n - k);
+      const auto shortest = ShortestReading::of(s, q);
       if (!shortest) return through_double(start, negative);
       if (shortest->digits != s) {
-        write_decimal(negative, *shortest);
+        char digits[24];
+        copy_digits(digits, int_begin, int_end, frac_begin, frac_end);
+        const int count = shortest_text(s, static_cast<int>(k), q, *shortest, digits);
+        write_decimal(negative, digits, count, count + shortest->exponent);
         return true;
       }
     }
@@ -817,13 +821,33 @@ class FastCanonicalizer {
       return true;
     }
     char digits[24];
-    std::memcpy(digits, int_begin, static_cast<std::size_t>(int_digits));
-    std::memcpy(digits + int_digits, frac_begin, static_cast<std::size_t>(frac_end - frac_begin));
-    char* const o = out_.room(kCanonicalNumberMax + 1);
-    char* w = o;
-    if (negative) *w++ = '-';
-    out_.commit_to(write_ecmascript_decimal(digits, static_cast<int>(k), static_cast<int>(n), w));
+    copy_digits(digits, int_begin, int_end, frac_begin, frac_end);
+    write_decimal(negative, digits, static_cast<int>(k), static_cast<int>(n));
     return true;
+  }
+
+  static void copy_digits(char* digits, const char* int_begin, const char* int_end, const char* frac_begin,
+                          const char* frac_end) {
+    const auto int_digits = static_cast<std::size_t>(int_end - int_begin);
+    std::memcpy(digits, int_begin, int_digits);
+    std::memcpy(digits + int_digits, frac_begin, static_cast<std::size_t>(frac_end - frac_begin));
+  }
+
+  // The digits of `shortest` in place of s's k digits at `digits`; returns
+  // their count. Most often they differ from s's in the last digit only, or
+  // drop it (rounding it down or up without a carry), and are edited there.
+  static int shortest_text(std::uint64_t s, int k, int q, Decimal shortest, char* digits) {
+    const std::uint64_t s_tens = tenth(s);
+    if (shortest.exponent == q && tenth(shortest.digits) == s_tens) {
+      digits[k - 1] = static_cast<char>('0' + (shortest.digits - s_tens * 10));
+      return k;
+    }
+    if (shortest.exponent == q + 1 &&
+        (shortest.digits == s_tens || (shortest.digits == s_tens + 1 && digits[k - 2] != '9'))) {
+      digits[k - 2] = static_cast<char>(digits[k - 2] + (shortest.digits - s_tens));
+      return k - 1;
+    }
+    return seventeen_digits(shortest.digits, digits);
   }
 
   // An integer without fraction or exponent, kept as the reader keeps it: a
@@ -863,12 +887,11 @@ class FastCanonicalizer {
     return true;
   }
 
-  void write_decimal(bool negative, Decimal x) {
-    char digits[24];
-    const int k = seventeen_digits(x.digits, digits);
+  // The decimal 0.digits x 10^n (k digits) in canonical form.
+  void write_decimal(bool negative, const char* digits, int k, int n) {
     char* w = out_.room(kCanonicalNumberMax + 1);
     if (negative) *w++ = '-';
-    out_.commit_to(write_ecmascript_decimal(digits, k, k + x.exponent, w));
+    out_.commit_to(write_ecmascript_decimal(digits, k, n, w));
   }
 
   void write_double(double d) {
