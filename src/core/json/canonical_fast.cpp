@@ -55,16 +55,12 @@ constexpr auto kPow10 = [] {
   using Big = std::array<std::uint64_t, kLimbs>;
   std::array<Pow10, kMaxPow10 - kMinPow10 + 1> table{};
   const auto first_bits = [](const Big& x, int j, int scale) {
-    int top = kLimbs * 64 - 1;
-    while (((x[static_cast<std::size_t>(top / 64)] >> (top % 64)) & 1) == 0) --top;
-    Pow10 p{0, 0, top - 127 + j - scale};
-    for (int i = 0; i < 128; ++i) {
-      const int bit = top - i;
-      const std::uint64_t b = bit >= 0 ? (x[static_cast<std::size_t>(bit / 64)] >> (bit % 64)) & 1 : 0;
-      if (i < 64) p.hi = (p.hi << 1) | b;
-      else p.lo = (p.lo << 1) | b;
-    }
-    return p;
+    int top = kLimbs - 1;
+    while (x[static_cast<std::size_t>(top)] == 0) --top;
+    const auto limb = [&](int i) { return i >= 0 ? x[static_cast<std::size_t>(i)] : std::uint64_t{0}; };
+    const int lead = std::countl_zero(limb(top));
+    const auto shifted = [&](int i) { return lead == 0 ? limb(i) : (limb(i) << lead) | (limb(i - 1) >> (64 - lead)); };
+    return Pow10{shifted(top), shifted(top - 1), top * 64 + 63 - lead - 127 + j - scale};
   };
   Big x{};
   x[0] = 1;
