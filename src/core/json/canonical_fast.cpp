@@ -151,10 +151,13 @@ std::uint64_t eight_digit_text(std::uint32_t n) {
   return k;
 }
 
-// A decimal digits x 10^exponent.
+// A decimal digits x 10^exponent, the shortest digits of a double, which
+// lies `steps` steps of the decimal that was read from it (digits and zeros
+// together).
 struct Decimal {
   std::uint64_t digits;
   int exponent;
+  std::int64_t steps;
 };
 
 // The integer at or below v (|v| well inside the 64-bit range), without a
@@ -201,16 +204,33 @@ class ShortestReading {
     const int exponent = below + 64 + p.shift - z;  // the double is m x 2^exponent
     if (exponent < -1074 || exponent > 971) return std::nullopt;
     const ShortestReading r(s, q, static_cast<std::int64_t>(p.hi >> (30 - z)), rest - (up ? gap : 0), half);
-    // Most often s is the closest decimal of its length, and neither
-    // multiple of ten steps around it reads as the double (a shorter
-    // decimal that did would make one of them read as it too).
+    // Most often neither multiple of ten steps around s reads as the
+    // double (a shorter decimal that did would make one of them read as it
+    // too), and s is the closest decimal of its length, or else the one
+    // next to it towards the double is. Else often one of them reads, the
+    // closest multiple of ten, and neither multiple of 100 around it does.
     const auto last = static_cast<std::int64_t>(s - tenth(s) * 10);
-    if (r.closest_of_its_grid(0, 1) && !r.may_read(-last) && !r.may_read(10 - last)) return Decimal{s, q};
+    const bool below_reads = r.may_read(-last);
+    if (!below_reads && !r.may_read(10 - last)) {
+      if (r.closest_of_its_grid(0, 1)) return Decimal{s, q, 0};
+      const std::int64_t t = r.offset_ > 0 ? -1 : 1;
+      if (last + t > 0 && last + t < 10 && r.reads(t) && r.closest_of_its_grid(t, 1))
+        return Decimal{s + static_cast<std::uint64_t>(t), q, t};
+    } else {
+      const std::int64_t t = below_reads ? -last : 10 - last;
+      const std::uint64_t tens = tenth(s + static_cast<std::uint64_t>(t));
+      const auto digit = static_cast<std::int64_t>(tens - tenth(tens) * 10);  // its last but one
+      if (digit != 0 && r.reads(t) && r.closest_of_its_grid(t, 10) && !r.may_read(t - 10 * digit) &&
+          !r.may_read(t + 10 * (10 - digit)))
+        return Decimal{tens, q + 1, t};
+    }
     return r.search();
   }
 
  private:
-  static constexpr std::int64_t kMargin = 64;
+  // Above the error of a unit or so per step, for decimals up to a few
+  // hundred steps from s; far below half a gap (2^43 and more).
+  static constexpr std::int64_t kMargin = 1024;
 
   ShortestReading(std::uint64_t s, int q, std::int64_t step, std::int64_t offset, std::int64_t half)
       : s_(s), q_(q), step_(step), offset_(offset), half_(half) {}
@@ -245,8 +265,9 @@ class ShortestReading {
     const std::uint64_t y = s_ + static_cast<std::uint64_t>(high);
     std::uint64_t best = y / 100 * 100;
     if (best > x) {
+      const std::int64_t from_s_steps = steps(best);
       const int zeros = strip_zeros(best);
-      return Decimal{best, q_ + zeros};
+      return Decimal{best, q_ + zeros, from_s_steps};
     }
     // Of the multiples of 10, or else of all, the closest to the double.
     const bool tens = y / 10 * 10 > x;
@@ -256,7 +277,7 @@ class ShortestReading {
     const double from_first = (from_s - static_cast<double>(steps(first))) * (tens ? 0.1 : 1.0);
     best = std::clamp<std::uint64_t>(first + static_cast<std::uint64_t>(floor_of(from_first + 0.5)) * unit, first, last);
     if (!closest_of_its_grid(steps(best), static_cast<std::int64_t>(unit))) return std::nullopt;
-    return tens ? Decimal{best / 10, q_ + 1} : Decimal{best, q_};
+    return tens ? Decimal{best / 10, q_ + 1, steps(best)} : Decimal{best, q_, steps(best)};
   }
 
   std::int64_t steps(std::uint64_t decimal) const { return static_cast<std::int64_t>(decimal - s_); }
@@ -830,18 +851,24 @@ class FastCanonicalizer {
   }
 
   // The digits of `shortest` in place of s's k digits at `digits`; returns
-  // their count. Most often they differ from s's in the last digit only, or
-  // drop it (rounding it down or up without a carry), and are edited there.
+  // their count. Most often they are s's with another last digit, or s's
+  // cut short, rounded down or (without a carry) up, and are edited there.
   static int shortest_text(std::uint64_t s, int k, int q, Decimal shortest, char* digits) {
-    const std::uint64_t s_tens = tenth(s);
-    if (shortest.exponent == q && tenth(shortest.digits) == s_tens) {
-      digits[k - 1] = static_cast<char>('0' + (shortest.digits - s_tens * 10));
+    const int dropped = shortest.exponent - q;
+    const std::uint64_t tens = tenth(shortest.digits);
+    if (dropped == 0 && tens == tenth(s)) {
+      digits[k - 1] = static_cast<char>('0' + (shortest.digits - tens * 10));
       return k;
     }
-    if (shortest.exponent == q + 1 &&
-        (shortest.digits == s_tens || (shortest.digits == s_tens + 1 && digits[k - 2] != '9'))) {
-      digits[k - 2] = static_cast<char>(digits[k - 2] + (shortest.digits - s_tens));
-      return k - 1;
+    // A multiple of 10^dropped fewer than 10^dropped steps from s: s cut to
+    // its first `kept` digits, or those plus one.
+    const int kept = k - dropped;
+    if (dropped > 0 && kept > 0 && (dropped > 1 || (shortest.steps > -10 && shortest.steps < 10))) {
+      if (shortest.steps < 0) return kept;
+      if (digits[kept - 1] != '9') {
+        ++digits[kept - 1];
+        return kept;
+      }
     }
     return seventeen_digits(shortest.digits, digits);
   }
