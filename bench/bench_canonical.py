@@ -3,8 +3,9 @@
 Two document sets: number-heavy documents of nested objects, and
 string-heavy, publish-body-like documents with non-ASCII text. Prints calls
 per second, throughput and ratios (each peer's time over zelq's). Then the call on
-the empty object, and telemetry documents whose floats carry 15 to 17
-significant digits, each against orjson.dumps(orjson.loads(s),
+the empty object, telemetry documents whose floats carry 15 to 17
+significant digits, and arrays of floats of 17 digits in exponent form (large
+and small exponents), each against orjson.dumps(orjson.loads(s),
 option=OPT_SORT_KEYS). Nothing is asserted.
 """
 import hashlib
@@ -118,6 +119,18 @@ def telemetry(target_bytes, seed):
     return json.dumps(doc)
 
 
+def exponent_floats(count, exponents, seed):
+    """A JSON array of `count` floats that take 17 significant digits and an
+    exponent, as repr writes them: 10^e for e drawn from `exponents`."""
+    rng = random.Random(seed)
+    numbers = []
+    while len(numbers) < count:
+        text = repr(rng.uniform(1, 10) * 10.0 ** rng.choice(exponents))
+        if "e" in text and len(text.split("e")[0].replace(".", "").lstrip("-")) == 17:
+            numbers.append(text)
+    return "[" + ",".join(numbers) + "]"
+
+
 def seconds_per_document(stmt, texts, context, rounds=7):
     """Best of a few rounds over all `texts`, per document; `stmt` sees each as s."""
     env = dict(context, texts=texts, s=texts[0])
@@ -142,6 +155,13 @@ def against_orjson_round_trip():
         z = seconds_per_document(ours, texts, context)
         o = seconds_per_document(theirs, texts, context)
         print(f"telemetry {name:>6} ({count} x {sum(map(len, texts)) // count} B): {z * 1e6:9.2f} us, the orjson"
+              f" round trip {o * 1e6:9.2f} us: {o / z:.2f}x")
+    for name, exponents in (("large", range(21, 300)), ("small", range(-300, -6))):
+        text = exponent_floats(2_000, exponents, seed=3)
+        assert zelq.ZelqCanonicalizer.canonicalize(text) == rfc8785.dumps(json.loads(text)).decode()
+        z = seconds_per_document(ours, [text], context)
+        o = seconds_per_document(theirs, [text], context)
+        print(f"17-digit exponent form, {name:>5} (2000 in {len(text)} B): {z * 1e6:9.2f} us, the orjson"
               f" round trip {o * 1e6:9.2f} us: {o / z:.2f}x")
 
 

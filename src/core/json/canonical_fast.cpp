@@ -30,87 +30,263 @@ using ascii::is_digit;
 // Containers the reader accepts nested.
 constexpr int kMaxDepth = json::kRecursionLimit - 1;
 
-constexpr double kPowers10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 // GCC and Clang have 128-bit integers on every 64-bit target.
 __extension__ typedef unsigned __int128 U128;
 
-constexpr auto kPowers10Exact = [] {
-  std::array<U128, 22> p{};
-  p[0] = 1;
-  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
-  return p;
+// 10^j as a 128-bit binary fraction: 10^j lies in [p, p + 1) x 2^shift,
+// with p's top bit set (hi holds p's upper 64 bits). For every decimal
+// exponent a number of 16 or 17 significant digits can have in the range
+// the scanner reads itself.
+struct Pow10 {
+  std::uint64_t hi;
+  std::uint64_t lo;
+  int shift;
+};
+constexpr int kMinPow10 = -317;
+constexpr int kMaxPow10 = 284;
+
+constexpr auto kPow10 = [] {
+  // Big integers of 17 limbs, least significant first: 5^j for j >= 0, and
+  // floor(2^1080 / 5^j), which dividing by 5 repeatedly keeps exact, for
+  // j < 0. Their first 128 bits, truncated, are p; the twos of 10^j go to
+  // the shift.
+  constexpr int kLimbs = 17;
+  constexpr int kWide = 1080;
+  using Big = std::array<std::uint64_t, kLimbs>;
+  std::array<Pow10, kMaxPow10 - kMinPow10 + 1> table{};
+  const auto first_bits = [](const Big& x, int j, int scale) {
+    int top = kLimbs - 1;
+    while (x[static_cast<std::size_t>(top)] == 0) --top;
+    const auto limb = [&](int i) { return i >= 0 ? x[static_cast<std::size_t>(i)] : std::uint64_t{0}; };
+    const int lead = std::countl_zero(limb(top));
+    const auto shifted = [&](int i) { return lead == 0 ? limb(i) : (limb(i) << lead) | (limb(i - 1) >> (64 - lead)); };
+    return Pow10{shifted(top), shifted(top - 1), top * 64 + 63 - lead - 127 + j - scale};
+  };
+  Big x{};
+  x[0] = 1;
+  for (int j = 0; j <= kMaxPow10; ++j) {
+    table[static_cast<std::size_t>(j - kMinPow10)] = first_bits(x, j, 0);
+    U128 carry = 0;
+    for (auto& limb : x) {
+      const U128 v = static_cast<U128>(limb) * 5 + carry;
+      limb = static_cast<std::uint64_t>(v);
+      carry = v >> 64;
+    }
+  }
+  x = Big{};
+  x[kWide / 64] = std::uint64_t{1} << (kWide % 64);
+  for (int j = -1; j >= kMinPow10; --j) {
+    U128 rest = 0;
+    for (std::size_t l = kLimbs; l-- > 0;) {
+      const U128 v = (rest << 64) | x[l];
+      x[l] = static_cast<std::uint64_t>(v / 5);
+      rest = v % 5;
+    }
+    table[static_cast<std::size_t>(j - kMinPow10)] = first_bits(x, j, kWide);
+  }
+  return table;
 }();
 
-// A positive double d = m x 2^e beside the decimals x x 10^q, all scaled by
-// 2 x 10^-q x 2^-e so that all are integers: a decimal x x 10^q becomes
-// x x 2^(1-e), d becomes 2 m 10^-q, the gap between neighbouring doubles
-// 2 x 10^-q, and the step between decimals of one length 2 x 2^-e. Exact in
-// 128-bit integers for doubles between 2^-69 and 2^53 that are no power of
-// two, q >= -21 and x below 2^57: every product stays below 2^127.
-class ExactScale {
+// v / 10 by a multiplication with its reciprocal, which the compiler would
+// not always choose in a function as large as the canonicalizer's.
+inline std::uint64_t tenth(std::uint64_t v) {
+  return static_cast<std::uint64_t>((static_cast<U128>(v) * 0xCCCCCCCCCCCCCCCD) >> 67);
+}
+
+// Drops the trailing zeros of v (1 <= v < 10^18) and counts them.
+int strip_zeros(std::uint64_t& v) {
+  int zeros = 0;
+  const auto drop = [&](std::uint64_t power, int n) {
+    if (v % power == 0) {
+      v /= power;
+      zeros += n;
+    }
+  };
+  drop(100000000, 8);
+  drop(100000000, 8);
+  drop(10000, 4);
+  drop(100, 2);
+  drop(10, 1);
+  return zeros;
+}
+
+// Eight ASCII digits of n (below 10^8), leading zeros included, as they
+// lie in memory: the halves, then pairs, then single digits, split in
+// parallel lanes by multiplying with reciprocals (exact in these ranges).
+std::uint64_t eight_digit_text(std::uint32_t n) {
+  const std::uint64_t halves = n / 10000 | (static_cast<std::uint64_t>(n % 10000) << 32);
+  const std::uint64_t hundreds = ((halves * 5243) >> 19) & 0x0000007F0000007F;
+  const std::uint64_t pairs = hundreds | ((halves - hundreds * 100) << 16);
+  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F000F000F000F;
+  std::uint64_t text = (tens | ((pairs - tens * 10) << 8)) + 0x3030303030303030;
+  if constexpr (std::endian::native == std::endian::big) text = __builtin_bswap64(text);
+  return text;
+}
+
+// The decimal digits of v (1 <= v < 10^17) at out, which has room for 17;
+// returns their count. Out of line, where the compiler keeps its divisions
+// by constants cheap.
+[[gnu::noinline]] int seventeen_digits(std::uint64_t v, char* out) {
+  char text[34] = {};  // 17 bytes copied from any start: one fixed-size copy
+  text[0] = static_cast<char>('0' + v / 10000000000000000);
+  const std::uint64_t middle = eight_digit_text(static_cast<std::uint32_t>(v / 100000000 % 100000000));
+  const std::uint64_t low = eight_digit_text(static_cast<std::uint32_t>(v % 100000000));
+  std::memcpy(text + 1, &middle, 8);
+  std::memcpy(text + 9, &low, 8);
+  // The zeros that lead the text, eight at a time.
+  int lead = 0;
+  if (text[0] == '0') {
+    std::uint64_t word = middle;
+    lead = 1;
+    if (word == 0x3030303030303030) {
+      word = low;
+      lead = 9;
+    }
+    word ^= 0x3030303030303030;  // a byte of 0 where a '0' is
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    lead += std::countr_zero(word) / 8;
+  }
+  const int k = 17 - lead;
+  std::memcpy(out, text + lead, 17);
+  return k;
+}
+
+// A decimal digits x 10^exponent, the shortest digits of a double, which
+// lies `steps` steps of the decimal that was read from it (digits and zeros
+// together).
+struct Decimal {
+  std::uint64_t digits;
+  int exponent;
+  std::int64_t steps;
+};
+
+// The integer at or below v (|v| well inside the 64-bit range), without a
+// library call.
+std::int64_t floor_of(double v) {
+  const auto i = static_cast<std::int64_t>(v);
+  return i - (v < static_cast<double>(i) ? 1 : 0);
+}
+
+// The shortest round-trip digits of the double that s x 10^q reads as, s
+// of 16 or 17 digits (at least 2^52, below 10^17, the last digit not 0):
+// the decimal of fewest digits that reads as that double, the closest to it
+// of those; most often s itself. Nothing for a double outside the normal
+// range, and where the bits kept cannot tell, which an exact conversion
+// then settles.
+//
+// The 192-bit product of s (shifted to a top bit at 63) and p holds s x
+// 10^q to within two units of its 129th bit: the 53 bits at its top are
+// the double's, rounded by the bits below, which also tell where the
+// decimal lies in the double's gap. 10^q, the step between decimals of s's
+// length, comes in the same units from p. Kept to units of 2^30 of the
+// product, all of it fits 64 bits with an error of a unit or so per step.
+// The decimals that read as the double lie within half a gap of it, and a
+// gap spans at most 22 steps, so they are a short run of steps around s.
+// Every comparison has to clear a margin well above the errors; ties and
+// the narrower gap below a power of two never do.
+class ShortestReading {
  public:
-  static std::optional<ExactScale> of(double d, int q) {
-    const auto bits = std::bit_cast<std::uint64_t>(d);
-    const int biased = static_cast<int>(bits >> 52) & 0x7FF;
-    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-    const int e = biased - 1075;
-    if (biased == 0 || fraction == 0 || e > 0 || e < -69 || q > 0 || q < -21) return std::nullopt;
-    return ExactScale(d, fraction | (std::uint64_t{1} << 52), e, q);
-  }
-
-  // The double that s x 10^q reads as (s below 2^57, -21 <= q <= 0), from
-  // s and 10^-q as doubles: their quotient is that double when s is below
-  // 2^53 (one rounding of exact operands), else within a gap of it, and the
-  // exact test decides between it and the neighbour towards the decimal.
-  // Nothing where the test cannot decide.
-  static std::optional<ExactScale> reading(std::uint64_t s, int q) {
-    const double approx = static_cast<double>(s) / kPowers10[-q];
-    auto x = of(approx, q);
-    if (!x || s <= (std::uint64_t{1} << 53) || x->reads_as_d(s)) return x;
-    const bool up = (static_cast<U128>(s) << (1 - x->e_)) > x->twice_d_;
-    const auto bits = std::bit_cast<std::uint64_t>(approx);
-    x = of(std::bit_cast<double>(up ? bits + 1 : bits - 1), q);
-    if (!x || !x->reads_as_d(s)) return std::nullopt;
-    return x;
-  }
-
-  double value() const { return d_; }
-
-  // Whether s of k digits (the last not zero), which reads as d, holds the
-  // digits the shortest round-trip conversion gives for d: no shorter
-  // decimal reads as d, and none of its length is as close.
-  bool shortest(std::uint64_t s, int k) const {
-    if (distance(s) >= (static_cast<U128>(1) << -e_)) return false;
-    if (k == 1) return true;
-    // A shorter text that reads as d would make one of the two (k-1)-digit
-    // decimals around s read as d too.
-    const std::uint64_t below = s / 10 * 10;
-    return !reads_as_d(below) && !reads_as_d(below + 10);
+  static std::optional<Decimal> of(std::uint64_t s, int q) {
+    if (q < kMinPow10 || q > kMaxPow10) return std::nullopt;
+    const Pow10& p = kPow10[static_cast<std::size_t>(q - kMinPow10)];
+    const int z = std::countl_zero(s);
+    const std::uint64_t w = s << z;
+    const U128 product = static_cast<U128>(w) * p.hi + ((static_cast<U128>(w) * p.lo) >> 64);
+    // Which way the double rounds is as good as random: no branch on it.
+    const int below = 74 + static_cast<int>(product >> 127);  // bits under the 53 of the double
+    const std::int64_t gap = std::int64_t{1} << (below - 30);
+    const std::int64_t half = gap / 2;
+    const auto rest = static_cast<std::int64_t>((product & ((static_cast<U128>(1) << below) - 1)) >> 30);
+    if (rest > half - 4 && rest < half + 4) return std::nullopt;  // too near the midpoint to round
+    const bool up = rest > half;
+    const auto m = static_cast<std::uint64_t>(product >> below) + (up ? 1 : 0);
+    if (m == std::uint64_t{1} << 52 || m == std::uint64_t{1} << 53) return std::nullopt;
+    const int exponent = below + 64 + p.shift - z;  // the double is m x 2^exponent
+    if (exponent < -1074 || exponent > 971) return std::nullopt;
+    const ShortestReading r(s, q, static_cast<std::int64_t>(p.hi >> (30 - z)), rest - (up ? gap : 0), half);
+    // Most often neither multiple of ten steps around s reads as the
+    // double (a shorter decimal that did would make one of them read as it
+    // too), and s is the closest decimal of its length, or else the one
+    // next to it towards the double is. Else often one of them reads, the
+    // closest multiple of ten, and neither multiple of 100 around it does.
+    const auto last = static_cast<std::int64_t>(s - tenth(s) * 10);
+    const bool below_reads = r.may_read(-last);
+    if (!below_reads && !r.may_read(10 - last)) {
+      if (r.closest_of_its_grid(0, 1)) return Decimal{s, q, 0};
+      const std::int64_t t = r.offset_ > 0 ? -1 : 1;
+      if (last + t > 0 && last + t < 10 && r.reads(t) && r.closest_of_its_grid(t, 1))
+        return Decimal{s + static_cast<std::uint64_t>(t), q, t};
+    } else {
+      const std::int64_t t = below_reads ? -last : 10 - last;
+      const std::uint64_t tens = tenth(s + static_cast<std::uint64_t>(t));
+      const auto digit = static_cast<std::int64_t>(tens - tenth(tens) * 10);  // its last but one
+      if (digit != 0 && r.reads(t) && r.closest_of_its_grid(t, 10) && !r.may_read(t - 10 * digit) &&
+          !r.may_read(t + 10 * (10 - digit)))
+        return Decimal{tens, q + 1, t};
+    }
+    return r.search();
   }
 
  private:
-  ExactScale(double d, std::uint64_t m, int e, int q)
-      : d_(d), m_(m), e_(e), ten_q_(kPowers10Exact[static_cast<std::size_t>(-q)]),
-        twice_d_(static_cast<U128>(m) * ten_q_ * 2) {}
+  // Above the error of a unit or so per step, for decimals up to a few
+  // hundred steps from s; far below half a gap (2^43 and more).
+  static constexpr std::int64_t kMargin = 1024;
 
-  U128 distance(std::uint64_t x) const {
-    const U128 scaled = static_cast<U128>(x) << (1 - e_);
-    return scaled > twice_d_ ? scaled - twice_d_ : twice_d_ - scaled;
+  ShortestReading(std::uint64_t s, int q, std::int64_t step, std::int64_t offset, std::int64_t half)
+      : s_(s), q_(q), step_(step), offset_(offset), half_(half) {}
+
+  // Of the decimal t steps from s, to the double.
+  std::int64_t distance(std::int64_t t) const {
+    const std::int64_t position = t * step_ + offset_;
+    return position < 0 ? -position : position;
   }
-  // Within half a gap either way, the ends included when m is even: the
-  // decimals that read as d.
-  bool reads_as_d(std::uint64_t x) const {
-    const U128 dist = distance(x);
-    return dist < ten_q_ || (dist == ten_q_ && (m_ & 1) == 0);
+  bool reads(std::int64_t t) const { return distance(t) + kMargin < half_; }
+  bool may_read(std::int64_t t) const { return distance(t) <= half_ + kMargin; }
+  // Whether the decimal t steps from s is closer to the double than every
+  // other multiple of `unit` steps.
+  bool closest_of_its_grid(std::int64_t t, std::int64_t unit) const {
+    return 2 * distance(t) + kMargin < unit * step_;
   }
 
-  double d_;
-  std::uint64_t m_;
-  int e_;
-  U128 ten_q_;
-  U128 twice_d_;
+  // The rest: the run [low, high] of steps from s that read as the double,
+  // from an estimate checked at both ends, and its shortest decimal. Out of
+  // line, where the compiler keeps its divisions by constants cheap.
+  [[gnu::noinline]] std::optional<Decimal> search() const {
+    const double per_step = 1.0 / static_cast<double>(step_);
+    const double from_s = -static_cast<double>(offset_) * per_step;  // the double
+    const double half_steps = static_cast<double>(half_) * per_step;
+    const std::int64_t low = -floor_of(half_steps - from_s);
+    const std::int64_t high = floor_of(from_s + half_steps);
+    if (low > high || !reads(low) || !reads(high) || may_read(low - 1) || may_read(high + 1)) return std::nullopt;
+    // The shortest decimals in the run are the multiples of the largest
+    // power of ten that has one there. The run spans fewer than 100 steps,
+    // so past 10 that is the run's only multiple of 100.
+    const std::uint64_t x = s_ + static_cast<std::uint64_t>(low) - 1;  // just below the run
+    const std::uint64_t y = s_ + static_cast<std::uint64_t>(high);
+    std::uint64_t best = y / 100 * 100;
+    if (best > x) {
+      const std::int64_t from_s_steps = steps(best);
+      const int zeros = strip_zeros(best);
+      return Decimal{best, q_ + zeros, from_s_steps};
+    }
+    // Of the multiples of 10, or else of all, the closest to the double.
+    const bool tens = y / 10 * 10 > x;
+    const std::uint64_t unit = tens ? 10 : 1;
+    const std::uint64_t first = tens ? (x / 10 + 1) * 10 : x + 1;
+    const std::uint64_t last = tens ? y / 10 * 10 : y;
+    const double from_first = (from_s - static_cast<double>(steps(first))) * (tens ? 0.1 : 1.0);
+    best = std::clamp<std::uint64_t>(first + static_cast<std::uint64_t>(floor_of(from_first + 0.5)) * unit, first, last);
+    if (!closest_of_its_grid(steps(best), static_cast<std::int64_t>(unit))) return std::nullopt;
+    return tens ? Decimal{best / 10, q_ + 1, steps(best)} : Decimal{best, q_, steps(best)};
+  }
+
+  std::int64_t steps(std::uint64_t decimal) const { return static_cast<std::int64_t>(decimal - s_); }
+
+  std::uint64_t s_;
+  int q_;
+  std::int64_t step_;    // 10^q
+  std::int64_t offset_;  // s less the double
+  std::int64_t half_;    // half the double's gap
 };
 
 // Digit runs of number text, eight bytes at a time where the text has them:
@@ -578,8 +754,9 @@ class FastCanonicalizer {
   // then within half a gap of d, closer than half a step to any other of its
   // length, and a shorter decimal (a multiple of 10 steps, at least one step
   // from s) would lie more than half a gap from d. Its digits are written as
-  // they are; other ones of 16 or 17 digits are tested for being the
-  // shortest; the rest goes through the double.
+  // they are; for other ones of 16 or 17 digits the shortest digits of the
+  // double are found from the digits themselves; the rest, and what that
+  // cannot settle, goes through the double.
   bool number() {
     const char* start = p_;
     const bool negative = *p_ == '-';
@@ -638,13 +815,16 @@ class FastCanonicalizer {
     const std::uint64_t s =
         k > 15 ? append_digits(append_digits(0, int_begin, int_end, begin_), frac_begin, frac_end, begin_) : 0;
     if (s >= std::uint64_t{1} << 52) {
-      // Outside the exact test's reach, the reader's conversion and the
-      // shortest digits of its double.
+      // Digits of 16 or 17: they may not be the shortest of the double
+      // they read as.
       const int q = static_cast<int>(n - k);
-      const auto x = q <= 0 && q >= -21 ? ExactScale::reading(s, q) : std::nullopt;
-      if (!x) return through_double(start, negative);
-      if (!x->shortest(s, static_cast<int>(k))) {
-        write_double(negative ? -x->value() : x->value());
+      const auto shortest = ShortestReading::of(s, q);
+      if (!shortest) return through_double(start, negative);
+      if (shortest->digits != s) {
+        char digits[24];
+        copy_digits(digits, int_begin, int_end, frac_begin, frac_end);
+        const int count = shortest_text(s, static_cast<int>(k), q, *shortest, digits);
+        write_decimal(negative, digits, count, count + shortest->exponent);
         return true;
       }
     }
@@ -658,13 +838,39 @@ class FastCanonicalizer {
       return true;
     }
     char digits[24];
-    std::memcpy(digits, int_begin, static_cast<std::size_t>(int_digits));
-    std::memcpy(digits + int_digits, frac_begin, static_cast<std::size_t>(frac_end - frac_begin));
-    char* const o = out_.room(kCanonicalNumberMax + 1);
-    char* w = o;
-    if (negative) *w++ = '-';
-    out_.commit_to(write_ecmascript_decimal(digits, static_cast<int>(k), static_cast<int>(n), w));
+    copy_digits(digits, int_begin, int_end, frac_begin, frac_end);
+    write_decimal(negative, digits, static_cast<int>(k), static_cast<int>(n));
     return true;
+  }
+
+  static void copy_digits(char* digits, const char* int_begin, const char* int_end, const char* frac_begin,
+                          const char* frac_end) {
+    const auto int_digits = static_cast<std::size_t>(int_end - int_begin);
+    std::memcpy(digits, int_begin, int_digits);
+    std::memcpy(digits + int_digits, frac_begin, static_cast<std::size_t>(frac_end - frac_begin));
+  }
+
+  // The digits of `shortest` in place of s's k digits at `digits`; returns
+  // their count. Most often they are s's with another last digit, or s's
+  // cut short, rounded down or (without a carry) up, and are edited there.
+  static int shortest_text(std::uint64_t s, int k, int q, Decimal shortest, char* digits) {
+    const int dropped = shortest.exponent - q;
+    const std::uint64_t tens = tenth(shortest.digits);
+    if (dropped == 0 && tens == tenth(s)) {
+      digits[k - 1] = static_cast<char>('0' + (shortest.digits - tens * 10));
+      return k;
+    }
+    // A multiple of 10^dropped fewer than 10^dropped steps from s: s cut to
+    // its first `kept` digits, or those plus one.
+    const int kept = k - dropped;
+    if (dropped > 0 && kept > 0 && (dropped > 1 || (shortest.steps > -10 && shortest.steps < 10))) {
+      if (shortest.steps < 0) return kept;
+      if (digits[kept - 1] != '9') {
+        ++digits[kept - 1];
+        return kept;
+      }
+    }
+    return seventeen_digits(shortest.digits, digits);
   }
 
   // An integer without fraction or exponent, kept as the reader keeps it: a
@@ -702,6 +908,13 @@ class FastCanonicalizer {
     if (r.ec != std::errc() || r.ptr != p_ || std::isinf(d)) return false;
     write_double(negative ? -d : d);
     return true;
+  }
+
+  // The decimal 0.digits x 10^n (k digits) in canonical form.
+  void write_decimal(bool negative, const char* digits, int k, int n) {
+    char* w = out_.room(kCanonicalNumberMax + 1);
+    if (negative) *w++ = '-';
+    out_.commit_to(write_ecmascript_decimal(digits, k, n, w));
   }
 
   void write_double(double d) {
