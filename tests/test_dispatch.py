@@ -85,8 +85,16 @@ WITH_PARAMETERS = [(label, m) for label, m in CASES if inspect.signature(m).para
 
 # The vector call, which hands keyword names over as they are: a `**` call
 # would refuse a name that is no str before the method saw it.
-VECTORCALL = ctypes.PYFUNCTYPE(ctypes.py_object, ctypes.py_object, ctypes.POINTER(ctypes.py_object), ctypes.c_size_t,
-                               ctypes.py_object)(("PyObject_Vectorcall", ctypes.pythonapi))
+VECTORCALL_FUNC = ctypes.PYFUNCTYPE(ctypes.py_object, ctypes.py_object, ctypes.POINTER(ctypes.py_object),
+                                    ctypes.c_size_t, ctypes.py_object)
+if hasattr(ctypes.pythonapi, "PyObject_Vectorcall"):
+    VECTORCALL = VECTORCALL_FUNC(("PyObject_Vectorcall", ctypes.pythonapi))
+else:  # Python 3.10 exports it not: the method's own vector call, found as it finds it
+    def VECTORCALL(method, args, nargs, kwnames):
+        type_slot = id(type(method)) + 7 * ctypes.sizeof(ctypes.c_void_p)  # tp_vectorcall_offset
+        offset = ctypes.c_ssize_t.from_address(type_slot).value
+        call = VECTORCALL_FUNC(ctypes.c_void_p.from_address(id(method) + offset).value)
+        return call(method, args, nargs, kwnames)
 
 
 @pytest.mark.parametrize("name", ["\ud800", "a\x00", OddName("no_such"), "json_str\x00",
