@@ -351,7 +351,6 @@ PResult<void> MapCursor::colon() {
 
 namespace {
 
-// Builds a Value from the reader's events.
 // The byte that marks a kept text, and the key of the members that follow
 // the first refused one: never in valid UTF-8, so no JSON string holds it.
 constexpr char kKeptMark = '\xff';
@@ -359,6 +358,7 @@ constexpr char kKeptMark = '\xff';
 // fields: their count, then their text as an array.
 constexpr char kSpreadMark = '\xfe';
 
+// Builds a Value from the reader's events, leaving out what a Prune says.
 class ValueBuilder {
  public:
   explicit ValueBuilder(const Prune* root) : root_prune_(root) {}
@@ -498,7 +498,7 @@ class ValueBuilder {
   // it is to be built.
   template <class W>
   bool left_out(W write) {
-    if (!skip_depth_ && !start_skip()) return false;
+    if (!skip_depth_ && (!root_prune_ || !start_skip())) return false;
     if (out_) {
       separate();
       write(*out_);
@@ -507,7 +507,7 @@ class ValueBuilder {
     return true;
   }
   void begin(bool object) {
-    if (skip_depth_ || start_skip()) {
+    if (skip_depth_ || (root_prune_ && start_skip())) {
       if (out_) {
         separate();
         *out_ += object ? '{' : '[';
@@ -561,10 +561,6 @@ class ValueBuilder {
   Skip skipping_ = Skip::No;
   int skip_depth_ = 0;  // open containers inside it
 };
-
-}  // namespace
-
-namespace {
 
 bool is_kept_text(const Value& v) { return v.is_string() && !v.as_string().empty() && v.as_string()[0] == kKeptMark; }
 
