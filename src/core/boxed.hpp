@@ -33,6 +33,12 @@ class Boxed {
   const T* operator->() const { return p_.get(); }
   T* operator->() { return p_.get(); }
 
+  // By what they hold: two empty boxes are equal.
+  friend bool operator==(const Boxed& a, const Boxed& b) {
+    if (!a.p_ || !b.p_) return !a.p_ && !b.p_;
+    return *a.p_ == *b.p_;
+  }
+
  private:
   std::unique_ptr<T> p_;
 };

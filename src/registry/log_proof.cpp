@@ -73,40 +73,7 @@ ZResult<void> check_embedded_members(const json::Value& merged, bool with_leaf) 
   return {};
 }
 
-bool equal_values(const json::Value& a, const json::Value& b) {
-  if (a.type() != b.type()) return false;
-  switch (a.type()) {
-    case json::Type::Array: {
-      const json::Array& x = a.as_array();
-      const json::Array& y = b.as_array();
-      if (x.size() != y.size()) return false;
-      for (std::size_t i = 0; i < x.size(); ++i)
-        if (!equal_values(x[i], y[i])) return false;
-      return true;
-    }
-    case json::Type::Object: {
-      const json::Object& x = a.as_object();
-      const json::Object& y = b.as_object();
-      if (x.size() != y.size()) return false;
-      for (const json::Member& m : x) {
-        const json::Value* other = y.find(m.key);
-        if (!other || !equal_values(m.value, *other)) return false;
-      }
-      return true;
-    }
-    default:
-      return a == b;  // scalars of one kind compare by value
-  }
-}
-
 }  // namespace
-
-bool json_equal(const json::Value& a, const json::Value& b) {
-  // Members that a record refuses were kept as text; compared as they were
-  // read, which only a value holding them needs.
-  if (json::holds_kept(a) || json::holds_kept(b)) return equal_values(json::unkept(a), json::unkept(b));
-  return equal_values(a, b);
-}
 
 ZResult<json::Value> check_embedded_checkpoint(json::Value proof, json::Value checkpoint, std::string_view label) {
   if (!proof.is_object()) return fail(proof_error(std::string(label) + " must be a JSON object"));
@@ -115,7 +82,7 @@ ZResult<json::Value> check_embedded_checkpoint(json::Value proof, json::Value ch
     proof.as_object().insert("log_checkpoint", std::move(checkpoint));
     return proof;
   }
-  if (!json_equal(*embedded, checkpoint)) {
+  if (!json::same_value(*embedded, checkpoint)) {
     return fail(proof_error(std::string(label) +
                             " embeds a log_checkpoint that differs from the supplied (verified) checkpoint "
                             "(RFC-ZELQ-0012 \u00a7" "9.1 step 3)"));

@@ -33,10 +33,6 @@ struct LogConsistencyProof {
   LogCheckpoint log_checkpoint;
 };
 
-// JSON equality as values: objects compare by their members in any order,
-// numbers only within one kind (7 and 7.0 differ).
-bool json_equal(const json::Value& a, const json::Value& b);
-
 // The proof with the supplied checkpoint inserted when it has none; a proof
 // that embeds a different one fails. Both values are taken over.
 ZResult<json::Value> check_embedded_checkpoint(json::Value proof, json::Value checkpoint, std::string_view label);

@@ -71,33 +71,6 @@ constexpr json::Field<AnchorEntry> kAnchorFields[] = {
 
 json::PResult<AnchorEntry> read_anchor(json::Reader& r) { return json::read_record(r, kAnchorEntryRecord); }
 
-// Equality of JSON values with objects compared as unordered maps, at every
-// depth (bounded by the reader's nesting limit).
-bool same_value(const json::Value& a, const json::Value& b);
-
-bool same_members(const json::Object& a, const json::Object& b) {
-  if (a.size() != b.size()) return false;
-  for (const json::Member& m : a) {
-    const json::Value* other = b.find(m.key);
-    if (!other || !same_value(m.value, *other)) return false;
-  }
-  return true;
-}
-
-bool same_value(const json::Value& a, const json::Value& b) {
-  if (a.type() != b.type()) return false;
-  if (a.is_object()) return same_members(a.as_object(), b.as_object());
-  if (a.is_array()) {
-    const auto& x = a.as_array();
-    const auto& y = b.as_array();
-    if (x.size() != y.size()) return false;
-    for (std::size_t i = 0; i < x.size(); ++i)
-      if (!same_value(x[i], y[i])) return false;
-    return true;
-  }
-  return a == b;
-}
-
 }  // namespace
 
 const json::Record<EmbeddedContent> kEmbeddedContentRecord{"EmbeddedContent", kEmbeddedFields, json::Unknown::Deny,
@@ -140,7 +113,7 @@ json::Value anchor_value(const AnchorEntry& anchor) { return json::record_value(
 
 bool operator==(const AnchorEntry& a, const AnchorEntry& b) {
   return a.scheme == b.scheme && a.content_hash == b.content_hash && a.uri == b.uri &&
-         same_members(a.extensions, b.extensions);
+         json::same_members(a.extensions, b.extensions);
 }
 
 std::string anchor_debug(const AnchorEntry& a) {

@@ -16,6 +16,12 @@ bool key_less(const json::Member* a, const json::Member* b) {
   return a->key < b->key;
 }
 
+// A value read with parts left out is not the value as written: writing it
+// would give another text, and a digest of something nobody sent.
+ZResult<void> unread_error() {
+  return fail(ZelqError::canonicalization("a JSON value read with parts left out has no canonical form"));
+}
+
 ZResult<void> depth_error() {
   return fail(ZelqError::canonicalization("JSON nesting depth exceeds " + std::to_string(kJcsMaxDepth)));
 }
@@ -124,6 +130,7 @@ ZResult<void> write_canonical_value(const json::Value& v, std::string& out, unsi
       out.push_back('}');
       break;
     }
+    case json::Type::Unread: return unread_error();
   }
   return {};
 }

@@ -9,7 +9,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <system_error>
 
 namespace zelq::json {
@@ -351,13 +350,6 @@ PResult<void> MapCursor::colon() {
 
 namespace {
 
-// The byte that marks a kept text, and the key of the members that follow
-// the first refused one: never in valid UTF-8, so no JSON string holds it.
-constexpr char kKeptMark = '\xff';
-// The last element of an array that stands for the elements past a record's
-// fields: their count, then their text as an array.
-constexpr char kSpreadMark = '\xfe';
-
 // Builds a Value from the reader's events, leaving out what a Prune says.
 class ValueBuilder {
  public:
@@ -379,10 +371,7 @@ class ValueBuilder {
   void end_array() {
     if (skip_depth_) return end_skipped(']');
     Frame& f = frames_.back();
-    if (!f.later.empty()) {
-      f.later += ']';
-      f.elements.emplace_back(kSpreadMark + std::to_string(f.later_count) + f.later);
-    }
+    if (f.later_count) f.elements.push_back(Value::unread(f.later_count, std::move(f.later) + ']'));
     Array elements = std::move(f.elements);
     frames_.pop_back();
     put(Value(std::move(elements)));
@@ -403,10 +392,7 @@ class ValueBuilder {
     if (skip_depth_) return end_skipped('}');
     Frame& f = frames_.back();
     std::vector<Member> members = std::move(f.members);
-    if (!f.later.empty()) {
-      f.later += '}';
-      members.push_back(Member{std::string(1, kKeptMark), Value(std::move(f.later))});
-    }
+    if (f.later_count) members[f.later_at].value = Value::unread(f.later_count, std::move(f.later) + '}');
     frames_.pop_back();
     Object obj;
     obj.adopt(std::move(members));
@@ -419,18 +405,19 @@ class ValueBuilder {
   // stay: a large one is built once, never copied out of a stack.
   struct Frame {
     bool object = false;
-    bool refused = false;          // a member its Prune refuses was kept
     const Prune* prune = nullptr;  // of this container
-    std::size_t later_count = 0;   // elements in `later`
     bool stopped = false;          // an element that stops the list's reading was put
     Array elements;
     std::vector<Member> members;
-    std::string key;    // of the member whose value is being read
-    // The refused members after the first, as an object's text; the elements
-    // past a record's fields, as an array's text.
+    std::string key;  // of the member whose value is being read
+    // The members or elements left out but kept, as an object's or an
+    // array's text without its closing bracket; the members' Unread takes
+    // the place of the first of them.
     std::string later;
+    std::size_t later_count = 0;
+    std::size_t later_at = 0;
   };
-  enum class Skip : std::uint8_t { No, Kept, Later, Dropped };
+  enum class Skip : std::uint8_t { No, Later, Dropped };
 
   // The Prune of the value that starts now, and how it is left out.
   const Prune* child_prune(Skip& skip) const {
@@ -449,7 +436,7 @@ class ValueBuilder {
         if (p->names[i] == f.key) return p->nested[i];
       switch (p->unnamed) {
         case Unnamed::Build: break;
-        case Unnamed::Refuse: skip = f.refused ? Skip::Later : Skip::Kept; break;
+        case Unnamed::Refuse: skip = Skip::Later; break;
         case Unnamed::Drop: skip = Skip::Dropped; break;
       }
       return nullptr;
@@ -465,18 +452,19 @@ class ValueBuilder {
     child_prune(skip);
     switch (skip) {
       case Skip::No: return false;
-      case Skip::Kept:
-        kept_.assign(1, kKeptMark);
-        out_ = &kept_;
-        break;
       case Skip::Later: {
         Frame& f = frames_.back();
+        if (f.later_count == 0) {
+          f.later = f.object ? '{' : '[';
+          if (f.object) {
+            f.later_at = f.members.size();
+            f.members.push_back(Member{f.key, Value()});
+          }
+        }
         if (f.object) {
-          f.later += f.later.empty() ? std::string_view("\xff{") : std::string_view(",");
+          separate_in(f.later);
           write_string(f.key, f.later);
           f.later += ':';
-        } else if (f.later.empty()) {
-          f.later = '[';
         }
         ++f.later_count;
         out_ = &f.later;
@@ -484,15 +472,7 @@ class ValueBuilder {
       }
       case Skip::Dropped: out_ = nullptr; break;
     }
-    if (skip != Skip::Dropped && frames_.back().object) frames_.back().refused = true;
-    skipping_ = skip;
     return true;
-  }
-  // The value left out is complete.
-  void end_skip() {
-    if (skipping_ == Skip::Kept) put(Value(std::move(kept_)));
-    kept_.clear();
-    out_ = nullptr;
   }
   // A scalar that is left out, written by `write` where it goes; false when
   // it is to be built.
@@ -503,7 +483,7 @@ class ValueBuilder {
       separate();
       write(*out_);
     }
-    if (!skip_depth_) end_skip();
+    if (!skip_depth_) out_ = nullptr;
     return true;
   }
   void begin(bool object) {
@@ -523,13 +503,14 @@ class ValueBuilder {
   }
   void end_skipped(char close) {
     if (out_) *out_ += close;
-    if (--skip_depth_ == 0) end_skip();
+    if (--skip_depth_ == 0) out_ = nullptr;
   }
   // A comma before every element or member of a text but the first.
-  void separate() {
-    const char last = out_->back();
-    if (last != '[' && last != '{' && last != ':' && last != kKeptMark) *out_ += ',';
+  static void separate_in(std::string& out) {
+    const char last = out.back();
+    if (last != '[' && last != '{' && last != ':') out += ',';
   }
+  void separate() { separate_in(*out_); }
   void put(Value v) {
     if (frames_.empty()) {
       root_ = std::move(v);
@@ -556,91 +537,32 @@ class ValueBuilder {
   const Prune* root_prune_;
   std::vector<Frame> frames_;
   Value root_;
-  std::string kept_;  // the text of a value kept as text
   std::string* out_ = nullptr;  // where the value being left out is written; nullptr: nowhere
-  Skip skipping_ = Skip::No;
-  int skip_depth_ = 0;  // open containers inside it
+  int skip_depth_ = 0;          // open containers inside it
 };
-
-bool is_kept_text(const Value& v) { return v.is_string() && !v.as_string().empty() && v.as_string()[0] == kKeptMark; }
-
-// The member that holds the refused members after the first.
-bool is_later_member(const Member& m) { return m.key.size() == 1 && m.key[0] == kKeptMark && is_kept_text(m.value); }
-
-// A kept text read back; it was written from a value that read.
-Value read_back(const Value& kept) {
-  auto v = parse(std::string_view(kept.as_string()).substr(1));
-  return v ? unkept(*v) : Value();
-}
-
-// The mark, the count, then the elements' text.
-bool is_spread(const Value& v) {
-  if (!v.is_string()) return false;
-  const std::string& s = v.as_string();
-  std::size_t i = 1;
-  while (i < s.size() && ascii::is_digit(s[i])) ++i;
-  return s.size() > 2 && s[0] == kSpreadMark && i > 1 && i < s.size() && s[i] == '[';
-}
 
 }  // namespace
 
 std::size_t array_length(const Array& a) {
-  if (a.empty() || !is_spread(a.back())) return a.size();
   std::size_t n = 0;
-  const std::string& s = a.back().as_string();
-  std::from_chars(s.data() + 1, s.data() + s.size(), n);
-  return a.size() - 1 + n;
+  for (const Value& e : a) n += e.is_unread() ? e.as_unread().count : 1;
+  return n;
 }
 
-bool holds_kept(const Value& v) {
-  if (is_kept_text(v) || is_spread(v)) return true;
+bool holds_unread(const Value& v) {
+  if (v.is_unread()) return true;
   if (v.is_array()) {
     for (const Value& e : v.as_array())
-      if (holds_kept(e)) return true;
+      if (holds_unread(e)) return true;
   } else if (v.is_object()) {
     for (const Member& m : v.as_object())
-      if (is_later_member(m) || holds_kept(m.value)) return true;
+      if (holds_unread(m.value)) return true;
   }
   return false;
 }
 
-Value unkept(const Value& v) {
-  if (is_kept_text(v)) return read_back(v);
-  if (v.is_array()) {
-    Array out;
-    for (const Value& e : v.as_array()) {
-      if (!is_spread(e)) {
-        out.push_back(unkept(e));
-        continue;
-      }
-      const std::string& s = e.as_string();
-      auto spread = parse(std::string_view(s).substr(s.find('[')));
-      if (spread && spread->is_array())
-        for (const Value& x : spread->as_array()) out.push_back(unkept(x));
-    }
-    return Value(std::move(out));
-  }
-  if (!v.is_object()) return v;
-  Object out;
-  for (const Member& m : v.as_object()) {
-    if (is_later_member(m)) {
-      // The refused members after the first, each where it first came.
-      const Value later = read_back(m.value);
-      if (later.is_object())
-        for (const Member& x : later.as_object()) out.insert(x.key, x.value);
-    } else {
-      out.insert(m.key, unkept(m.value));
-    }
-  }
-  return Value(std::move(out));
-}
-
 PResult<Value> Reader::parse_value(const Prune* prune) {
-  if (prune && may_prune_ < 0) {
-    may_prune_ = std::memchr(s_.data(), static_cast<unsigned char>(kKeptMark), s_.size()) == nullptr &&
-                 std::memchr(s_.data(), static_cast<unsigned char>(kSpreadMark), s_.size()) == nullptr;
-  }
-  ValueBuilder b(may_prune_ == 1 ? prune : nullptr);
+  ValueBuilder b(prune);
   auto r = parse_events(b);
   if (!r) return fail(std::move(r).error());
   return b.take();
@@ -745,6 +667,7 @@ std::string unexpected_desc(const Value& v) {
     }
     case Type::Array: return "sequence";
     case Type::Object: return "map";
+    case Type::Unread: return "value";  // never judged alone: it stands in a container
   }
   return "value";
 }

@@ -37,10 +37,9 @@ class Reader;
 // no more than its own text.
 enum class Unnamed : std::uint8_t {
   Build,   // the reading keeps such members: built whole
-  Refuse,  // the first is kept as a "kept text" (a text that reads back to it,
-           // behind a byte no valid UTF-8 holds) and the rest as one kept-text object
-           // under a key no JSON key can be, so that the first still names
-           // the refusal and the value as read can be had back (`unkept`)
+  Refuse,  // all of them are kept together as one Unread, in the place of the
+           // first, which so still names the refusal; the value as read can
+           // be compared (`same_value`) and written out
   Drop,    // never looked at: not kept
 };
 
@@ -54,8 +53,9 @@ enum class ListStop : std::uint8_t {
 
 struct Prune {
   // Object members by name, and with `positional` array elements by place,
-  // each read with its own Prune (nullptr: built whole). Elements past them,
-  // and all elements when not `positional`, are kept as texts.
+  // each read with its own Prune (nullptr: built whole). Other members are
+  // treated as `unnamed` says; other elements are kept as one Unread when
+  // `positional` or Refuse, else dropped.
   std::vector<std::string_view> names;
   std::vector<const Prune*> nested;
   bool positional = false;
@@ -64,14 +64,12 @@ struct Prune {
   // read with it, and the names play no part.
   const Prune* each = nullptr;
   // A list whose reading stops at the first element of a kind it refuses:
-  // the elements after it are kept as one text, with their count.
+  // the elements after it are kept as one Unread.
   ListStop stop = ListStop::Never;
 };
 
-// Whether a value read with a Prune holds kept texts, and the value as read,
-// with them read back.
-bool holds_kept(const Value& v);
-Value unkept(const Value& v);
+// Whether a value read with a Prune holds parts it left out.
+bool holds_unread(const Value& v);
 // The number of elements of an array as read, with those a Prune left out.
 std::size_t array_length(const Array& a);
 
@@ -181,11 +179,6 @@ class Reader {
   std::string_view s_;
   std::size_t i_ = 0;
   std::string scratch_;  // the decoded text of the last escaped string
-  // Whether the text holds no byte that marks a kept text (none in valid
-  // UTF-8, which is all a caller from Python can pass); -1: not yet known.
-  // A text that holds one is read whole, so that no string it holds can pass
-  // for a kept text.
-  int may_prune_ = -1;
   int remaining_depth_ = kRecursionLimit;
 };
 

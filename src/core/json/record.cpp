@@ -293,3 +293,100 @@ Value truncate_timestamps_ms(const Value& v) {
 }
 
 }  // namespace zelq::json
+
+namespace zelq::json {
+
+namespace {
+
+bool equal_values(const Value& a, const Value& b);
+
+bool equal_members(const Object& x, const Object& y) {
+  if (x.size() != y.size()) return false;
+  for (const Member& m : x) {
+    const Value* other = y.find(m.key);
+    if (!other || !equal_values(m.value, *other)) return false;
+  }
+  return true;
+}
+
+bool equal_values(const Value& a, const Value& b) {
+  if (a.type() != b.type()) return false;
+  switch (a.type()) {
+    case Type::Array: {
+      const Array& x = a.as_array();
+      const Array& y = b.as_array();
+      if (x.size() != y.size()) return false;
+      for (std::size_t i = 0; i < x.size(); ++i)
+        if (!equal_values(x[i], y[i])) return false;
+      return true;
+    }
+    case Type::Object: return equal_members(a.as_object(), b.as_object());
+    default:
+      return a == b;  // scalars of one kind compare by value
+  }
+}
+
+// The same comparison on two texts that read (this module wrote them), in
+// step: arrays element by element, objects by the last value of each key
+// (as a value read from the text holds it), scalars as values. Only one
+// level of members is held at a time; the depth is that of texts the reader
+// took, so it is bounded.
+bool equal_texts(Reader& a, Reader& b) {
+  const int ca = a.peek_ws();
+  const int cb = b.peek_ws();
+  if (ca == '[' || cb == '[') {
+    if (ca != cb) return false;
+    a.eat();
+    b.eat();
+    SeqCursor sa(a), sb(b);
+    for (;;) {
+      auto ma = sa.next();
+      auto mb = sb.next();
+      if (!ma || !mb || *ma != *mb) return false;
+      if (!*ma) break;
+      if (!equal_texts(a, b)) return false;
+    }
+    a.eat();
+    b.eat();
+    return true;
+  }
+  if (ca == '{' || cb == '{') {
+    if (ca != cb) return false;
+    auto ma = read_member_texts(a);
+    auto mb = read_member_texts(b);
+    if (!ma || !mb) return false;
+    // Each distinct key by its last occurrence, in key order on both sides.
+    const std::vector<std::size_t> ka = ma->last_of_each();
+    const std::vector<std::size_t> kb = mb->last_of_each();
+    if (ka.size() != kb.size()) return false;
+    for (std::size_t i = 0; i < ka.size(); ++i) {
+      if (ma->key(ka[i]) != mb->key(kb[i])) return false;
+      Reader va(ma->value(ka[i]));
+      Reader vb(mb->value(kb[i]));
+      if (!equal_texts(va, vb)) return false;
+    }
+    return true;
+  }
+  auto va = a.parse_value();
+  auto vb = b.parse_value();
+  return va && vb && *va == *vb;
+}
+
+}  // namespace
+
+bool same_members(const Object& a, const Object& b) {
+  for (const Object* o : {&a, &b})
+    for (const Member& m : *o)
+      if (holds_unread(m.value)) return same_value(Value(a), Value(b));
+  return equal_members(a, b);
+}
+
+bool same_value(const Value& a, const Value& b) {
+  if (!holds_unread(a) && !holds_unread(b)) return equal_values(a, b);
+  const std::string ta = to_string(a);
+  const std::string tb = to_string(b);
+  Reader ra(ta), rb(tb);
+  return equal_texts(ra, rb);
+}
+
+}  // namespace zelq::json

@@ -152,6 +152,13 @@ PResult<void> read_object_members(Reader& r, F member) {
 // it: its members as texts.
 PResult<MemberTexts> read_member_texts(Reader& r);
 
+// Whether two values are equal as JSON: arrays element by element, objects
+// by their members whatever their order, scalars of one kind by value
+// (1 and 1.0 differ). Parts a reading left out are compared as they were
+// read, from their texts, without building either side.
+bool same_value(const Value& a, const Value& b);
+bool same_members(const Object& a, const Object& b);
+
 template <class T>
 struct Record {
   const char* name;  // "Signature" gives "struct Signature"
@@ -268,8 +275,6 @@ Value rfc3339_millis_value(const UtcTime& t);
 Value truncate_timestamps_ms(const Value& v);
 
 // ---- lists ------------------------------------------------------------------
-// `expected`: room made up front, for lists whose length the caller can
-// bound from the text.
 // The array at the cursor, each element read by `elem(r)`, which must
 // consume it.
 template <class F>
@@ -295,6 +300,8 @@ PResult<void> for_each_in_seq(Reader& r, F elem) {
   return {};
 }
 
+// The array at the cursor as a list; `expected`: room made up front, for
+// lists whose length the caller can bound from the text.
 template <class E>
 PResult<std::vector<E>> read_seq(Reader& r, PResult<E> (*elem)(Reader&), std::size_t expected = 0) {
   std::vector<E> out;
@@ -336,16 +343,48 @@ auto read_or_null(Reader& r) -> PResult<std::optional<typename std::remove_cvref
   return std::optional<E>(std::move(*v));
 }
 
+// Each element of an array as read, in order, handed to `f` (which returns
+// PResult<bool>: false stops the walk). Elements that a Prune left out are
+// read again from their text one at a time, with `each`: a list kept as
+// text is never built whole.
+template <class F>
+PResult<void> for_each_element(const Array& a, const Prune* each, F f) {
+  for (const Value& e : a) {
+    if (!e.is_unread()) {
+      auto more = f(e);
+      if (!more) return fail(std::move(more).error());
+      if (!*more) return {};
+      continue;
+    }
+    Reader r(e.as_unread().text);
+    r.eat();  // the "[" of a text this reader wrote
+    SeqCursor seq(r);
+    for (;;) {
+      auto next = seq.next();
+      if (!next) return fail(std::move(next).error());
+      if (!*next) break;
+      auto x = r.parse_value(each);
+      if (!x) return fail(std::move(x).error());
+      auto more = f(*x);
+      if (!more) return fail(std::move(more).error());
+      if (!*more) return {};
+    }
+  }
+  return {};
+}
+
 template <class E>
-PResult<std::vector<E>> seq_of(const Value& v, PResult<E> (*elem)(const Value&)) {
+PResult<std::vector<E>> seq_of(const Value& v, PResult<E> (*elem)(const Value&), const Prune* each = nullptr) {
   if (!v.is_array()) return fail(invalid_type(v, "a sequence"));
   std::vector<E> out;
   out.reserve(v.as_array().size());
-  for (const Value& e : v.as_array()) {
+  auto read = for_each_element(v.as_array(), each, [&](const Value& e) -> PResult<bool> {
     auto x = elem(e);
     if (!x) return fail(std::move(x).error());
     out.push_back(std::move(*x));
-  }
+    return true;
+  });
+  if (!read) return fail(std::move(read).error());
   return out;
 }
 
@@ -490,13 +529,16 @@ PResult<T> read_record(const Value& v, const Record<T>& rec) {
   }
   if (v.is_array() && rec.positional) {
     const Array& a = v.as_array();
-    for (std::size_t i = 0; i < rec.fields.size(); ++i) {
-      if (i >= a.size()) {
-        if (rec.fields[i].presence == Presence::Defaulted) continue;
-        return fail(invalid_length(i, detail::with_elements(rec)));
-      }
-      ZELQ_TRY(rec.fields[i].value(a[i], out));
-    }
+    std::size_t i = 0;
+    auto read = for_each_element(a, nullptr, [&](const Value& e) -> PResult<bool> {
+      if (i == rec.fields.size()) return false;
+      auto field = rec.fields[i].value(e, out);
+      if (!field) return fail(std::move(field).error());
+      return ++i < rec.fields.size();
+    });
+    if (!read) return fail(std::move(read).error());
+    for (; i < rec.fields.size(); ++i)
+      if (rec.fields[i].presence != Presence::Defaulted) return fail(invalid_length(i, detail::with_elements(rec)));
     if (const std::size_t n = array_length(a); n > rec.fields.size())
       return fail(invalid_length(n, "fewer elements in array"));
     return out;

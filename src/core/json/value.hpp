@@ -10,9 +10,22 @@
 #include <variant>
 #include <vector>
 
+#include "core/boxed.hpp"
+
 namespace zelq::json {
 
-enum class Type : std::uint8_t { Null, Bool, UInt, Int, Float, String, Array, Object };
+enum class Type : std::uint8_t { Null, Bool, UInt, Int, Float, String, Array, Object, Unread };
+
+// Elements of an array, or members of an object, that a reading left out:
+// read for their form and kept as their text, never built. Only a reading
+// told to leave parts out (a Prune) makes one, so no JSON text reads as one;
+// it stands in an array for `count` elements and in an object for `count`
+// members, in the place of the first of them.
+struct Unread {
+  std::size_t count = 0;
+  std::string text;  // an array's text holding the elements, an object's holding the members
+  bool operator==(const Unread&) const = default;
+};
 
 class Value;
 struct Member;
@@ -80,6 +93,13 @@ class Value {
     return v;
   }
   static Value from_double(double d) { Value v; v.v_ = d; return v; }
+  static Value unread(std::size_t count, std::string text) {
+    Value v;
+    Boxed<Unread> box;
+    box = Unread{count, std::move(text)};
+    v.v_ = std::move(box);
+    return v;
+  }
 
   Type type() const { return static_cast<Type>(v_.index()); }
   bool is_null() const { return type() == Type::Null; }
@@ -87,6 +107,7 @@ class Value {
   bool is_string() const { return type() == Type::String; }
   bool is_array() const { return type() == Type::Array; }
   bool is_object() const { return type() == Type::Object; }
+  bool is_unread() const { return type() == Type::Unread; }
 
   bool as_bool() const { return std::get<bool>(v_); }
   std::uint64_t as_u64() const { return std::get<std::uint64_t>(v_); }
@@ -98,6 +119,7 @@ class Value {
   Array& as_array() { return std::get<Array>(v_); }
   const Object& as_object() const { return std::get<Object>(v_); }
   Object& as_object() { return std::get<Object>(v_); }
+  const Unread& as_unread() const { return *std::get<Boxed<Unread>>(v_); }
 
   // Convenience lookups; nullptr unless this is an object holding the key.
   const Value* get(std::string_view key) const;
@@ -109,7 +131,8 @@ class Value {
     std::int64_t v;
     friend bool operator==(Neg a, Neg b) { return a.v == b.v; }
   };
-  std::variant<std::nullptr_t, bool, std::uint64_t, Neg, double, std::string, Array, Object> v_{nullptr};
+  std::variant<std::nullptr_t, bool, std::uint64_t, Neg, double, std::string, Array, Object, Boxed<Unread>> v_{
+      nullptr};
 };
 
 struct Member {

@@ -114,6 +114,12 @@ static void append_i64(std::int64_t i, std::string& out) {
   out.append(b, r.ptr);
 }
 
+// Left-out parts are written as they were read, in their place: their
+// elements or members without the brackets that hold them.
+static void write_unread_inner(const Unread& u, std::string& out) {
+  out.append(std::string_view(u.text).substr(1, u.text.size() - 2));
+}
+
 void write_compact(const Value& v, std::string& out) {
   switch (v.type()) {
     case Type::Null: out.append("null"); break;
@@ -128,7 +134,8 @@ void write_compact(const Value& v, std::string& out) {
       for (const Value& e : v.as_array()) {
         if (!first) out.push_back(',');
         first = false;
-        write_compact(e, out);
+        if (e.is_unread()) write_unread_inner(e.as_unread(), out);
+        else write_compact(e, out);
       }
       out.push_back(']');
       break;
@@ -139,6 +146,10 @@ void write_compact(const Value& v, std::string& out) {
       for (const Member& m : v.as_object()) {
         if (!first) out.push_back(',');
         first = false;
+        if (m.value.is_unread()) {
+          write_unread_inner(m.value.as_unread(), out);
+          continue;
+        }
         write_string(m.key, out);
         out.push_back(':');
         write_compact(m.value, out);
@@ -146,6 +157,7 @@ void write_compact(const Value& v, std::string& out) {
       out.push_back('}');
       break;
     }
+    case Type::Unread: out.append(v.as_unread().text); break;
   }
 }
 
@@ -189,6 +201,10 @@ static void debug_into(const Value& v, std::string& out) {
       out.push_back('}');
       break;
     }
+    case Type::Unread:
+      out.append("Unread(").append(std::to_string(v.as_unread().count)).append(", ");
+      out.append(zelq::debug_quote(v.as_unread().text)).push_back(')');
+      break;
   }
 }
 
