@@ -1,5 +1,7 @@
 #include "registry/lineage_head.hpp"
 
+#include <array>
+
 #include <limits>
 
 #include "core/json/record.hpp"
@@ -53,6 +55,19 @@ ZResult<void> lineage_head_as_of(const json::Value& raw) {
                                      ErrorKind::InvalidReceipt);
 }
 
+// The members of an expectation, the only ones its reader looks at.
+enum ExpectedMember : std::size_t { kAuthority, kRegistryDid, kLineageId, kHeadCtxId, kHeadVersion, kHeadStatus, kOnCurrentEndpoint };
+constexpr std::array<std::string_view, 7> kExpectedMembers{
+    "authority", "registry_did", "lineage_id", "head_ctx_id", "head_version", "head_status", "on_current_endpoint"};
+
+const json::Value* expected_member(const json::Value& expected, ExpectedMember m) {
+  return expected.get(kExpectedMembers[m]);
+}
+
+const std::string* expected_string(const json::Value& expected, ExpectedMember m) {
+  return raw_string_member(expected, kExpectedMembers[m]);
+}
+
 bool is_superseded_or_retracted(const wire::ContextStatus& s) {
   return s.kind == wire::ContextStatus::Kind::Superseded || s.kind == wire::ContextStatus::Kind::Retracted;
 }
@@ -63,8 +78,8 @@ Result<LineageHeadExpectation, ArgumentError> parse_lineage_head_expectation(con
   const auto bad = [](std::string message) { return fail(ArgumentError{std::move(message)}); };
   if (!expected.is_object()) return bad("expected must be a JSON object");
   LineageHeadExpectation e;
-  const std::string* authority = raw_string_member(expected, "authority");
-  const std::string* registry_did = raw_string_member(expected, "registry_did");
+  const std::string* authority = expected_string(expected, kAuthority);
+  const std::string* registry_did = expected_string(expected, kRegistryDid);
   if (!authority && !registry_did) {
     return bad(
         "expected must carry 'authority' (the serving authority the response was fetched from) and/or "
@@ -83,29 +98,29 @@ Result<LineageHeadExpectation, ArgumentError> parse_lineage_head_expectation(con
     e.registry_did = *registry_did;
   }
 
-  const std::string* lineage_id = raw_string_member(expected, "lineage_id");
+  const std::string* lineage_id = expected_string(expected, kLineageId);
   if (!lineage_id) return bad("expected.lineage_id is required");
   if (auto v = wire::validate_lineage_id(*lineage_id); !v) return bad("expected.lineage_id: " + v.error().display());
   e.lineage_id = *lineage_id;
 
-  const std::string* head_ctx_id = raw_string_member(expected, "head_ctx_id");
+  const std::string* head_ctx_id = expected_string(expected, kHeadCtxId);
   if (!head_ctx_id) return bad("expected.head_ctx_id is required");
   if (auto v = wire::validate_ctx_id(*head_ctx_id); !v) return bad("expected.head_ctx_id: " + v.error().display());
   e.head_ctx_id = *head_ctx_id;
 
-  const json::Value* version = expected.get("head_version");
+  const json::Value* version = expected_member(expected, kHeadVersion);
   if (!version || version->type() != json::Type::UInt || version->as_u64() > std::numeric_limits<std::uint32_t>::max()) {
     return bad("expected.head_version is required and must be an unsigned integer");
   }
   e.head_version = static_cast<std::uint32_t>(version->as_u64());
 
-  const std::string* status = raw_string_member(expected, "head_status");
+  const std::string* status = expected_string(expected, kHeadStatus);
   if (!status) return bad("expected.head_status is required");
   auto s = wire::validate_status(*status);
   if (!s) return bad("expected.head_status: " + s.error().display());
   e.head_status = std::move(*s);
 
-  const json::Value* current = expected.get("on_current_endpoint");
+  const json::Value* current = expected_member(expected, kOnCurrentEndpoint);
   e.on_current_endpoint = !(current && current->is_bool()) || current->as_bool();
   return e;
 }
@@ -244,10 +259,7 @@ std::string verify_lineage_head_receipt(const json::Value& raw, const LineageHea
 const json::Prune* lineage_head_receipt_prune() { return json::prune_of<H, kHeadRecord>(); }
 
 const json::Prune* lineage_head_expectation_prune() {
-  // The members parse_lineage_head_expectation reads; it looks at no other.
-  static const json::Prune p{{"authority", "registry_did", "lineage_id", "head_ctx_id", "head_version", "head_status",
-                              "on_current_endpoint"},
-                             std::vector<const json::Prune*>(7, nullptr), false, json::Unnamed::Drop};
+  static const json::Prune p = json::scalar_members_prune(kExpectedMembers);
   return &p;
 }
 

@@ -260,7 +260,7 @@ struct SentInclusion {
 };
 
 json::PResult<void> text_sent_leaf(json::Reader& r, SentInclusion& t) {
-  auto v = r.parse_value();
+  auto v = r.parse_value(log_leaf_prune());
   if (!v) return fail(std::move(v).error());
   t.leaf = std::move(*v);
   return {};

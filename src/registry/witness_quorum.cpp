@@ -1,5 +1,6 @@
 #include "registry/witness_quorum.hpp"
 
+#include <array>
 #include <limits>
 #include <map>
 #include <set>
@@ -35,10 +36,12 @@ const json::Prune* witness_docs_prune() {
   return &p;
 }
 
-// The members the policy reader looks at; it reads no other.
+// The members of a policy, the only ones its reader looks at.
+enum PolicyMember : std::size_t { kMinWitnesses, kMaxAgeSecs, kMaxClockSkewSecs };
+constexpr std::array<std::string_view, 3> kPolicyMembers{"min_witnesses", "max_age_secs", "max_clock_skew_secs"};
+
 const json::Prune* policy_prune() {
-  static const json::Prune p{{"min_witnesses", "max_age_secs", "max_clock_skew_secs"},
-                             std::vector<const json::Prune*>(3, nullptr), false, json::Unnamed::Drop};
+  static const json::Prune p = json::scalar_members_prune(kPolicyMembers);
   return &p;
 }
 
@@ -74,13 +77,13 @@ Result<WitnessPolicy, ArgumentError> witness_policy_argument(std::string_view te
   if (!policy) return fail(std::move(policy).error());
   if (!policy->is_object()) return fail(ArgumentError{"policy must be a JSON object"});
   WitnessPolicy p;
-  if (const Value* v = policy->get("min_witnesses")) {
+  if (const Value* v = policy->get(kPolicyMembers[kMinWitnesses])) {
     if (!is_uint_at_most(*v, std::numeric_limits<std::uint32_t>::max()) || v->as_u64() == 0) {
       return fail(ArgumentError{"policy.min_witnesses must be an integer >= 1"});
     }
     p.min_witnesses = static_cast<std::uint32_t>(v->as_u64());
   }
-  if (const Value* v = policy->get("max_age_secs")) {
+  if (const Value* v = policy->get(kPolicyMembers[kMaxAgeSecs])) {
     if (v->is_null()) {
       p.max_age_secs = std::nullopt;
     } else {
@@ -91,7 +94,7 @@ Result<WitnessPolicy, ArgumentError> witness_policy_argument(std::string_view te
       p.max_age_secs = static_cast<std::int64_t>(v->as_u64());
     }
   }
-  if (const Value* v = policy->get("max_clock_skew_secs")) {
+  if (const Value* v = policy->get(kPolicyMembers[kMaxClockSkewSecs])) {
     if (!is_uint_at_most(*v, kI64Max)) {
       return fail(ArgumentError{"policy.max_clock_skew_secs must be a non-negative integer"});
     }

@@ -244,8 +244,9 @@ PResult<UtcTime> time_of(const Value& v, std::string_view expected) {
 
 PResult<UtcTime> read_time_text(Reader& r, PResult<UtcTime> (*of)(const Value&), std::string& raw) {
   if (r.peek_ws() != '"') {
-    // Not a string: `of` words the failure, at the place it would.
-    auto v = r.parse_value();
+    // Not a string: `of` words the failure, at the place it would, from
+    // the kind of what stands there.
+    auto v = r.parse_value(kind_prune());
     if (!v) return fail(std::move(v).error());
     auto t = of(*v);
     if (!t) return fail(r.fix(std::move(t).error()));

@@ -202,6 +202,26 @@ inline const Prune* scalar_prune() {
   return &p;
 }
 
+// A member that a reader only tells apart from the scalar it wants: a
+// container in its place is read for its form and kept empty.
+inline const Prune* kind_prune() {
+  static const Prune p{{}, {}, false, Unnamed::Drop};
+  return &p;
+}
+
+// A free-form object of which a reader looks only at the members `names`,
+// each for its kind and value: no other member is kept.
+template <std::size_t N>
+Prune scalar_members_prune(const std::array<std::string_view, N>& names) {
+  Prune p;
+  for (std::string_view n : names) {
+    p.names.push_back(n);
+    p.nested.push_back(kind_prune());
+  }
+  p.unnamed = Unnamed::Drop;
+  return p;
+}
+
 // A list of strings, read to its first element that is not one.
 inline const Prune* string_list_prune() {
   static const Prune p{{}, {}, false, Unnamed::Refuse, scalar_prune(), ListStop::NonString};
@@ -610,9 +630,11 @@ PResult<void> value_scalar(const Value& v, T& t) {
   return {};
 }
 
+// Of a container in the member's place only its kind is told, so only its
+// form is read.
 template <class T, class M, PResult<M> (*Of)(const Value&), M T::*P>
 PResult<void> text_scalar(Reader& r, T& t) {
-  auto v = r.parse_value();
+  auto v = r.parse_value(kind_prune());
   if (!v) return fail(std::move(v).error());
   auto done = value_scalar<T, M, Of, P>(*v, t);
   if (!done) return fail(r.fix(std::move(done).error()));
