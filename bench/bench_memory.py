@@ -439,42 +439,42 @@ def shape_rows():
     # checkpoint and leaf, and the leaf an inclusion proof may carry.
     inclusion_call = v + f"verify_log_inclusion(text, {c(CHECKPOINT)!r}, {leaf!r})"
     consistency_call = v + f"verify_log_consistency(text, {c(CHECKPOINT)!r}, {H!r})"
-    as_time = "sequence, expected an RFC 3339 formatted date and time string"
+    u64, as_time = "sequence, expected u64", "sequence, expected an RFC 3339 formatted date and time string"
+    # (row name, the argument, path to the record in it, {member: outcome}, call)
     proof_road = [
-        ("verify_log_inclusion: inclusion", INCLUSION, (), "leaf_index", inclusion_call, "sequence, expected u64"),
-        ("verify_log_inclusion: inclusion", INCLUSION, (), "tree_size", inclusion_call, "sequence, expected u64"),
-        ("verify_log_consistency: consistency proof", CONSISTENCY, (), "first_tree_size", consistency_call,
-         "sequence, expected u64"),
-        ("verify_log_consistency: consistency proof", CONSISTENCY, (), "second_tree_size", consistency_call,
-         "sequence, expected u64"),
-        *[(f"{m}: checkpoint", CHECKPOINT, (), member, call, outcome)
-          for m, call in checkpoint_in.items()
-          for member, outcome in [("tree_size", "sequence, expected u64"), ("timestamp", as_time)]],
-        ("verify_log_inclusion: leaf", LEAF, (), "created_at", v + f"verify_log_inclusion({inclusion!r}, "
-                                                                    f"{c(CHECKPOINT)!r}, text)",
-         "log leaf does not parse: invalid type: sequence, expected a string"),
+        ("verify_log_inclusion: inclusion", INCLUSION, (), {"leaf_index": u64, "tree_size": u64}, inclusion_call),
+        ("verify_log_consistency: consistency proof", CONSISTENCY, (),
+         {"first_tree_size": u64, "second_tree_size": u64}, consistency_call),
+        *[(f"{m}: checkpoint", CHECKPOINT, (), {"tree_size": u64, "timestamp": as_time}, call)
+          for m, call in checkpoint_in.items()],
+        ("verify_log_inclusion: leaf", LEAF, (),
+         {"created_at": "log leaf does not parse: invalid type: sequence, expected a string"},
+         v + f"verify_log_inclusion({inclusion!r}, {c(CHECKPOINT)!r}, text)"),
         # an array where the leaf belongs is read as a positional leaf
-        ("verify_log_inclusion: inclusion", INCLUSION, (), "leaf", inclusion_call,
-         "invalid type: integer `0`, expected a string"),
-        ("verify_log_inclusion: inclusion", dict(INCLUSION, leaf=LEAF), ("leaf",), "created_at", inclusion_call,
-         "log_inclusion does not parse: invalid type: sequence, expected a string"),
-        ("verify_log_inclusion: inclusion", dict(INCLUSION, leaf=LEAF), ("leaf",), "zz", inclusion_call,
-         "unknown field `zz`, expected one of `leaf_version`"),
+        ("verify_log_inclusion: inclusion", INCLUSION, (), {"leaf": "invalid type: integer `0`, expected a string"},
+         inclusion_call),
+        ("verify_log_inclusion: inclusion", dict(INCLUSION, leaf=LEAF), ("leaf",),
+         {"created_at": "log_inclusion does not parse: invalid type: sequence, expected a string",
+          "zz": "unknown field `zz`, expected one of `leaf_version`"}, inclusion_call),
     ]
-    for site, base, prefix, member, call, expected in proof_road:
-        add(f"{site}, {'.'.join(prefix + (member,))} = [0,…]",
-            functools.partial(put, base, prefix + (member,), ZEROS), call, expected)
+    for site, base, prefix, members, call in proof_road:
+        for member, expected in members.items():
+            add(f"{site}, {'.'.join(prefix + (member,))} = [0,…]",
+                functools.partial(put, base, prefix + (member,), ZEROS), call, expected)
     not_a_hash = "hash '' is not of the form"
     add('verify_log_inclusion: inclusion, inclusion_path = ["",…]',
         functools.partial(put, INCLUSION, ("inclusion_path",), EMPTIES), inclusion_call, not_a_hash)
     add('verify_log_consistency: consistency proof, consistency_path = ["",…]',
         functools.partial(put, CONSISTENCY, ("consistency_path",), EMPTIES), consistency_call, not_a_hash)
+    add('ZelqMerkle.root_hash: leaf hashes = ["",…]', functools.partial(dense, EMPTIES),
+        "zelq.ZelqMerkle.root_hash(text)", not_a_hash)
     add('evaluate_witness_quorum: trusted_witness_dids = ["",…]', functools.partial(dense, EMPTIES),
         quorum_call(2), '"witnessed_count":0')
 
     # An embedded checkpoint with a member its record refuses, and the
     # supplied checkpoint with the same member: two arguments, each of about
-    # n / 2 bytes. An extra element does the same in a positional checkpoint.
+    # n / 2 bytes, and the ratio is over both. An extra element does the same
+    # in a positional checkpoint.
     def embedded(proof, positional_proof, positional_checkpoint, n):
         if positional_checkpoint:
             checkpoint = c(list(CHECKPOINT.values()) + [FILL]).replace(c(FILL), dense(ZEROS, n // 2))
