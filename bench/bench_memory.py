@@ -11,9 +11,18 @@ objects): the signed input is made here, written to a file, and read by the
 child before the mark is reset. Each row checks that the call ended as
 expected, so that a shape that stops early cannot pass for a cheap one.
 
+A third table gives each JSON argument of the registry methods one dense
+member that its record refuses or never reads. A fourth puts the dense part
+inside a member that a record does read: a list of its shortest entries, or
+an array where a scalar or a short member belongs.
+
     python bench/bench_memory.py [sizes in MB ...]   (default: 1 10 50)
+    python bench/bench_memory.py --table shapes [--rows TEXT] 1 10
 """
+import argparse
 import base64
+import copy
+import functools
 import io
 import json
 import os
@@ -225,6 +234,7 @@ def with_zz(obj, n):
     return compact(obj)[:-1] + ',"zz":[' + "0," * (n // 2) + "0]}"
 
 
+@functools.lru_cache(maxsize=None)
 def witness():
     """A witness's DID document and a cosignature it minted over WITNESSED."""
     import zelq
@@ -250,16 +260,20 @@ def fat_jwk_doc(n):
     return text.replace(jwk, wide(n, jwk[1:-1]))
 
 
+def quorum_call(i):
+    """A call of evaluate_witness_quorum on valid arguments, its i-th argument `text`."""
+    doc, cosig = witness()
+    args = [compact([cosig]), compact(CHECKPOINT), compact([WITNESS]), compact({WITNESS: doc}), compact(POLICY)]
+    return ("zelq.ZelqVerifier.evaluate_witness_quorum(" +
+            ", ".join("text" if j == i else repr(a) for j, a in enumerate(args)) + ", NOW)")
+
+
 def registry_rows():
     doc, cosig = witness()
     Z = "unknown field `zz`"
     c, d = compact, compact(doc)
     v = "zelq.ZelqVerifier."
-    quorum = v + "evaluate_witness_quorum({}, {}, {}, {}, {}, NOW)"
-    q_args = [c([cosig]), c(CHECKPOINT), c([WITNESS]), c({WITNESS: doc}), c(POLICY)]
-
-    def q(i):
-        return quorum.format(*["text" if j == i else repr(a) for j, a in enumerate(q_args)])
+    q = quorum_call
 
     return {
         "ZelqMerkle.leaf_hash: leaf": (lambda n: with_zz(LEAF, n), "zelq.ZelqMerkle.leaf_hash(text)", Z),
@@ -308,10 +322,230 @@ def registry_rows():
     }
 
 
+# ---- dense parts inside the members a record reads ----------------------------
+# Each row puts an array of about n bytes where a record reads a member: a
+# list of its shortest entries, or `[0,0,…]` where a scalar or a short list
+# belongs. The rest of the argument is valid, so the call reads on to that
+# member's own check. Rows are named "method: argument, member = shape".
+
+FILL = "\0fill"  # stands in an object for the dense part until its text is written
+
+
+def dense(unit, n):
+    """The text of an array of about n bytes, each of its entries `unit`."""
+    k = max(1, n // (len(unit) + 1))
+    return "[" + (unit + ",") * (k - 1) + unit + "]"
+
+
+def put(base, path, unit, n):
+    """The compact text of `base` with the member at `path` an array of about n bytes of `unit`."""
+    obj = copy.deepcopy(base)
+    at = obj
+    for key in path[:-1]:
+        at = at[key]
+    at[path[-1]] = FILL
+    return compact(obj).replace(compact(FILL), dense(unit, n))
+
+
+ZEROS, EMPTIES, RAW_DATA = "0", '""', '{"type":"raw_data"}'
+REVOKED = {"revoked_key_fingerprint": FP, "compromised_since": "2030-01-01T00:00:00.000Z"}
+
+
+def did_doc(did):
+    """A valid DID document of `did`, its one key `did#k`; the witness's own for the witness."""
+    doc, _ = witness()
+    if did == WITNESS:
+        return doc
+    return json.loads(compact(doc).replace(WITNESS + "#witness-key-1", did + "#k").replace(WITNESS, did))
+
+
+def shape_rows():
+    doc, cosig = witness()
+    c, v = compact, "zelq.ZelqVerifier."
+    rows = {}
+
+    def add(name, make, call, expected):
+        rows[name] = (make, call, expected)
+
+    # Where a DID document is read: (row name, whose, path to it in the
+    # argument, call, the outcome when assertionMethod names no key, the
+    # outcome when verificationMethod holds no key).
+    no_key = "no verificationMethod '#k'"
+    no_witness_key = "has no verification method '#witness-key-1'"
+    documents = [
+        ("ZelqDidDocument.parse", REG, (), f"zelq.ZelqDidDocument.parse(text, {REG!r})",
+         "ZelqDidDocument", "ZelqDidDocument"),
+        ("verify_log_checkpoint: registry document", REG, (),
+         v + f"verify_log_checkpoint({c(CHECKPOINT)!r}, text, None, NOW)",
+         "no verificationMethod '#log-key-1'", "no verificationMethod '#log-key-1'"),
+        ("verify_lineage_head_receipt: registry document", REG, (),
+         v + f"verify_lineage_head_receipt({c(HEAD)!r}, {c(EXPECTED)!r}, text, NOW)", "sig parse", no_key),
+        ("verify_lifecycle_event: actor document", REG, (), v + f"verify_lifecycle_event({c(EVENT)!r}, text, {CTX!r})",
+         "is not referenced by assertionMethod", no_key),
+        ("verify_witness_cosignature: witness document", WITNESS, (),
+         v + f"verify_witness_cosignature({c(cosig)!r}, text, {c(CHECKPOINT)!r}, NOW)", '"valid":true', no_witness_key),
+        ("evaluate_witness_quorum: witness documents", WITNESS, (WITNESS,), quorum_call(3),
+         '"witnessed_count":1', no_witness_key),
+    ]
+    # (shape, path in the document, unit, outcome: which of the two above, or its own)
+    method = ("verificationMethod", 0)
+    document_shapes = [
+        ('assertionMethod = ["",…]', ("assertionMethod",), EMPTIES, 0),
+        ('verificationMethod = [["","","",null,null],…]', ("verificationMethod",), '["","","",null,null]', 1),
+        ('verificationMethod = [{"id":"","type":"","controller":""},…]', ("verificationMethod",),
+         '{"id":"","type":"","controller":""}', 1),
+    ]
+    witness_shapes = [
+        ("verificationMethod = [[],…]", ("verificationMethod",), "[]",
+         "invalid length 0, expected struct VerificationMethod with 5 elements"),
+        ("publicKeyJwk.kty = [0,…]", method + ("publicKeyJwk", "kty"), ZEROS, "got kty= crv=Ed25519"),
+        ("publicKeyJwk.crv = [0,…]", method + ("publicKeyJwk", "crv"), ZEROS, 'got kty=OKP crv="'),
+        ("publicKeyJwk.x = [0,…]", method + ("publicKeyJwk", "x"), ZEROS, "JWK missing 'x' parameter"),
+    ]
+    for site, did, prefix, call, *outcomes in documents:
+        base = did_doc(did)
+        for key in prefix[::-1]:
+            base = {key: base}
+        for shape, path, unit, outcome in document_shapes + (witness_shapes if did == WITNESS else []):
+            add(f"{site}, {shape}", functools.partial(put, base, prefix + path, unit), call,
+                outcomes[outcome] if isinstance(outcome, int) else outcome)
+
+    # Where a checkpoint is read: (row name, the argument, path to the checkpoint in it, call).
+    leaf, inclusion, consistency = c(LEAF), c(INCLUSION), c(CONSISTENCY)
+    checkpoint_in = {
+        "verify_log_inclusion": v + f"verify_log_inclusion({inclusion!r}, text, {leaf!r})",
+        "verify_log_consistency": v + f"verify_log_consistency({consistency!r}, text, {H!r})",
+    }
+    checkpoints = [
+        ("verify_log_checkpoint: checkpoint", CHECKPOINT, (), v + "verify_log_checkpoint(text, '{}', None, NOW)"),
+        ("verify_log_inclusion: checkpoint", CHECKPOINT, (), checkpoint_in["verify_log_inclusion"]),
+        ("verify_log_consistency: checkpoint", CHECKPOINT, (), checkpoint_in["verify_log_consistency"]),
+        ("verify_witness_cosignature: checkpoint", CHECKPOINT, (),
+         v + f"verify_witness_cosignature({c(cosig)!r}, {c(doc)!r}, text, NOW)"),
+        ("evaluate_witness_quorum: checkpoint", CHECKPOINT, (), quorum_call(1)),
+        ("build_witness_cosignature: witnessed checkpoint", WITNESSED, (),
+         v + f"build_witness_cosignature(text, {WITNESS!r}, '07' * 32, '2026-01-01T00:00:10.000Z')"),
+        ("verify_witness_cosignature: cosignature", cosig, ("witnessed_checkpoint",),
+         v + f"verify_witness_cosignature(text, {c(doc)!r}, {c(CHECKPOINT)!r}, NOW)"),
+        ("evaluate_witness_quorum: cosignatures", [cosig], (0, "witnessed_checkpoint"), quorum_call(0)),
+    ]
+    for site, base, prefix, call in checkpoints:
+        # a cosignature the quorum cannot read is not counted, and not reported
+        expected = '"witnessed_count":0' if prefix[:1] == (0,) else "invalid type: sequence, expected a string"
+        add(f'{site}, root_hash = ["",…]', functools.partial(put, base, prefix + ("root_hash",), EMPTIES), call,
+            expected)
+
+    # The one-pass proof road: proofs that embed no checkpoint, the supplied
+    # checkpoint and leaf, and the leaf an inclusion proof may carry.
+    inclusion_call = v + f"verify_log_inclusion(text, {c(CHECKPOINT)!r}, {leaf!r})"
+    consistency_call = v + f"verify_log_consistency(text, {c(CHECKPOINT)!r}, {H!r})"
+    u64, as_time = "sequence, expected u64", "sequence, expected an RFC 3339 formatted date and time string"
+    # (row name, the argument, path to the record in it, {member: outcome}, call)
+    proof_road = [
+        ("verify_log_inclusion: inclusion", INCLUSION, (), {"leaf_index": u64, "tree_size": u64}, inclusion_call),
+        ("verify_log_consistency: consistency proof", CONSISTENCY, (),
+         {"first_tree_size": u64, "second_tree_size": u64}, consistency_call),
+        *[(f"{m}: checkpoint", CHECKPOINT, (), {"tree_size": u64, "timestamp": as_time}, call)
+          for m, call in checkpoint_in.items()],
+        ("verify_log_inclusion: leaf", LEAF, (),
+         {"created_at": "log leaf does not parse: invalid type: sequence, expected a string"},
+         v + f"verify_log_inclusion({inclusion!r}, {c(CHECKPOINT)!r}, text)"),
+        # an array where the leaf belongs is read as a positional leaf
+        ("verify_log_inclusion: inclusion", INCLUSION, (), {"leaf": "invalid type: integer `0`, expected a string"},
+         inclusion_call),
+        ("verify_log_inclusion: inclusion", dict(INCLUSION, leaf=LEAF), ("leaf",),
+         {"created_at": "log_inclusion does not parse: invalid type: sequence, expected a string",
+          "zz": "unknown field `zz`, expected one of `leaf_version`"}, inclusion_call),
+    ]
+    for site, base, prefix, members, call in proof_road:
+        for member, expected in members.items():
+            add(f"{site}, {'.'.join(prefix + (member,))} = [0,…]",
+                functools.partial(put, base, prefix + (member,), ZEROS), call, expected)
+    not_a_hash = "hash '' is not of the form"
+    add('verify_log_inclusion: inclusion, inclusion_path = ["",…]',
+        functools.partial(put, INCLUSION, ("inclusion_path",), EMPTIES), inclusion_call, not_a_hash)
+    add('verify_log_consistency: consistency proof, consistency_path = ["",…]',
+        functools.partial(put, CONSISTENCY, ("consistency_path",), EMPTIES), consistency_call, not_a_hash)
+    add('ZelqMerkle.root_hash: leaf hashes = ["",…]', functools.partial(dense, EMPTIES),
+        "zelq.ZelqMerkle.root_hash(text)", not_a_hash)
+    add('evaluate_witness_quorum: trusted_witness_dids = ["",…]', functools.partial(dense, EMPTIES),
+        quorum_call(2), '"witnessed_count":0')
+
+    # An embedded checkpoint with a member its record refuses, and the
+    # supplied checkpoint with the same member: two arguments, each of about
+    # n / 2 bytes, and the ratio is over both. An extra element does the same
+    # in a positional checkpoint.
+    def embedded(proof, positional_proof, positional_checkpoint, n):
+        if positional_checkpoint:
+            checkpoint = c(list(CHECKPOINT.values()) + [FILL]).replace(c(FILL), dense(ZEROS, n // 2))
+        else:
+            checkpoint = put(CHECKPOINT, ("zz",), ZEROS, n // 2)
+        p = dict(proof, log_checkpoint=FILL)
+        return c(list(p.values()) if positional_proof else p).replace(c(FILL), checkpoint) + "\0" + checkpoint
+
+    for site, proof, label, last in [("verify_log_inclusion", INCLUSION, "log_inclusion", leaf),
+                                     ("verify_log_consistency", CONSISTENCY, "consistency proof", H)]:
+        call = v + f"{site}(text, args[1], {last!r})"
+        for form, positional_proof, positional_checkpoint, expected in [
+                ("{…, log_checkpoint: {…, zz}}", False, False, "unknown field `zz`, expected one of `checkpoint_"),
+                ("{…, log_checkpoint: […, [0,…]]}", False, True, "invalid length 7, expected fewer elements"),
+                ("[…, {…, zz}]", True, False, label + " must be a JSON object")]:
+            add(f"{site}: proof {form}, the same checkpoint supplied", functools.partial(
+                embedded, proof, positional_proof, positional_checkpoint), call, expected)
+    add('verify_log_inclusion: proof {"log_checkpoint":{"zz":[0,…]}} against {}',
+        lambda n: '{"log_checkpoint":' + put({}, ("zz",), ZEROS, n) + "}",
+        v + "verify_log_inclusion(text, '{}', '{}')", "embeds a log_checkpoint that differs")
+
+    # Bodies and requests: lists of their shortest entries.
+    def body(members, n, request=False):
+        text = signed_body(**{k: dense(unit, n) for k, unit in members.items()})
+        return text.split(',"ctx_id"')[0] + "}" if request else text
+
+    def revocation_body(members, n):
+        return signed_body(type='"key-revocation"', metadata=compact(REVOKED),
+                           **{k: dense(unit, n) for k, unit in members.items()})
+
+    # the refusals of the field rules, where a method applies them
+    rules = {"tags": "schema violation: tags has", "contributors": "schema violation: DID length 0",
+             "derived_from": "schema violation: derived_from has",
+             "data_refs": "schema violation: DataRef requires exactly one of"}
+    bodies = [
+        ("verify_body_offline", body, v + "verify_body_offline(text)", rules),
+        ("verify_publish_request_offline", functools.partial(body, request=True),
+         v + "verify_publish_request_offline(text)", "True"),
+        ("ZelqProducer.build_supersede_request", body, "ED.build_supersede_request(text)", rules),
+        ("verify_receipt: body", body,
+         v + f"verify_receipt({c(RECEIPT)!r}, text, 'A' * 43 + '=', {CTX!r}, {H!r}, {H!r})", "sig parse"),
+        ("parse_key_revocation", revocation_body, v + "parse_key_revocation(text)", 'str: {"revoked_key_fingerprint"'),
+    ]
+    for site, make, call, outcome in bodies:
+        for m, unit in [("tags", EMPTIES), ("contributors", EMPTIES), ("derived_from", EMPTIES),
+                        ("data_refs", RAW_DATA)]:
+            add(f"{site}, {m} = [{unit},…]", functools.partial(make, {m: unit}), call,
+                outcome[m] if isinstance(outcome, dict) else outcome)
+    add(f"ZelqProducer.build_publish_request, data_refs = [{RAW_DATA},…]", functools.partial(dense, RAW_DATA),
+        "ED.build_publish_request('t', 'data_snapshot', data_refs=text)", rules["data_refs"])
+
+    # Members read as numbers or short texts, holding arrays.
+    for m in ["revoked_key_fingerprint", "compromised_since", "reason", "revoked_key_id", "revoked_key_controller"]:
+        add(f"parse_key_revocation: metadata.{m} = [0,…]",
+            lambda n, m=m: signed_body(type='"key-revocation"', metadata=put(REVOKED, (m,), ZEROS, n)),
+            v + "parse_key_revocation(text)", f"key-revocation metadata.{m} ")
+    for m in ("min_witnesses", "max_age_secs", "max_clock_skew_secs"):
+        add(f"evaluate_witness_quorum: policy, {m} = [0,…]", functools.partial(put, POLICY, (m,), ZEROS),
+            quorum_call(4), f"policy.{m} must be")
+    for m in EXPECTED:
+        add(f"verify_lineage_head_receipt: expected, {m} = [0,…]", functools.partial(put, EXPECTED, (m,), ZEROS),
+            v + f"verify_lineage_head_receipt({c(HEAD)!r}, text, '{{}}', NOW)",
+            "expected must carry 'authority'" if m == "authority" else f"expected.{m} is required")
+    return rows
+
+
 RECORD_CHILD = r"""
 import gc, sys, zelq
 with open({path!r}, encoding="utf-8") as f:
-    text = f.read()
+    args = f.read().split("\0")  # the arguments a row passes, the first as `text`
+text = args[0]
 ED = zelq.ZelqProducer.from_seed_did_key(bytes([1]) * 32)
 NOW = {now!r}
 BODY = {body!r}
@@ -323,7 +557,7 @@ try:
 except Exception as e:
     outcome = str(e)
 peak = status("VmHWM:") - before
-print(len(text.encode()), peak)
+print(sum(len(a.encode()) for a in args), peak)
 print(outcome[:400])
 """
 
@@ -364,8 +598,7 @@ def records_table(sizes, rows=None, title="publish records: peak / input"):
         print(f"{name:{width}} " + " ".join(f"{c:>20}" for c in cells), flush=True)
 
 
-def main():
-    sizes = [int(a) for a in sys.argv[1:]] or [1, 10, 50]
+def bodies_table(sizes):
     print("extra memory of one call: MB, and x = that / the input's size")
     print(f"{'shape':8} {'MB':>4} " + " ".join(f"{m:>28}" for m in METHODS))
     for shape in SHAPES:
@@ -376,9 +609,32 @@ def main():
                 n, extra = measure(shape, mb << 20, method, hash_)
                 cells.append(f"{extra / 2**20:9.1f} MB {extra / n:6.1f}x")
             print(f"{shape:8} {mb:>4} " + " ".join(f"{c:>28}" for c in cells), flush=True)
-    records_table(sizes)
-    records_table(sizes, registry_rows(), "registry artefacts, one dense member: peak / input")
 
+
+# name: (title, its rows)
+TABLES = {
+    "records": ("publish records: peak / input", lambda: RECORDS),
+    "registry": ("registry artefacts, one dense member: peak / input", registry_rows),
+    "shapes": ("dense parts in members the records read: peak / input", shape_rows),
+}
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    ap.add_argument("sizes", nargs="*", type=int, default=[1, 10, 50], help="input sizes in MB")
+    ap.add_argument("--table", choices=["bodies", *TABLES], action="append",
+                    help="only this table (may be given again)")
+    ap.add_argument("--rows", metavar="TEXT", help="only the rows whose name holds TEXT (leaves out the bodies)")
+    a = ap.parse_args()
+    for name in a.table or ["bodies", *TABLES]:
+        if name == "bodies":
+            if not a.rows:
+                bodies_table(a.sizes)
+            continue
+        title, rows = TABLES[name]
+        picked = {k: row for k, row in rows().items() if not a.rows or a.rows in k}
+        if picked:
+            records_table(a.sizes, picked, title)
 
 if __name__ == "__main__":
     main()
