@@ -1,6 +1,6 @@
 """Signing registry artefacts in the tests: keys from `cryptography`, the
-signing digest from `rfc8785`, DID documents built here, so that nothing
-expected comes from the code under test."""
+signing digest from canonical JSON written here, DID documents built here,
+so that nothing expected comes from the code under test."""
 import base64
 import hashlib
 import json
@@ -34,9 +34,21 @@ def fingerprint(raw: bytes) -> str:
     return "sha256:" + hashlib.sha256(raw).hexdigest()
 
 
+def canonical_json(value) -> bytes:
+    """Canonical JSON with members in the order of their names' UTF-8 bytes.
+    `rfc8785` writes the scalars but sorts by UTF-16 code units, which puts a
+    name beyond U+FFFF before one in U+E000..U+FFFF."""
+    if isinstance(value, dict):
+        members = sorted(value.items(), key=lambda m: m[0].encode("utf-8"))
+        return b"{" + b",".join(rfc8785.dumps(k) + b":" + canonical_json(v) for k, v in members) + b"}"
+    if isinstance(value, (list, tuple)):
+        return b"[" + b",".join(canonical_json(v) for v in value) + b"]"
+    return rfc8785.dumps(value)
+
+
 def signing_digest(obj: dict) -> str:
     rest = {k: v for k, v in obj.items() if k != "signature"}
-    return "sha256:" + hashlib.sha256(rfc8785.dumps(rest)).hexdigest()
+    return "sha256:" + hashlib.sha256(canonical_json(rest)).hexdigest()
 
 
 class EdKey:

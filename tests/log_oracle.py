@@ -5,10 +5,11 @@ import base64
 import hashlib
 import json
 
-import rfc8785
 from cryptography.hazmat.primitives import hashes
 from cryptography.hazmat.primitives.asymmetric import ec, ed25519
 from cryptography.hazmat.primitives.asymmetric.utils import decode_dss_signature
+
+from artefacts import canonical_json
 
 
 def sha(b):
@@ -85,7 +86,7 @@ def signing_digest(obj):
     """The text a registry signs: SHA-256 over the canonical JSON of the
     object without its signature."""
     body = {k: v for k, v in obj.items() if k != "signature"}
-    return "sha256:" + hashlib.sha256(rfc8785.dumps(body)).hexdigest()
+    return "sha256:" + hashlib.sha256(canonical_json(body)).hexdigest()
 
 
 class RegistryKey:

@@ -1,5 +1,6 @@
 import hashlib
 import json
+import math
 
 import pytest
 import rfc8785
@@ -9,6 +10,13 @@ import zelq
 
 canonicalize = zelq.ZelqCanonicalizer.canonicalize
 content_hash = zelq.ZelqCanonicalizer.content_hash
+
+
+# 2^k and the doubles next to it, in 17 and 16 digits: below a power of two
+# the gap between doubles is half the gap above.
+POWERS_OF_TWO = ["%.16e" % x for k in (-960, -64, 1, 64, 960, 1023)
+                 for x in (math.nextafter(2.0**k, 0), 2.0**k, math.nextafter(2.0**k, math.inf))]
+POWERS_OF_TWO += ["%.15e" % float(t) for t in POWERS_OF_TWO]
 
 
 @pytest.mark.parametrize("text, expected", [
@@ -36,6 +44,18 @@ content_hash = zelq.ZelqCanonicalizer.content_hash
     ("0.0e99999999999", "0"), ("-1e-99999999999", "0"),
     ("1.7976931348623157e308", "1.7976931348623157e+308"),
     ("-1.5", "-1.5"), ("123456789012345680000", "123456789012345680000"),
+    # 16 and 17 digits that are not the shortest of their double: a new last
+    # digit, cut short, rounded up, or written anew.
+    ("1.8446744073709552e19", "18446744073709552000"),
+    *[(t, rfc8785.dumps(float(t)).decode()) for t in POWERS_OF_TWO],
+    ("55201470259013472e-304", "5.5201470259013475e-288"),
+    ("78486620042131791e167", "7.848662004213179e+183"), ("78486620042131789e167", "7.848662004213179e+183"),
+    ("27387828800000001e-9", "27387828.8"), ("27387828799999999e-9", "27387828.8"),
+    ("96024057754654532e9", "9.602405775465452e+25"), ("91426862154905213e-29", "9.14268621549052e-13"),
+    # A decimal midway between two doubles reads as the even one.
+    ("4503599627370497.5", "4503599627370498"),
+    # The ends of the power-of-ten table: 16 digits up to e299, 17 down to e-301.
+    ("8.599999999999999e299", "8.6e+299"), ("2.6999999999999998e-301", "2.7e-301"),
     ('"\\u0008\\u000c\\u001f"', '"\\u0008\\u000c\\u001f"'),
     ('"\\b\\f\\n\\r\\t\\"\\\\"', '"\\u0008\\u000c\\n\\r\\t\\"\\\\"'),
     ('"\\u007f/\\u2028\\/"', '"\x7f/\u2028/"'),

@@ -132,6 +132,10 @@ FOLD = "inclusion_path for leaf_index {} does not fold to the checkpoint root_ha
      "`root_hash`, `timestamp`, `signature`"),
     ((inclusion(3, log_checkpoint=dict(CP, zz=[1], yy=0)), dict(CP, zz=[1.0], yy=0)), "log_inclusion embeds a "
      "log_checkpoint that differs from the supplied (verified) checkpoint (RFC-ZELQ-0012 §9.1 step 3)"),
+    ((inclusion(3, log_checkpoint=dict(CP, zz={"a": 1})), dict(CP, zz={"a": 2})), "log_inclusion embeds a "
+     "log_checkpoint that differs from the supplied (verified) checkpoint (RFC-ZELQ-0012 §9.1 step 3)"),
+    ((inclusion(3, log_checkpoint=dict(CP, zz=0, yy={"a": 1})), dict(CP, zz=0, yy={"a": 2})), "log_inclusion embeds "
+     "a log_checkpoint that differs from the supplied (verified) checkpoint (RFC-ZELQ-0012 §9.1 step 3)"),
     ((inclusion(3, log_checkpoint=list(CP.values()) + [1, 2]), list(CP.values()) + [1, 2.0]), "log_inclusion embeds "
      "a log_checkpoint that differs from the supplied (verified) checkpoint (RFC-ZELQ-0012 §9.1 step 3)"),
     ((inclusion(3, log_checkpoint=list(CP.values()) + [1, 2]), list(CP.values()) + [1, 2]),

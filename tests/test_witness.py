@@ -197,6 +197,10 @@ NOT_CANONICAL = "is not canonical millisecond-precision RFC 3339 UTC (`YYYY-MM-D
      "in verificationMethod (RFC-ZELQ-0015 §9)"),
     (GOOD, with_(A.doc, ["verificationMethod", 0, "publicKeyJwk", "x"], None),
      "witness key extraction: key resolution failed: JWK missing 'x' parameter"),
+    (GOOD, dict(A.doc, assertionMethod=[A.did + "#witness-key-1", 5]),
+     "witness DID document does not parse: data did not match any variant of untagged enum AssertionMethodRef"),
+    (GOOD, [A.did, A.doc["verificationMethod"], [], 1],
+     "witness DID document does not parse: invalid length 4, expected fewer elements in array"),
     (with_(GOOD, ["signature", "algorithm"], "Ed25519"), A.doc,
      "witness cosignature signature algorithm 'Ed25519' is not supported"),
     (with_(GOOD, ["signature", "algorithm"], "ecdsa-p256"), A.doc, "witness key extraction: key resolution failed: "),
@@ -209,8 +213,16 @@ def test_verification_failures(cosig, doc, message):
     assert verdict["error"].startswith(INVALID + message)
 
 
-def test_a_retired_key_outside_assertion_method_verifies():
-    doc = dict(A.doc, assertionMethod=[B.did + "#other"], extra=True)
+OLD_KEY = dict(B.doc["verificationMethod"][0], id=A.did + "#old")
+
+
+@pytest.mark.parametrize("doc", [
+    dict(A.doc, assertionMethod=[B.did + "#other"], extra=True),  # a retired key outside assertionMethod
+    dict(A.doc, verificationMethod=[OLD_KEY] + A.doc["verificationMethod"]),  # the key in either of two methods
+    dict(A.doc, verificationMethod=A.doc["verificationMethod"] + [OLD_KEY]),
+    [A.did, A.doc["verificationMethod"], []],
+])
+def test_witness_documents_that_verify(doc):
     assert verify(GOOD, doc)["valid"] is True
 
 
@@ -365,6 +377,7 @@ def test_policy_errors(policy, message):
 @pytest.mark.parametrize("args, message", [
     (["{}", "{}", "[]", "{}", "{}"], "invalid cosignatures JSON (array): invalid type: map, expected a sequence at "
                                      "line 1 column 0"),
+    (["[] x", "{}", "[]", "{}", "{}"], "invalid cosignatures JSON (array): trailing characters at line 1 column 4"),
     (["[]", "{", "[]", "{}", "{}"], "invalid checkpoint JSON: "),
     (["[]", "{}", '["a", 1]', "{}", "{}"], "invalid trusted_witness_dids JSON (array): invalid type: integer `1`, "
                                            "expected a string at line 1 column 7"),
