@@ -131,19 +131,19 @@ PResult<void> text_list(Reader& r, DidDocument& d) {
   return {};
 }
 
+// Both lists are read an element at a time, each element a method or, for
+// assertionMethod, a reference.
+constexpr auto kElementPrune = &json::prune_of<VerificationMethod, kMethod>;
+constexpr auto kMethodList = &json::list_prune<kElementPrune>;
+constexpr auto kAssertionList = kMethodList;
+
 template <class E, std::vector<E> DidDocument::*M, PResult<E> (*Elem)(const Value&)>
 PResult<void> value_list(const Value& v, DidDocument& d) {
-  auto l = json::seq_of<E>(v, Elem);
+  auto l = json::seq_of<E>(v, Elem, kElementPrune());
   if (!l) return fail(std::move(l).error());
   d.*M = std::move(*l);
   return {};
 }
-
-// The lists stop at the first element that can be neither a method nor, for
-// assertionMethod, a reference.
-constexpr auto kMethodList = &json::prune_each<&json::prune_of<VerificationMethod, kMethod>, json::ListStop::Scalar>;
-constexpr auto kAssertionList =
-    &json::prune_each<&json::prune_of<VerificationMethod, kMethod>, json::ListStop::NonStringScalar>;
 
 constexpr Field<DidDocument> kDocumentFields[] = {
     json::string_field<DidDocument, &DidDocument::id>("id"),

@@ -14,23 +14,30 @@ namespace {
 ZelqError proof_error(std::string text) { return ZelqError::text(ErrorKind::InvalidLogProof, std::move(text)); }
 
 // ---- member readers shared by both proof records ----------------------------------
-template <class T, std::vector<std::string> T::*M>
+template <class T, HashList T::*M>
 json::PResult<void> text_path(json::Reader& r, T& t) {
-  auto list = json::read_seq<std::string>(r, json::read_string);
+  auto list = read_wire_hashes(r);
   if (!list) return fail(std::move(list).error());
   t.*M = std::move(*list);
   return {};
 }
 
-template <class T, std::vector<std::string> T::*M>
+template <class T, HashList T::*M>
 json::PResult<void> value_path(const json::Value& v, T& t) {
-  auto list = json::seq_of<std::string>(v, json::string_of);
-  if (!list) return fail(std::move(list).error());
-  t.*M = std::move(*list);
+  if (!v.is_array()) return fail(json::invalid_type(v, "a sequence"));
+  HashList list;
+  auto read = json::for_each_element(v.as_array(), json::scalar_prune(), [&](const json::Value& e) -> json::PResult<bool> {
+    auto s = json::string_of(e);
+    if (!s) return fail(std::move(s).error());
+    list.add(*s);
+    return true;
+  });
+  if (!read) return fail(std::move(read).error());
+  t.*M = std::move(list);
   return {};
 }
 
-template <class T, std::vector<std::string> T::*M>
+template <class T, HashList T::*M>
 constexpr json::Field<T> path_field(const char* name) {
   return json::Field<T>{name, json::Presence::Required, &text_path<T, M>, &value_path<T, M>, nullptr, nullptr,
                         &json::string_list_prune};
@@ -139,7 +146,7 @@ ZResult<void> check_inclusion_fold(std::uint64_t leaf_index, std::uint64_t tree_
 ZResult<void> verify_inclusion_digest(const LogInclusion& proof, const Digest32& leaf_digest) {
   ZELQ_TRY(check_inclusion_bindings(proof.log_id, proof.leaf_index, proof.tree_size, proof.log_checkpoint));
   // Every entry is decoded before the fold, also those it would not reach.
-  auto path = parse_hash_path(proof.inclusion_path);
+  auto path = proof.inclusion_path.decoded();
   if (!path) return fail(std::move(path).error());
   return check_inclusion_fold(proof.leaf_index, proof.tree_size, *path, leaf_digest, proof.log_checkpoint);
 }
@@ -202,7 +209,7 @@ ZResult<void> check_consistency(const LogConsistencyProof& proof, std::string_vi
   if (!first_root) return fail(std::move(first_root).error());
   auto second_root = parse_sha256_hash(cp.root_hash);
   if (!second_root) return fail(std::move(second_root).error());
-  auto path = parse_hash_path(proof.consistency_path);
+  auto path = proof.consistency_path.decoded();
   if (!path) return fail(std::move(path).error());
   if (!verify_consistency_proof(proof.first_tree_size, proof.second_tree_size, *path, *first_root, *second_root)) {
     return fail(proof_error("consistency_path does not prove the tree at size " +

@@ -13,6 +13,7 @@
 #include "core/json/value.hpp"
 #include "registry/checkpoint.hpp"
 #include "registry/log_leaf.hpp"
+#include "registry/merkle.hpp"
 
 namespace zelq::registry {
 
@@ -20,7 +21,7 @@ struct LogInclusion {
   std::string log_id;
   std::uint64_t leaf_index = 0;
   std::uint64_t tree_size = 0;
-  std::vector<std::string> inclusion_path;  // wire hashes, the leaf's sibling first
+  HashList inclusion_path;  // the leaf's sibling first
   LogCheckpoint log_checkpoint;
   std::optional<LogLeaf> leaf;  // validated, never hashed
 };
@@ -29,7 +30,7 @@ struct LogConsistencyProof {
   std::string log_id;
   std::uint64_t first_tree_size = 0;
   std::uint64_t second_tree_size = 0;
-  std::vector<std::string> consistency_path;
+  HashList consistency_path;
   LogCheckpoint log_checkpoint;
 };
 

@@ -66,15 +66,16 @@ std::string format_sha256_hash(const Digest32& d) {
   return out;
 }
 
-ZResult<std::vector<Digest32>> parse_hash_path(std::span<const std::string> texts) {
-  std::vector<Digest32> out;
-  out.reserve(texts.size());
-  for (const std::string& t : texts) {
-    auto d = parse_sha256_hash(t);
-    if (!d) return fail(std::move(d).error());
-    out.push_back(*d);
-  }
-  return out;
+void HashList::add(std::string_view text) {
+  if (first_bad_) return;
+  Digest32 d{};
+  if (decode_wire_hash(text, d)) digests_.push_back(d);
+  else first_bad_.emplace(text);
+}
+
+ZResult<std::vector<Digest32>> HashList::decoded() const {
+  if (first_bad_) return fail(parse_sha256_hash(*first_bad_).error());
+  return digests_;
 }
 
 Digest32 merkle_leaf_hash(std::string_view bytes) {
@@ -185,19 +186,22 @@ bool read_plain_wire_hash(json::Reader& r, Digest32& d) {
   return true;
 }
 
-// One array element: its digest, or nothing when its text is no wire hash.
-json::PResult<std::optional<Digest32>> read_hash_entry(json::Reader& r) {
+// One array element into the list.
+json::PResult<void> read_hash_entry(json::Reader& r, HashList& list) {
   const int c = r.peek_ws();
   if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
   if (c != '"') return fail(json::peek_invalid_type(r, "a string"));
   // Fast path: a well-formed hash and its closing quote hold no escape.
-  if (Digest32 d; read_plain_wire_hash(r, d)) return std::optional<Digest32>(d);
+  if (Digest32 d; list.all_decoded() && read_plain_wire_hash(r, d)) {
+    list.add(d);
+    return {};
+  }
   r.eat();
   bool escaped = false;
   auto text = r.parse_string_view(escaped);
   if (!text) return fail(std::move(text).error());
-  auto d = parse_sha256_hash(*text);
-  return d ? std::optional<Digest32>(*d) : std::nullopt;
+  list.add(*text);
+  return {};
 }
 
 // Only the fast path: a reader that gives up on anything else, an escaped
@@ -219,8 +223,12 @@ std::size_t most_entries(const json::Reader& r) {
 
 }  // namespace
 
-json::PResult<std::vector<std::optional<Digest32>>> read_wire_hashes(json::Reader& r) {
-  return json::read_seq<std::optional<Digest32>>(r, read_hash_entry, most_entries(r));
+json::PResult<HashList> read_wire_hashes(json::Reader& r) {
+  HashList list;
+  list.reserve(most_entries(r));
+  auto read = json::for_each_in_seq(r, [&](json::Reader& at) { return read_hash_entry(at, list); });
+  if (!read) return fail(std::move(read).error());
+  return list;
 }
 
 json::PResult<std::vector<Digest32>> read_well_formed_wire_hashes(json::Reader& r) {
@@ -235,18 +243,7 @@ Result<ZResult<std::vector<Digest32>>, ArgumentError> read_leaf_hashes_argument(
     const json::ParseError& e = entries ? ended.error() : entries.error();
     return fail(ArgumentError{"invalid leaf_hashes JSON (array of strings): " + e.display()});
   }
-  std::vector<Digest32> digests;
-  digests.reserve(entries->size());
-  for (const auto& e : *entries) {
-    if (!e) {
-      // A malformed entry: read the texts again to report the first one.
-      json::Reader again(text);
-      auto texts = json::read_seq<std::string>(again, json::read_string);
-      return ZResult<std::vector<Digest32>>(fail(parse_hash_path(*texts).error()));
-    }
-    digests.push_back(*e);
-  }
-  return ZResult<std::vector<Digest32>>(std::move(digests));
+  return entries->decoded();
 }
 
 }  // namespace zelq::registry

@@ -21,8 +21,24 @@ namespace zelq::registry {
 ZResult<Digest32> parse_sha256_hash(std::string_view text);
 std::string format_sha256_hash(const Digest32& d);
 
-// Every list entry in order; the first malformed entry's error.
-ZResult<std::vector<Digest32>> parse_hash_path(std::span<const std::string> texts);
+// A list of wire hashes as read: the digests of its entries up to the first
+// that is no wire hash, and that entry's text. Entries after it are read for
+// their form only, so a long list of anything but hashes costs nothing kept.
+class HashList {
+ public:
+  void add(std::string_view text);
+  void add(const Digest32& d) {
+    if (!first_bad_) digests_.push_back(d);
+  }
+  bool all_decoded() const { return !first_bad_; }
+  void reserve(std::size_t n) { digests_.reserve(n); }
+  // Every entry decoded, or the first malformed entry's error.
+  ZResult<std::vector<Digest32>> decoded() const;
+
+ private:
+  std::vector<Digest32> digests_;
+  std::optional<std::string> first_bad_;
+};
 
 // SHA-256(0x00 || bytes): a leaf can never collide with an interior node.
 Digest32 merkle_leaf_hash(std::string_view bytes);
@@ -44,8 +60,8 @@ bool verify_consistency_proof(std::uint64_t first_size, std::uint64_t second_siz
                               const Digest32& first_root, const Digest32& second_root);
 
 // A JSON array of strings at the cursor, each decoded as a wire hash on the
-// way: nothing in the place of an entry that is a string but no wire hash.
-json::PResult<std::vector<std::optional<Digest32>>> read_wire_hashes(json::Reader& r);
+// way.
+json::PResult<HashList> read_wire_hashes(json::Reader& r);
 // The same for a reader that gives up at the first entry that is no wire
 // hash written without escapes (its error says no more than that).
 json::PResult<std::vector<Digest32>> read_well_formed_wire_hashes(json::Reader& r);

@@ -406,7 +406,6 @@ class ValueBuilder {
   struct Frame {
     bool object = false;
     const Prune* prune = nullptr;  // of this container
-    bool stopped = false;          // an element that stops the list's reading was put
     Array elements;
     std::vector<Member> members;
     std::string key;  // of the member whose value is being read
@@ -426,7 +425,7 @@ class ValueBuilder {
     const Frame& f = frames_.back();
     const Prune* p = f.prune;
     if (!p) return nullptr;
-    if (f.stopped) {
+    if (!f.object && p->elements_unread) {
       skip = Skip::Later;
       return nullptr;
     }
@@ -521,18 +520,7 @@ class ValueBuilder {
       f.members.push_back(Member{std::move(f.key), std::move(v)});
       return;
     }
-    if (f.prune && !f.stopped) f.stopped = stops(f.prune->stop, v);
     f.elements.push_back(std::move(v));
-  }
-  static bool stops(ListStop stop, const Value& v) {
-    const bool container = v.is_array() || v.is_object();
-    switch (stop) {
-      case ListStop::Never: return false;
-      case ListStop::NonString: return !v.is_string();
-      case ListStop::Scalar: return !container;
-      case ListStop::NonStringScalar: return !container && !v.is_string();
-    }
-    return false;
   }
   const Prune* root_prune_;
   std::vector<Frame> frames_;

@@ -43,14 +43,6 @@ enum class Unnamed : std::uint8_t {
   Drop,    // never looked at: not kept
 };
 
-// The elements a list's reading refuses whatever they hold.
-enum class ListStop : std::uint8_t {
-  Never,
-  NonString,        // a list of strings
-  Scalar,           // a list of records
-  NonStringScalar,  // a list of strings or records
-};
-
 struct Prune {
   // Object members by name, and with `positional` array elements by place,
   // each read with its own Prune (nullptr: built whole). Other members are
@@ -63,9 +55,10 @@ struct Prune {
   // When set, every member of an object and every element of an array is
   // read with it, and the names play no part.
   const Prune* each = nullptr;
-  // A list whose reading stops at the first element of a kind it refuses:
-  // the elements after it are kept as one Unread.
-  ListStop stop = ListStop::Never;
+  // A list that its record reads an element at a time, each with `each`,
+  // from its text: all its elements are kept as one Unread and none is
+  // built here, so a long list costs no more than its text.
+  bool elements_unread = false;
 };
 
 // Whether a value read with a Prune holds parts it left out.

@@ -222,17 +222,17 @@ Prune scalar_members_prune(const std::array<std::string_view, N>& names) {
   return p;
 }
 
-// A list of strings, read to its first element that is not one.
+// A list of strings, read again an element at a time by its record.
 inline const Prune* string_list_prune() {
-  static const Prune p{{}, {}, false, Unnamed::Refuse, scalar_prune(), ListStop::NonString};
+  static const Prune p{{}, {}, false, Unnamed::Refuse, scalar_prune(), true};
   return &p;
 }
 
-// A list (or map) each of whose entries is read with `Each`, the list's
-// reading stopping as `Stop` says.
-template <const Prune* (*Each)(), ListStop Stop = ListStop::Never>
-const Prune* prune_each() {
-  static const Prune p{{}, {}, false, Unnamed::Refuse, Each(), Stop};
+// A list each of whose elements is read with `Each`, an element at a time by
+// its record.
+template <const Prune* (*Each)()>
+const Prune* list_prune() {
+  static const Prune p{{}, {}, false, Unnamed::Refuse, Each(), true};
   return &p;
 }
 
