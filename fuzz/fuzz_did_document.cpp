@@ -1,6 +1,8 @@
 // Any bytes as a DID document, and key selection over whatever parses: no
-// crash; the text and value roads give the same document; a key resolves
-// alike through both gates.
+// crash; the text and value roads give the same document; a witness document
+// read as its argument is (only what the record reads built) gives the whole
+// value's document or failure word for word; a key resolves alike through
+// both gates.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 #include "core/json/reader.hpp"
 #include "did/did_document.hpp"
 #include "did/key_select.hpp"
+#include "pruned_reading.hpp"
 
 namespace {
 
@@ -29,6 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto from_value = did_document_from_value(*value);
     if (doc.ok()) check(from_value.ok() && *from_value == *doc);
   }
+  zelq::fuzz::tie_argument(text, "witness DID document", did_document_prune(), [](const auto& pruned, const auto& whole) {
+    zelq::fuzz::same_outcome(did_document_from_value(pruned), did_document_from_value(whole));
+  });
   if (!doc) return 0;
   (void)parse_pinned_did_document(text, doc->id);
   // Ask for every method the document names, and one it does not.

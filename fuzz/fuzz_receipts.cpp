@@ -2,6 +2,9 @@
 // lineage-head receipts, lifecycle events, key-revocation bodies and the
 // revocation list: no crash, no leak, a verdict is always one of the two
 // verdict shapes, and what a revocation body yields reads back as a list.
+// Read as the methods read them (only what the records read built), a
+// lifecycle event, a lineage-head receipt and its expectations give the
+// whole value's verdict word for word.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,12 +16,11 @@
 #include "registry/lineage_head.hpp"
 #include "registry/receipt.hpp"
 #include "registry/revocation.hpp"
+#include "pruned_reading.hpp"
 
 namespace {
 
-void check(bool ok) {
-  if (!ok) std::abort();
-}
+using zelq::fuzz::check;
 
 void check_verdict(std::string_view v) {
   check(v.starts_with("{\"valid\":true,") || v.starts_with("{\"valid\":false,\"code\":\""));
@@ -30,6 +32,31 @@ constexpr std::string_view kDoc =
     R"("x":"11qYAYKxCrfVS_7TyWQHOg7hcvPapiMlrwIaaPcHURo"}}],"assertionMethod":["did:web:reg.example#k1"]})";
 constexpr std::string_view kCtx = "zelq://reg.example/0b7c1f6e-2d4a-4c6b-9f7e-1a2b3c4d5e6f";
 constexpr zelq::crypto::Ed25519PublicKey kKey = {0xd7, 0x5a, 0x98, 0x01};
+
+// The text as each argument these methods read with a prune, read so and
+// whole.
+void pruned_readings(std::string_view text, const zelq::registry::ConsumerClock& clock) {
+  using namespace zelq;
+  using json::Value;
+  fuzz::tie_argument(text, "event", registry::lifecycle_event_prune(), [](const Value& pruned, const Value& whole) {
+    check(registry::verify_lifecycle_event(pruned, std::nullopt, kCtx) ==
+          registry::verify_lifecycle_event(whole, std::nullopt, kCtx));
+    check(registry::verify_lifecycle_event(pruned, kDoc, kCtx) == registry::verify_lifecycle_event(whole, kDoc, kCtx));
+  });
+  // The expectations the seed receipt meets.
+  static const registry::LineageHeadExpectation expected = *registry::parse_lineage_head_expectation(*json::parse(
+      R"({"authority":"reg.example","lineage_id":"lin:sha256:abababababababababababababababababababababababababababababababab",)"
+      R"("head_ctx_id":"zelq://reg.example/0b7c1f6e-2d4a-4c6b-9f7e-1a2b3c4d5e6f","head_version":2,"head_status":"active"})"));
+  fuzz::tie_argument(text, "receipt", registry::lineage_head_receipt_prune(), [&](const Value& pruned, const Value& whole) {
+    check(registry::verify_lineage_head_receipt(pruned, expected, kDoc, clock, 300) ==
+          registry::verify_lineage_head_receipt(whole, expected, kDoc, clock, 300));
+  });
+  fuzz::tie_argument(text, "expected", registry::lineage_head_expectation_prune(),
+                     [](const Value& pruned, const Value& whole) {
+                       fuzz::same_outcome(registry::parse_lineage_head_expectation(pruned),
+                                          registry::parse_lineage_head_expectation(whole));
+                     });
+}
 
 }  // namespace
 
@@ -45,6 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check(back.ok() && back->size() == 1 && registry::key_revocation_json(back->front()) == json);
     }
   }
+  const auto now = *UtcTime::from_unix(1'772'366'400, 0);
+  const auto clock = *registry::bounded_consumer_clock(now, std::nullopt, "max_skew_secs");
+  pruned_readings(text, clock);
   auto raw = json::parse(text);
   if (!raw) return 0;
 
@@ -58,8 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  const auto now = *UtcTime::from_unix(1'772'366'400, 0);
-  const auto clock = *registry::bounded_consumer_clock(now, std::nullopt, "max_skew_secs");
   if (auto e = registry::parse_lineage_head_expectation(*raw)) {
     check_verdict(registry::verify_lineage_head_receipt(*raw, *e, text, clock, 300));
   }

@@ -3,7 +3,10 @@
 // witness mints over. No crash, and what the readers accept keeps their
 // promises: a parsed cosignature has its key binding and a digest, a policy
 // stays in range, a quorum never counts more witnesses than it was given,
-// and a mint is well-formed JSON of the witness.
+// and a mint is well-formed JSON of the witness. Read as the methods read
+// them (only what the records read built), a cosignature, a witnessed
+// checkpoint, a policy and a witness-document map give the whole value's
+// verdict word for word.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,14 +18,15 @@
 #include "registry/cosignature.hpp"
 #include "registry/witness_mint.hpp"
 #include "registry/witness_quorum.hpp"
+#include "pruned_reading.hpp"
 
 namespace {
 
 using zelq::json::Value;
 
-void check(bool ok) {
-  if (!ok) std::abort();
-}
+using zelq::fuzz::check;
+using zelq::fuzz::same_failure;
+using zelq::fuzz::same_outcome;
 
 const Value& expected_checkpoint() {
   static const Value v = *zelq::json::parse(
@@ -48,6 +52,66 @@ void one_value(const Value& v, const zelq::UtcTime& now) {
   }
 }
 
+// A witness whose document holds the key of the seed cosignatures.
+const Value& witness_doc() {
+  static const Value v = *zelq::json::parse(
+      R"({"id":"did:web:w.example","verificationMethod":[{"id":"did:web:w.example#witness-key-1",)"
+      R"("type":"JsonWebKey2020","controller":"did:web:w.example","publicKeyJwk":{"kty":"OKP","crv":"Ed25519",)"
+      R"("x":"O2onvM62pC1io6jQKm8Nc2UyFXcd4kOmOsBIoYtZ2ik"}}],"assertionMethod":["#witness-key-1"]})");
+  return v;
+}
+
+constexpr std::string_view kCosignatures =
+    R"([{"cosignature_version":"zelq-cosig/1","witness_id":"did:web:w.example","witnessed_checkpoint":)"
+    R"({"log_id":"did:web:r.example/log/a","tree_size":1,"root_hash":)"
+    R"("sha256:0000000000000000000000000000000000000000000000000000000000000000",)"
+    R"("timestamp":"2026-01-01T00:00:00.000Z"},"witnessed_at":"2026-01-01T00:00:30.000Z","signature":)"
+    R"({"algorithm":"ed25519","key_id":"did:web:w.example#witness-key-1","value":)"
+    R"("Q7OEsvvFVBYOFTQXv/4vK8owcy5uKpjdjlT/oUAz0g9Gv/aAX63mWAbS1jzNi7ZTWv3kJGdUOsasq73ZtWZEBw=="}},)"
+    R"({"cosignature_version":"zelq-cosig/1","witness_id":"did:key:zW","witnessed_checkpoint":)"
+    R"({"log_id":"did:web:r.example/log/a","tree_size":1,"root_hash":)"
+    R"("sha256:0000000000000000000000000000000000000000000000000000000000000000",)"
+    R"("timestamp":"2026-01-01T00:00:00.000Z"},"witnessed_at":"2026-01-01T00:00:02.000Z","signature":)"
+    R"({"algorithm":"ed25519","key_id":"did:key:zW#witness-key-1","value":""}}])";
+
+// The text as each argument the witness methods read with a prune, read so
+// and whole.
+void pruned_readings(std::string_view text, const zelq::UtcTime& now) {
+  using namespace zelq::registry;
+  const ConsumerClock clock{now, 120};
+  zelq::fuzz::tie_argument(text, "cosignature", log_cosignature_prune(), [&](const Value& pruned, const Value& whole) {
+    check(verify_witness_cosignature(pruned, witness_doc(), expected_checkpoint(), clock) ==
+          verify_witness_cosignature(whole, witness_doc(), expected_checkpoint(), clock));
+    // The quorum reads each element of its list so, and passes over one
+    // that does not parse.
+    auto c = parse_log_cosignature(whole);
+    same_failure(parse_log_cosignature(pruned), c);
+    if (c) same_outcome(cosignature_signing_digest(pruned), cosignature_signing_digest(whole));
+  });
+  zelq::fuzz::tie_argument(text, "witnessed_checkpoint", witnessed_checkpoint_prune(),
+                           [&](const Value& pruned, const Value& whole) {
+                             same_outcome(build_witness_cosignature(pruned, "did:web:w.example", zelq::Secret32(), now),
+                                          build_witness_cosignature(whole, "did:web:w.example", zelq::Secret32(), now));
+                           });
+  same_outcome(witness_policy_argument(text), witness_policy_argument(text, ArgumentReading::Whole));
+
+  auto docs = witness_did_docs_argument(text);
+  auto whole_docs = witness_did_docs_argument(text, ArgumentReading::Whole);
+  same_failure(docs, whole_docs);
+  if (!whole_docs) return;
+  check(docs->size() == whole_docs->size());
+  for (std::size_t i = 0; i < docs->size(); ++i) {
+    const auto& a = docs->members()[i];
+    const auto& b = whole_docs->members()[i];
+    check(a.key == b.key);
+    same_outcome(zelq::did::did_document_from_value(a.value), zelq::did::did_document_from_value(b.value));
+  }
+  static const std::vector<std::string> trusted = {"did:web:w.example", "did:key:zW"};
+  const WitnessPolicy policy;
+  same_outcome(evaluate_witness_quorum({kCosignatures}, expected_checkpoint(), trusted, *docs, policy, clock),
+               evaluate_witness_quorum({kCosignatures}, expected_checkpoint(), trusted, *whole_docs, policy, clock));
+}
+
 // The quorum over a list of `n` cosignatures.
 void quorum(const zelq::registry::CosignatureList& list, std::size_t n, const zelq::UtcTime& now) {
   // An allowance at the top of the duration range must still compare exactly.
@@ -70,6 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const zelq::UtcTime now = *zelq::parse_rfc3339("2026-01-01T00:00:30Z");
   auto v = zelq::json::parse(text);
   if (v) one_value(*v, now);
+  pruned_readings(text, now);
   // The argument readers take the text itself.
   if (auto list = zelq::registry::cosignatures_argument(text)) {
     check(v.ok() && v->is_array());

@@ -41,6 +41,7 @@ struct LineageHeadExpectation {
   std::uint32_t head_version = 0;
   wire::ContextStatus head_status;
   bool on_current_endpoint = true;
+  bool operator==(const LineageHeadExpectation&) const = default;
 };
 
 // The consumer's expectations, a malformed one being an argument error.

@@ -65,15 +65,16 @@ Result<std::vector<std::string>, ArgumentError> trusted_witness_dids_argument(st
   return std::move(*list);
 }
 
-Result<json::Object, ArgumentError> witness_did_docs_argument(std::string_view text) {
-  auto docs = json::parse_argument(text, "witness DID docs", witness_docs_prune());
+Result<json::Object, ArgumentError> witness_did_docs_argument(std::string_view text, ArgumentReading reading) {
+  auto docs = json::parse_argument(text, "witness DID docs",
+                                   reading == ArgumentReading::Pruned ? witness_docs_prune() : nullptr);
   if (!docs) return fail(std::move(docs).error());
   if (!docs->is_object()) return fail(ArgumentError{"witness_did_docs_json must be a JSON object keyed by witness_id"});
   return std::move(docs->as_object());
 }
 
-Result<WitnessPolicy, ArgumentError> witness_policy_argument(std::string_view text) {
-  auto policy = json::parse_argument(text, "policy", policy_prune());
+Result<WitnessPolicy, ArgumentError> witness_policy_argument(std::string_view text, ArgumentReading reading) {
+  auto policy = json::parse_argument(text, "policy", reading == ArgumentReading::Pruned ? policy_prune() : nullptr);
   if (!policy) return fail(std::move(policy).error());
   if (!policy->is_object()) return fail(ArgumentError{"policy must be a JSON object"});
   WitnessPolicy p;

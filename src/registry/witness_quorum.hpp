@@ -21,7 +21,12 @@ struct WitnessPolicy {
   std::uint32_t min_witnesses = 1;
   std::optional<std::int64_t> max_age_secs = 300;  // none: no freshness limit
   std::int64_t max_clock_skew_secs = 120;
+  bool operator==(const WitnessPolicy&) const = default;
 };
+
+// How an object argument of the quorum is read: keeping only what its reader
+// looks at, as the method does, or whole, which the fuzzers hold it to.
+enum class ArgumentReading : std::uint8_t { Pruned, Whole };
 
 // The arguments of the quorum method, each with the whole message of its
 // ValueError when it lacks its form.
@@ -36,10 +41,12 @@ Result<CosignatureList, ArgumentError> cosignatures_argument(std::string_view te
 // A JSON array of strings: "invalid trusted_witness_dids JSON (array): {reader}".
 Result<std::vector<std::string>, ArgumentError> trusted_witness_dids_argument(std::string_view text);
 // A JSON object keyed by witness_id.
-Result<json::Object, ArgumentError> witness_did_docs_argument(std::string_view text);
+Result<json::Object, ArgumentError> witness_did_docs_argument(std::string_view text,
+                                                              ArgumentReading reading = ArgumentReading::Pruned);
 // The policy object's three members (others ignored). Durations above
 // kMaxDurationSecs are refused by name, since no duration can hold them.
-Result<WitnessPolicy, ArgumentError> witness_policy_argument(std::string_view text);
+Result<WitnessPolicy, ArgumentError> witness_policy_argument(std::string_view text,
+                                                             ArgumentReading reading = ArgumentReading::Pruned);
 
 // The consumer clock with the policy's allowance, held to the same bounds as
 // every other allowance and refused under the name
