@@ -37,7 +37,7 @@ PResult<void> text_jwk(Reader& r, VerificationMethod& m) {
   if (c != '{') {
     ZELQ_TRY(json::read_value_text(r));
     if (c == 'n') m.public_key_jwk.reset();  // null, the only value that reads from an 'n'
-    else m.public_key_jwk.emplace();
+    else m.public_key_jwk = Jwk{};
     return {};
   }
   Jwk jwk;
@@ -99,43 +99,64 @@ constexpr std::string_view kAssertionEnum = "AssertionMethodRef";
 PResult<VerificationMethod> read_method(Reader& r) { return json::read_record(r, kMethod); }
 PResult<VerificationMethod> method_of(const Value& v) { return json::read_record(v, kMethod); }
 
-// A string is a reference. Anything else is read through whole first (so
-// malformed JSON fails where it is, and nothing is built), then tried as an
-// embedded method over its text, so that a member repeated inside the entry
-// is refused as it is anywhere else in the text.
-PResult<AssertionMethodRef> read_assertion(Reader& r) {
+// A string is a reference, kept as written. Anything else is read through
+// whole first (so malformed JSON fails where it is, and nothing is built),
+// then tried as an embedded method over its text, so that a member repeated
+// inside the entry is refused as it is anywhere else in the text.
+PResult<void> read_assertion(Reader& r, AssertionMethodList& out) {
   if (r.peek_ws() == '"') {
-    auto s = json::read_string(r);
+    r.eat();
+    bool escaped = false;
+    auto s = r.parse_string_view(escaped);
     if (!s) return fail(std::move(s).error());
-    return AssertionMethodRef{std::move(*s)};
+    out.add_reference(*s);
+    return {};
   }
   auto text = json::read_value_text(r);
   if (!text) return fail(std::move(text).error());
   auto m = json::parse_record(*text, kMethod);
   if (!m) return fail(json::untagged_mismatch(kAssertionEnum));
-  return AssertionMethodRef{std::move(*m)};
-}
-
-PResult<AssertionMethodRef> assertion_of(const Value& v) {
-  if (v.is_string()) return AssertionMethodRef{v.as_string()};
-  auto m = method_of(v);
-  if (!m) return fail(json::untagged_mismatch(kAssertionEnum));
-  return AssertionMethodRef{std::move(*m)};
-}
-
-template <class E, std::vector<E> DidDocument::*M, PResult<E> (*Elem)(Reader&)>
-PResult<void> text_list(Reader& r, DidDocument& d) {
-  auto v = json::read_seq<E>(r, Elem);
-  if (!v) return fail(std::move(v).error());
-  d.*M = std::move(*v);
+  out.add_embedded(std::move(*m));
   return {};
 }
 
-template <class E, std::vector<E> DidDocument::*M, PResult<E> (*Elem)(const Value&)>
+PResult<void> assertion_of(const Value& v, AssertionMethodList& out) {
+  if (v.is_string()) {
+    out.add_reference(v.as_string());
+    return {};
+  }
+  auto m = method_of(v);
+  if (!m) return fail(json::untagged_mismatch(kAssertionEnum));
+  out.add_embedded(std::move(*m));
+  return {};
+}
+
+PResult<void> read_method_into(Reader& r, std::deque<VerificationMethod>& out) {
+  auto m = read_method(r);
+  if (!m) return fail(std::move(m).error());
+  out.push_back(std::move(*m));
+  return {};
+}
+
+PResult<void> method_into(const Value& v, std::deque<VerificationMethod>& out) {
+  auto m = method_of(v);
+  if (!m) return fail(std::move(m).error());
+  out.push_back(std::move(*m));
+  return {};
+}
+
+// A list member: each element read straight into the document's list, the
+// first failing one ending the reading. (The member is read at most once:
+// a second occurrence is refused before its value is looked at.)
+template <auto M, auto Add>
+PResult<void> text_list(Reader& r, DidDocument& d) {
+  return json::for_each_in_seq(r, [&](Reader& at) { return Add(at, d.*M); });
+}
+
+template <auto M, auto Add>
 PResult<void> value_list(const Value& v, DidDocument& d) {
-  auto l = json::seq_of<E>(v, Elem);
-  if (!l) return fail(std::move(l).error());
-  d.*M = std::move(*l);
+  if (!v.is_array()) return fail(json::invalid_type(v, "a sequence"));
+  for (const Value& e : v.as_array()) ZELQ_TRY(Add(e, d.*M));
   return {};
 }
 
@@ -148,15 +169,33 @@ constexpr auto kAssertionList =
 constexpr Field<DidDocument> kDocumentFields[] = {
     json::string_field<DidDocument, &DidDocument::id>("id"),
     {"verificationMethod", Presence::Defaulted,
-     text_list<VerificationMethod, &DidDocument::verification_method, read_method>,
-     value_list<VerificationMethod, &DidDocument::verification_method, method_of>, nullptr, nullptr, kMethodList},
+     text_list<&DidDocument::verification_method, read_method_into>,
+     value_list<&DidDocument::verification_method, method_into>, nullptr, nullptr, kMethodList},
     {"assertionMethod", Presence::Defaulted,
-     text_list<AssertionMethodRef, &DidDocument::assertion_method, read_assertion>,
-     value_list<AssertionMethodRef, &DidDocument::assertion_method, assertion_of>, nullptr, nullptr, kAssertionList},
+     text_list<&DidDocument::assertion_method, read_assertion>,
+     value_list<&DidDocument::assertion_method, assertion_of>, nullptr, nullptr, kAssertionList},
 };
 constexpr Record<DidDocument> kDocument{"DidDocument", kDocumentFields, Unknown::Ignore, true};
 
 }  // namespace
+
+void AssertionMethodList::add_reference(std::string_view text) {
+  const std::size_t at = references_.size();
+  references_.append(text);
+  entries_.push_back(Entry{at, text.size()});
+}
+
+void AssertionMethodList::add_embedded(VerificationMethod method) {
+  const std::size_t at = embedded_.size();
+  embedded_.push_back(std::move(method));
+  entries_.push_back(Entry{at, kEmbedded});
+}
+
+AssertionMethodRef AssertionMethodList::operator[](std::size_t i) const {
+  const Entry& e = entries_[i];
+  if (e.length == kEmbedded) return AssertionMethodRef{{}, &embedded_[e.at]};
+  return AssertionMethodRef{std::string_view(references_).substr(e.at, e.length), nullptr};
+}
 
 PResult<DidDocument> parse_did_document(std::string_view text) { return json::parse_record(text, kDocument); }
 

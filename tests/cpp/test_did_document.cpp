@@ -31,6 +31,10 @@ std::string value_road(std::string_view text) {
   return r.ok() ? "ok" : r.error().display();
 }
 
+std::optional<Jwk> kept_jwk(const VerificationMethod& m) {
+  return m.public_key_jwk ? std::optional<Jwk>(*m.public_key_jwk) : std::nullopt;
+}
+
 // RFC 8032 test 1 public key.
 const char* kEdHex = "d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a";
 
@@ -145,7 +149,7 @@ TEST(DidDocumentRecord, EntriesAreKeptInOrderWithTheirForms) {
       R"("assertionMethod":["#k",{"id":"e","type":"t","controller":"c"},"#k"]})");
   ASSERT_TRUE(doc.ok());
   ASSERT_EQ(doc->verification_method.size(), 2u);
-  EXPECT_EQ(doc->verification_method[0].public_key_jwk, Jwk{});
+  EXPECT_EQ(kept_jwk(doc->verification_method[0]), Jwk{});
   EXPECT_FALSE(doc->verification_method[1].public_key_jwk);
   EXPECT_FALSE(doc->verification_method[1].public_key_multibase);
   ASSERT_EQ(doc->assertion_method.size(), 3u);
@@ -176,7 +180,7 @@ TEST(DidDocumentRecord, JwkKeepsItsFourStringMembersOnBothRoads) {
         row.jwk + "}]}";
     auto by_text = parse_did_document(text);
     ASSERT_TRUE(by_text.ok()) << row.jwk;
-    EXPECT_EQ(by_text->verification_method[0].public_key_jwk, row.kept) << row.jwk;
+    EXPECT_EQ(kept_jwk(by_text->verification_method[0]), row.kept) << row.jwk;
     auto by_value = did_document_from_value(*json::parse(text));
     ASSERT_TRUE(by_value.ok()) << row.jwk;
     EXPECT_EQ(*by_value, *by_text) << row.jwk;
