@@ -209,6 +209,13 @@ def test_verification_failures(cosig, doc, message):
     assert verdict["error"].startswith(INVALID + message)
 
 
+@pytest.mark.parametrize("first", [True, False])
+def test_the_key_is_found_among_several_methods(first):
+    other = dict(B.doc["verificationMethod"][0], id=A.did + "#other")
+    methods = A.doc["verificationMethod"] + [other]
+    assert verify(GOOD, dict(A.doc, verificationMethod=methods if first else methods[::-1]))["valid"] is True
+
+
 def test_a_retired_key_outside_assertion_method_verifies():
     doc = dict(A.doc, assertionMethod=[B.did + "#other"], extra=True)
     assert verify(GOOD, doc)["valid"] is True
