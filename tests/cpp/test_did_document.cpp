@@ -146,7 +146,7 @@ TEST(DidDocumentRecord, EntriesAreKeptInOrderWithTheirForms) {
   const std::string text =
       R"({"id":"did:web:a","verificationMethod":[{"id":"#k","type":"t","controller":"c","publicKeyJwk":[1,"x"]},)"
       R"({"id":"#m","type":"t","controller":"c","publicKeyJwk":null,"publicKeyMultibase":null}],)"
-      R"("assertionMethod":["#k",{"id":"e","type":"t","controller":"c"},"#\u006b\"",["p","u","c",null,null],""]})";
+      R"("assertionMethod":["did:web:a#k",{"id":"e","type":"t","controller":"c"},"#\u006b\"",["p","u","c",null,null],""]})";
   auto doc = parse_did_document(text);
   ASSERT_TRUE(doc.ok());
   ASSERT_EQ(doc->verification_method.size(), 2u);
@@ -159,7 +159,7 @@ TEST(DidDocumentRecord, EntriesAreKeptInOrderWithTheirForms) {
   const struct {
     bool reference;
     std::string_view id, type;
-  } entries[] = {{true, "#k", ""}, {false, "e", "t"}, {true, "#k\"", ""}, {false, "p", "u"}, {true, "", ""}};
+  } entries[] = {{true, "did:web:a#k", ""}, {false, "e", "t"}, {true, "#k\"", ""}, {false, "p", "u"}, {true, "", ""}};
   ASSERT_EQ(doc->assertion_method.size(), std::size(entries));
   for (std::size_t i = 0; i < std::size(entries); ++i) {
     const AssertionMethodRef a = doc->assertion_method[i];
