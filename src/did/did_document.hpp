@@ -33,8 +33,9 @@ struct Jwk {
 };
 
 // One key entry. Wire names: id, type, controller, publicKeyJwk,
-// publicKeyMultibase. The JWK sits behind a pointer: a document may hold
-// methods by the hundred thousand, most of them without one.
+// publicKeyMultibase. The JWK sits behind a pointer, so that a method
+// without one (a document may hold them by the hundred thousand) costs a
+// pointer and not the room of four texts.
 struct VerificationMethod {
   std::string id;
   std::string type;
@@ -48,7 +49,7 @@ struct VerificationMethod {
 // relative, "#frag") exactly as written, or a method written in place. A
 // view into the list, valid while the list lives unchanged.
 struct AssertionMethodRef {
-  std::string_view reference;                  // empty for an embedded method
+  std::string_view reference;                    // empty for an embedded method
   const VerificationMethod* embedded = nullptr;  // the method written in place, or nullptr
 
   bool is_reference() const { return embedded == nullptr; }
