@@ -269,6 +269,10 @@ def test_a_method_id_without_hash_is_found_only_by_its_exact_id():
     (["#k"], "#k", True),
     ([vm("k", ED_TYPE, publicKeyMultibase=ED.multibase)], "#k", True),
     ([{"id": "#k", "type": "t", "controller": "c"}], f"{DID}#k", True),
+    # Every entry counts, in whatever mix of the two forms.
+    (["#a", "#k"], "#k", True),
+    ([{"id": "#a", "type": "t", "controller": "c"}, "#k"], "#k", True),
+    (["#a", {"id": "#k", "type": "t", "controller": "c"}], "#k", True),
     ([f"{DID}#K"], "#k", False),
     (["did:web:other.example#k"], "#k", False),
     ([], "#k", False),

@@ -26,17 +26,16 @@ class Boxed {
   }
   ~Boxed() = default;
 
+  void reset() { p_.reset(); }
   bool has_value() const { return p_ != nullptr; }
   explicit operator bool() const { return has_value(); }
   const T& operator*() const { return *p_; }
   T& operator*() { return *p_; }
   const T* operator->() const { return p_.get(); }
   T* operator->() { return p_.get(); }
-
-  // By what they hold: two empty boxes are equal.
+  // Equal when both are absent or both hold equal values.
   friend bool operator==(const Boxed& a, const Boxed& b) {
-    if (!a.p_ || !b.p_) return !a.p_ && !b.p_;
-    return *a.p_ == *b.p_;
+    return a.has_value() == b.has_value() && (!a.has_value() || *a == *b);
   }
 
  private:

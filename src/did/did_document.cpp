@@ -37,7 +37,7 @@ PResult<void> text_jwk(Reader& r, VerificationMethod& m) {
   if (c != '{') {
     ZELQ_TRY(json::read_value_text(r));
     if (c == 'n') m.public_key_jwk.reset();  // null, the only value that reads from an 'n'
-    else m.public_key_jwk.emplace();
+    else m.public_key_jwk = Jwk{};
     return {};
   }
   Jwk jwk;
@@ -77,7 +77,7 @@ const json::Prune* jwk_prune() {
     json::Prune out;
     for (const auto& m : kJwkMembers) {
       out.names.push_back(m.name);
-      out.nested.push_back(nullptr);
+      out.nested.push_back(json::kind_prune());
     }
     out.unnamed = json::Unnamed::Drop;
     return out;
@@ -99,64 +99,106 @@ constexpr std::string_view kAssertionEnum = "AssertionMethodRef";
 PResult<VerificationMethod> read_method(Reader& r) { return json::read_record(r, kMethod); }
 PResult<VerificationMethod> method_of(const Value& v) { return json::read_record(v, kMethod); }
 
-// A string is a reference. Anything else is read through whole first (so
-// malformed JSON fails where it is, and nothing is built), then tried as an
-// embedded method over its text, so that a member repeated inside the entry
-// is refused as it is anywhere else in the text.
-PResult<AssertionMethodRef> read_assertion(Reader& r) {
+// A string is a reference, kept as written. Anything else is read through
+// whole first (so malformed JSON fails where it is, and nothing is built),
+// then tried as an embedded method over its text, so that a member repeated
+// inside the entry is refused as it is anywhere else in the text.
+PResult<void> read_assertion(Reader& r, AssertionMethodList& out) {
   if (r.peek_ws() == '"') {
-    auto s = json::read_string(r);
+    r.eat();
+    bool escaped = false;
+    auto s = r.parse_string_view(escaped);
     if (!s) return fail(std::move(s).error());
-    return AssertionMethodRef{std::move(*s)};
+    out.add_reference(*s);
+    return {};
   }
   auto text = json::read_value_text(r);
   if (!text) return fail(std::move(text).error());
   auto m = json::parse_record(*text, kMethod);
   if (!m) return fail(json::untagged_mismatch(kAssertionEnum));
-  return AssertionMethodRef{std::move(*m)};
+  out.add_embedded(std::move(*m));
+  return {};
 }
 
-PResult<AssertionMethodRef> assertion_of(const Value& v) {
-  if (v.is_string()) return AssertionMethodRef{v.as_string()};
+PResult<void> assertion_of(const Value& v, AssertionMethodList& out) {
+  if (v.is_string()) {
+    out.add_reference(v.as_string());
+    return {};
+  }
   auto m = method_of(v);
   if (!m) return fail(json::untagged_mismatch(kAssertionEnum));
-  return AssertionMethodRef{std::move(*m)};
+  out.add_embedded(std::move(*m));
+  return {};
 }
 
-template <class E, std::vector<E> DidDocument::*M, PResult<E> (*Elem)(Reader&)>
+PResult<void> read_method_into(Reader& r, std::deque<VerificationMethod>& out) {
+  auto m = read_method(r);
+  if (!m) return fail(std::move(m).error());
+  out.push_back(std::move(*m));
+  return {};
+}
+
+PResult<void> method_into(const Value& v, std::deque<VerificationMethod>& out) {
+  auto m = method_of(v);
+  if (!m) return fail(std::move(m).error());
+  out.push_back(std::move(*m));
+  return {};
+}
+
+// A list member: each element read straight into the document's list, the
+// first failing one ending the reading. (The member is read at most once:
+// a second occurrence is refused before its value is looked at.)
+template <auto M, auto Add>
 PResult<void> text_list(Reader& r, DidDocument& d) {
-  auto v = json::read_seq<E>(r, Elem);
-  if (!v) return fail(std::move(v).error());
-  d.*M = std::move(*v);
-  return {};
+  return json::for_each_in_seq(r, [&](Reader& at) { return Add(at, d.*M); });
 }
 
-// Both lists are read an element at a time, each element a method or, for
-// assertionMethod, a reference.
+// Both lists are read from a value an element at a time, each element a
+// method or, for assertionMethod, a reference: an argument read for a
+// document keeps them as text, and no list is built whole.
 constexpr auto kElementPrune = &json::prune_of<VerificationMethod, kMethod>;
-constexpr auto kMethodList = &json::list_prune<kElementPrune>;
-constexpr auto kAssertionList = kMethodList;
+constexpr auto kListPrune = &json::list_prune<kElementPrune>;
 
-template <class E, std::vector<E> DidDocument::*M, PResult<E> (*Elem)(const Value&)>
+template <auto M, auto Add>
 PResult<void> value_list(const Value& v, DidDocument& d) {
-  auto l = json::seq_of<E>(v, Elem, kElementPrune());
-  if (!l) return fail(std::move(l).error());
-  d.*M = std::move(*l);
-  return {};
+  if (!v.is_array()) return fail(json::invalid_type(v, "a sequence"));
+  return json::for_each_element(v.as_array(), kElementPrune(), [&](const Value& e) -> PResult<bool> {
+    auto added = Add(e, d.*M);
+    if (!added) return fail(std::move(added).error());
+    return true;
+  });
 }
 
 constexpr Field<DidDocument> kDocumentFields[] = {
     json::string_field<DidDocument, &DidDocument::id>("id"),
     {"verificationMethod", Presence::Defaulted,
-     text_list<VerificationMethod, &DidDocument::verification_method, read_method>,
-     value_list<VerificationMethod, &DidDocument::verification_method, method_of>, nullptr, nullptr, kMethodList},
+     text_list<&DidDocument::verification_method, read_method_into>,
+     value_list<&DidDocument::verification_method, method_into>, nullptr, nullptr, kListPrune},
     {"assertionMethod", Presence::Defaulted,
-     text_list<AssertionMethodRef, &DidDocument::assertion_method, read_assertion>,
-     value_list<AssertionMethodRef, &DidDocument::assertion_method, assertion_of>, nullptr, nullptr, kAssertionList},
+     text_list<&DidDocument::assertion_method, read_assertion>,
+     value_list<&DidDocument::assertion_method, assertion_of>, nullptr, nullptr, kListPrune},
 };
 constexpr Record<DidDocument> kDocument{"DidDocument", kDocumentFields, Unknown::Ignore, true};
 
 }  // namespace
+
+void AssertionMethodList::add_reference(std::string_view text) {
+  const std::size_t at = references_.size();
+  references_.append(text);
+  entries_.push_back(Entry{at, text.size()});
+}
+
+void AssertionMethodList::add_embedded(VerificationMethod method) {
+  const std::size_t at = embedded_.size();
+  embedded_.push_back(std::move(method));
+  entries_.push_back(Entry{at, kEmbedded});
+}
+
+AssertionMethodRef AssertionMethodList::operator[](std::size_t i) const {
+  const Entry& e = entries_[i];
+  if (e.length == kEmbedded) return AssertionMethodRef{{}, &embedded_[e.at]};
+  return AssertionMethodRef{std::string_view(references_).substr(e.at, e.length), nullptr};
+}
 
 PResult<DidDocument> parse_did_document(std::string_view text) { return json::parse_record(text, kDocument); }
 

@@ -5,12 +5,14 @@
 // selection that reads them.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
-#include <vector>
 
+#include "core/boxed.hpp"
 #include "core/json/value.hpp"
 #include "core/json/reader.hpp"
 #include "did/did_error.hpp"
@@ -31,34 +33,63 @@ struct Jwk {
 };
 
 // One key entry. Wire names: id, type, controller, publicKeyJwk,
-// publicKeyMultibase.
+// publicKeyMultibase. The JWK sits behind a pointer, so that a method
+// without one (a document may hold them by the hundred thousand) costs a
+// pointer and not the room of four texts.
 struct VerificationMethod {
   std::string id;
   std::string type;
   std::string controller;
-  std::optional<Jwk> public_key_jwk;  // present for a JWK of any JSON kind but null
+  Boxed<Jwk> public_key_jwk;  // present for a JWK of any JSON kind but null
   std::optional<std::string> public_key_multibase;
   bool operator==(const VerificationMethod&) const = default;
 };
 
-// An assertionMethod entry: a DID URL (possibly relative, "#frag") or a
-// method written in place.
+// One assertionMethod entry as the list hands it out: a DID URL (possibly
+// relative, "#frag") exactly as written, or a method written in place. A
+// view into the list, valid while the list lives unchanged.
 struct AssertionMethodRef {
-  std::variant<std::string, VerificationMethod> entry;
+  std::string_view reference;                    // empty for an embedded method
+  const VerificationMethod* embedded = nullptr;  // the method written in place, or nullptr
 
-  bool is_reference() const { return entry.index() == 0; }
+  bool is_reference() const { return embedded == nullptr; }
   // The reference text, or the embedded method's id.
-  const std::string& id() const {
-    return is_reference() ? std::get<0>(entry) : std::get<1>(entry).id;
-  }
-  bool operator==(const AssertionMethodRef&) const = default;
+  std::string_view id() const { return embedded ? std::string_view(embedded->id) : reference; }
+};
+
+// The assertionMethod list, in document order. An entry costs about what it
+// holds: a reference is its bytes in one shared buffer and a small record;
+// only an embedded entry holds a whole method. The containers grow in
+// blocks, so the list never holds its entries twice while it grows.
+class AssertionMethodList {
+ public:
+  void add_reference(std::string_view text);
+  void add_embedded(VerificationMethod method);
+
+  std::size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+  AssertionMethodRef operator[](std::size_t i) const;
+  bool operator==(const AssertionMethodList&) const = default;
+
+ private:
+  // A reference: `length` bytes of references_ from `at`. An embedded
+  // entry: `length` is kEmbedded and `at` its place in embedded_.
+  struct Entry {
+    std::size_t at;
+    std::size_t length;
+    bool operator==(const Entry&) const = default;
+  };
+  static constexpr std::size_t kEmbedded = SIZE_MAX;  // no reference is that long
+  std::string references_;
+  std::deque<Entry> entries_;
+  std::deque<VerificationMethod> embedded_;
 };
 
 // Wire names: id, verificationMethod, assertionMethod.
 struct DidDocument {
   std::string id;
-  std::vector<VerificationMethod> verification_method;
-  std::vector<AssertionMethodRef> assertion_method;
+  std::deque<VerificationMethod> verification_method;  // in blocks: no copy of the list while it grows
+  AssertionMethodList assertion_method;
   bool operator==(const DidDocument&) const = default;
 };
 

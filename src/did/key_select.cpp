@@ -45,8 +45,9 @@ const VerificationMethod* find_method_by_fragment(const DidDocument& doc, std::s
 
 bool is_assertion_method(const DidDocument& doc, std::string_view key_id) {
   const std::string wanted = normalise_ref(doc, key_id);
-  return std::any_of(doc.assertion_method.begin(), doc.assertion_method.end(),
-                     [&](const AssertionMethodRef& a) { return normalise_ref(doc, a.id()) == wanted; });
+  for (std::size_t i = 0; i < doc.assertion_method.size(); ++i)
+    if (normalise_ref(doc, doc.assertion_method[i].id()) == wanted) return true;
+  return false;
 }
 
 std::optional<std::string_view> method_algorithm(const VerificationMethod& m) {
