@@ -22,6 +22,11 @@
 
 namespace {
 
+// The witnesses every quorum here trusts (views into a text that lives on).
+zelq::registry::TrustedWitnesses kTrusted() {
+  return *zelq::registry::trusted_witness_dids_argument(R"(["did:web:w.example", "did:key:zW"])");
+}
+
 using zelq::json::Value;
 
 using zelq::fuzz::check;
@@ -106,7 +111,7 @@ void pruned_readings(std::string_view text, const zelq::UtcTime& now) {
     check(a.key == b.key);
     same_outcome(zelq::did::did_document_from_value(a.value), zelq::did::did_document_from_value(b.value));
   }
-  static const std::vector<std::string> trusted = {"did:web:w.example", "did:key:zW"};
+  static const TrustedWitnesses trusted = kTrusted();
   const WitnessPolicy policy;
   same_outcome(evaluate_witness_quorum({kCosignatures}, expected_checkpoint(), trusted, *docs, policy, clock),
                evaluate_witness_quorum({kCosignatures}, expected_checkpoint(), trusted, *whole_docs, policy, clock));
@@ -117,7 +122,7 @@ void quorum(const zelq::registry::CosignatureList& list, std::size_t n, const ze
   // An allowance at the top of the duration range must still compare exactly.
   zelq::registry::WitnessPolicy policy;
   policy.max_clock_skew_secs = zelq::registry::kMaxDurationSecs;
-  const std::vector<std::string> trusted = {"did:web:w.example", "did:key:zW"};
+  static const zelq::registry::TrustedWitnesses trusted = kTrusted();
   zelq::json::Object docs;
   docs.insert("did:web:w.example", *zelq::json::parse(R"({"id":"did:web:w.example"})"));
   auto report = zelq::registry::evaluate_witness_quorum(list, expected_checkpoint(), trusted, docs, policy,

@@ -1,11 +1,11 @@
 #include "registry/witness_quorum.hpp"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <map>
 #include <set>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 #include "core/json/reader.hpp"
@@ -59,10 +59,29 @@ Result<CosignatureList, ArgumentError> cosignatures_argument(std::string_view te
   return CosignatureList{text};
 }
 
-Result<std::vector<std::string>, ArgumentError> trusted_witness_dids_argument(std::string_view text) {
-  auto list = json::parse_seq(text, &json::read_string);
+bool TrustedWitnesses::contains(std::string_view did) const {
+  return std::binary_search(sorted.begin(), sorted.end(), did);
+}
+
+Result<TrustedWitnesses, ArgumentError> trusted_witness_dids_argument(std::string_view text) {
+  TrustedWitnesses out;
+  // Every entry takes at least its two quotes and a comma or the bracket.
+  out.sorted.reserve(text.size() / 3);
+  json::Reader r(text);
+  auto list = json::for_each_in_seq(r, [&](json::Reader& at) -> json::PResult<void> {
+    if (at.peek_ws() != '"') return fail(json::peek_invalid_type(at, "a string"));
+    at.eat();
+    bool escaped = false;
+    auto s = at.parse_string_view(escaped);
+    if (!s) return fail(std::move(s).error());
+    out.sorted.push_back(escaped ? std::string_view(out.decoded.emplace_back(*s)) : *s);
+    return {};
+  });
+  if (list) list = r.end();
   if (!list) return fail(ArgumentError{"invalid trusted_witness_dids JSON (array): " + list.error().display()});
-  return std::move(*list);
+  std::sort(out.sorted.begin(), out.sorted.end());
+  out.sorted.erase(std::unique(out.sorted.begin(), out.sorted.end()), out.sorted.end());
+  return out;
 }
 
 Result<json::Object, ArgumentError> witness_did_docs_argument(std::string_view text, ArgumentReading reading) {
@@ -110,12 +129,11 @@ Result<ConsumerClock, ArgumentError> quorum_clock(const WitnessPolicy& policy, c
 }
 
 ZResult<std::string> evaluate_witness_quorum(const CosignatureList& cosignatures, const Value& expected_checkpoint,
-                                             const std::vector<std::string>& trusted_witness_dids,
+                                             const TrustedWitnesses& trusted,
                                              const json::Object& witness_did_docs, const WitnessPolicy& policy,
                                              const ConsumerClock& clock) {
   auto checkpoint = parse_log_checkpoint(expected_checkpoint);
   if (!checkpoint) return fail(std::move(checkpoint).error());
-  const std::unordered_set<std::string_view> trusted(trusted_witness_dids.begin(), trusted_witness_dids.end());
   // Each witness's document is read once however many cosignatures name it;
   // reading is pure, so the outcome is that of reading it every time.
   std::map<std::string, json::PResult<did::DidDocument>, std::less<>> docs_read;

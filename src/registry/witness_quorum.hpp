@@ -3,6 +3,8 @@
 // how many of them saw it recently enough.
 #pragma once
 
+#include <deque>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -39,7 +41,16 @@ struct CosignatureList {
 };
 Result<CosignatureList, ArgumentError> cosignatures_argument(std::string_view text);
 // A JSON array of strings: "invalid trusted_witness_dids JSON (array): {reader}".
-Result<std::vector<std::string>, ArgumentError> trusted_witness_dids_argument(std::string_view text);
+// The DIDs are kept sorted and without repeats, for lookups: views into the
+// text (which must outlive them), or into `decoded` for those written with
+// escapes. Room for them is made once, from the text's length, so a long
+// list costs a view an entry and no copy while it grows.
+struct TrustedWitnesses {
+  std::vector<std::string_view> sorted;
+  std::deque<std::string> decoded;
+  bool contains(std::string_view did) const;
+};
+Result<TrustedWitnesses, ArgumentError> trusted_witness_dids_argument(std::string_view text);
 // A JSON object keyed by witness_id.
 Result<json::Object, ArgumentError> witness_did_docs_argument(std::string_view text,
                                                               ArgumentReading reading = ArgumentReading::Pruned);
@@ -60,7 +71,7 @@ Result<ConsumerClock, ArgumentError> quorum_clock(const WitnessPolicy& policy, c
 // max_clock_skew_secs (see quorum_clock).
 ZResult<std::string> evaluate_witness_quorum(const CosignatureList& cosignatures,
                                              const json::Value& expected_checkpoint,
-                                             const std::vector<std::string>& trusted_witness_dids,
+                                             const TrustedWitnesses& trusted_witness_dids,
                                              const json::Object& witness_did_docs, const WitnessPolicy& policy,
                                              const ConsumerClock& clock);
 
