@@ -8,6 +8,7 @@
 #include <random>
 
 #include "core/json/canonical.hpp"
+#include "core/json/record.hpp"
 #include "core/json/value.hpp"
 #include "core/json/reader.hpp"
 #include "core/json/writer.hpp"
@@ -242,5 +243,66 @@ TEST(Jcs, LargeObjectsWithRepeatedKeysEqualTheValueForm) {
     auto value = zelq::json::parse(t);
     ASSERT_TRUE(value.ok()) << t;
     EXPECT_EQ(*zelq::canonicalize_text(t), *zelq::jcs_canonicalize(*value)) << t;
+  }
+}
+
+// What a pruned reading leaves out is a kind of value of its own: counted,
+// compared and written out as it was read, never taken for a string (the
+// texts here hold bytes no valid UTF-8 holds), and never hashed.
+TEST(JsonPrune, LeftOutPartsAreAKindOfTheirOwn) {
+  using zelq::json::Prune;
+  using zelq::json::Unnamed;
+  const Prune inner{{"k"}, {nullptr}, true, Unnamed::Refuse};
+  const Prune record{{"a"}, {&inner}, true, Unnamed::Refuse};
+  struct Row {
+    std::string_view text;
+    std::size_t length;  // of the array as read, or members as read
+  };
+  for (const Row& row : {Row{"[\"\xfe" "3[\",\"\xff\",7]", 3}, Row{"[\"\xff\"]", 1},
+                         Row{"{\"a\":\"\xff{\",\"zz\":[1,2],\"yy\":{\"b\":\"\xfe" "1[\"}}", 3},
+                         Row{"{\"zz\":1,\"a\":[\"\xfe" "2[\",0],\"zz\":2}", 2}}) {
+    auto whole = zelq::json::parse(row.text);
+    auto pruned = zelq::json::parse(row.text, &record);
+    ASSERT_TRUE(whole.ok() && pruned.ok()) << row.text;
+    EXPECT_TRUE(zelq::json::same_value(*pruned, *whole)) << row.text;
+    auto written = zelq::json::parse(zelq::json::to_string(*pruned));
+    ASSERT_TRUE(written.ok()) << row.text;
+    EXPECT_TRUE(zelq::json::same_value(*written, *whole)) << row.text;
+    if (whole->is_array()) {
+      EXPECT_EQ(zelq::json::array_length(pruned->as_array()), row.length) << row.text;
+      EXPECT_EQ(pruned->as_array()[0], whole->as_array()[0]) << row.text;
+    } else {
+      EXPECT_EQ(whole->as_object().size(), row.length) << row.text;
+      EXPECT_TRUE(zelq::json::same_value(*pruned->get("a"), *whole->get("a"))) << row.text;
+    }
+    EXPECT_EQ(zelq::json::holds_unread(*pruned), row.length > 1) << row.text;
+    EXPECT_EQ(zelq::jcs_canonicalize(*pruned).ok(), row.length == 1) << row.text;
+  }
+}
+
+// Refused members are compared as the values they read to, whatever their
+// order or spelling.
+TEST(JsonPrune, LeftOutPartsCompareAsValues) {
+  using zelq::json::Prune;
+  using zelq::json::Unnamed;
+  const Prune record{{"a"}, {nullptr}, false, Unnamed::Refuse};
+  struct Row {
+    std::string_view a, b;
+    bool same;
+  };
+  for (const Row& row : {Row{R"({"zz":{"a":1}})", R"({"zz":{"a":2}})", false},
+                         Row{R"({"zz":1,"yy":{"a":[1,2]}})", R"({"yy":{"a":[1, 2]},"zz":1})", true},
+                         Row{R"({"zz":1,"yy":2})", R"({"zz":1,"yy":3})", false},
+                         Row{R"({"zz":1})", R"({"zz":1.0})", false},
+                         Row{R"({"zz":1})", R"({"yy":1})", false},
+                         Row{R"({"zz":-0.0,"yy":"\u0041"})", R"({"yy":"A","zz":0.0})", true},
+                         Row{R"({"zz":{"b":1,"b":2}})", R"({"zz":{"b":2}})", true},
+                         Row{R"({"zz":[1]})", R"({"zz":[1],"yy":null})", false},
+                         Row{R"({"a":1,"zz":[1]})", R"({"a":1})", false}}) {
+    auto a = zelq::json::parse(row.a, &record);
+    auto b = zelq::json::parse(row.b, &record);
+    ASSERT_TRUE(a.ok() && b.ok()) << row.a;
+    EXPECT_EQ(zelq::json::same_value(*a, *b), row.same) << row.a << " " << row.b;
+    EXPECT_EQ(zelq::json::same_value(*b, *a), row.same) << row.b << " " << row.a;
   }
 }
