@@ -35,10 +35,16 @@ ZResult<void> validate_request(const wire::PublishRequest& r, const std::optiona
   ZELQ_TRY(wire::check_publish_payload(r));
   ZELQ_TRY(wire::validate_content_hash(r.content_hash));
   if (r.supersedes) ZELQ_TRY(wire::validate_ctx_id(*r.supersedes));
-  for (const auto& d : r.derived_from) ZELQ_TRY(wire::validate_ctx_id(d));
+  for (std::string_view d : r.derived_from.entries()) ZELQ_TRY(wire::validate_ctx_id(d));
   if (r.lineage_id) ZELQ_TRY(wire::validate_lineage_id(*r.lineage_id));
   if (r.zelq_version) ZELQ_TRY(wire::validate_semver(*r.zelq_version));
   return {};
+}
+
+// A list past the bound of its rule holds only the entries within it: the
+// rule refuses the request, and no hash is taken over what is left.
+bool holds_list_past_bound(const wire::PublishRequest& r) {
+  return r.derived_from.past_bound() || (r.tags && r.tags->past_bound()) || (r.audience && r.audience->past_bound());
 }
 
 }  // namespace
@@ -93,11 +99,11 @@ ZResult<wire::PublishRequest> PublishRequestBuilder::build() && {
   r.title = std::move(*title);
   r.type = std::move(*context_type);
 
-  // A request whose metadata was refused cannot be built: the rules before
-  // that one still speak first, and the hash and signature, which no one
-  // would see, are not made.
-  if (metadata_refusal) {
-    auto first = validate_request(r, metadata_refusal);  // fails, with the refusal at the latest
+  // A request whose metadata was refused, or that holds a list past its
+  // bound, cannot be built: the rules before those still speak first, and
+  // the hash and signature, which no one would see, are not made.
+  if (metadata_refusal || holds_list_past_bound(r)) {
+    auto first = validate_request(r, metadata_refusal);  // fails, at the refusal or the count at the latest
     return fail(std::move(first).error());
   }
 
