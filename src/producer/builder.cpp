@@ -41,12 +41,6 @@ ZResult<void> validate_request(const wire::PublishRequest& r, const std::optiona
   return {};
 }
 
-// A list past the bound of its rule holds only the entries within it: the
-// rule refuses the request, and no hash is taken over what is left.
-bool holds_list_past_bound(const wire::PublishRequest& r) {
-  return r.derived_from.past_bound() || (r.tags && r.tags->past_bound()) || (r.audience && r.audience->past_bound());
-}
-
 }  // namespace
 
 PublishRequestBuilder PublishRequestBuilder::first_version(const crypto::ProducerIdentity& identity) {
@@ -99,11 +93,11 @@ ZResult<wire::PublishRequest> PublishRequestBuilder::build() && {
   r.title = std::move(*title);
   r.type = std::move(*context_type);
 
-  // A request whose metadata was refused, or that holds a list past its
-  // bound, cannot be built: the rules before those still speak first, and
-  // the hash and signature, which no one would see, are not made.
-  if (metadata_refusal || holds_list_past_bound(r)) {
-    auto first = validate_request(r, metadata_refusal);  // fails, at the refusal or the count at the latest
+  // A request whose metadata was refused cannot be built: the rules before
+  // that one still speak first, and the hash and signature, which no one
+  // would see, are not made.
+  if (metadata_refusal) {
+    auto first = validate_request(r, metadata_refusal);  // fails, with the refusal at the latest
     return fail(std::move(first).error());
   }
 

@@ -40,9 +40,11 @@ inline constexpr std::size_t kSignatureValueChars = 88;
 
 // A list of texts whose count a field rule bounds: the entries within the
 // bound, and the count of all the entries it was given. The rule refuses a
-// list past its bound for that count before it looks at any entry, so the
-// entries past the bound are counted and dropped. Nothing writes or hashes
-// a list past its bound: its record's rules are applied first.
+// list past its bound for that count before it looks at any entry, and
+// before any check of its record that reads the entries, so the entries
+// past the bound are counted and dropped. What such a record writes or
+// hashes never leaves it: the producer's build hashes the entries kept, and
+// then refuses the request for the count.
 template <std::size_t Bound>
 class BoundedList {
  public:
@@ -52,8 +54,7 @@ class BoundedList {
   }
   std::size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
-  bool past_bound() const { return count_ > Bound; }
-  // The entries within the bound: all of them unless past_bound().
+  // The entries within the bound: all of them unless size() exceeds it.
   const json::StringList& entries() const { return kept_; }
   void push_back(std::string_view s) {
     if (count_++ < Bound) kept_.push_back(s);
