@@ -195,6 +195,39 @@ RECORDS = {
     "parse_key_revocation, wide metadata": (revocation, "zelq.ZelqVerifier.parse_key_revocation(text)", "str"),
 }
 
+
+
+def empties(n):
+    """A list of about n bytes of empty strings: a list entry per three bytes."""
+    return "[" + ",".join(['""'] * (n // 3)) + "]"
+
+
+def minimal_refs(n):
+    """A list of about n bytes of the smallest data references."""
+    unit = '{"type":"raw_data"}'
+    return "[" + ",".join([unit] * (n // (len(unit) + 1))) + "]"
+
+
+# The lists of a body or request filled with their shortest entries, through
+# every method that reads one: the verifiers end at the first rule the list
+# breaks (the request check applies none), the producers at the same rule.
+LIST_SHAPES = {"tags": (empties, "tags has"), "contributors": (empties, "DID length 0"),
+               "derived_from": (empties, "derived_from has"),
+               "data_refs": (minimal_refs, "DataRef requires exactly one")}
+for _member, (_make, _refusal) in LIST_SHAPES.items():
+    def _body(n, member=_member, make=_make):
+        return signed_body(**{member: make(n)})
+
+    RECORDS[f"verify_body_offline, {_member} of shortest entries"] = (
+        _body, "zelq.ZelqVerifier.verify_body_offline(text)", _refusal)
+    RECORDS[f"verify_publish_request_offline, {_member} of shortest"] = (
+        lambda n, body=_body: body(n).split(',"ctx_id"')[0] + "}",
+        "zelq.ZelqVerifier.verify_publish_request_offline(text)", "True")
+    RECORDS[f"build_supersede_request, {_member} of shortest entries"] = (
+        _body, "ED.build_supersede_request(text)", _refusal)
+RECORDS["build_publish_request, data_refs of shortest entries"] = (
+    minimal_refs, "ED.build_publish_request('t', 'data_snapshot', data_refs=text)", "DataRef requires exactly one")
+
 # ---- registry artefacts -----------------------------------------------------
 # Each JSON parameter of the registry methods: a valid argument with one
 # member more, "zz", holding a dense array of n bytes. A closed record

@@ -8,6 +8,7 @@
 // well-formed body and request as the value of one member (chosen by the first
 // byte, sometimes wrapped as a data reference or anchor), so that mutation
 // reaches the member readers and field rules without a seed corpus.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -85,12 +86,35 @@ bool same_failure(const zelq::ZResult<void>& a, const std::optional<zelq::ZelqEr
   return a.ok() ? !b : b && a.error().display() == b->display();
 }
 
+// A list of texts as read, against the same array read as a value: the
+// count of all its entries, and each entry within the bound kept as it is.
+void check_kept(const zelq::json::Value* array, std::size_t count, const zelq::json::StringList& kept,
+                std::size_t bound) {
+  check(array && array->is_array() && array->as_array().size() == count && kept.size() == std::min(count, bound));
+  for (std::size_t i = 0; i < kept.size(); ++i) check(array->as_array()[i].as_string() == kept[i]);
+}
+
+template <std::size_t Bound>
+void check_kept(const zelq::json::Value* array, const zelq::wire::BoundedList<Bound>& list) {
+  check_kept(array, list.size(), list.entries(), Bound);
+}
+
+template <std::size_t Bound>
+void check_kept(const zelq::json::Value* array, const std::optional<zelq::wire::BoundedList<Bound>>& list) {
+  if (!list) return check(!array || array->is_null());
+  check_kept(array, *list);
+}
+
 // The free-form members of a body, judged as it was read, against the same
-// members read as a value and judged then.
+// members read as a value and judged then; its lists of texts likewise.
 void check_judged_members(const zelq::wire::Body& body, std::string_view text) {
   using namespace zelq;
   auto whole = json::parse(text);
   check(whole.ok() && whole->is_object());
+  check_kept(whole->get("contributors"), body.contributors.size(), body.contributors, SIZE_MAX);
+  check_kept(whole->get("derived_from"), body.derived_from);
+  check_kept(whole->get("audience"), body.audience);
+  check_kept(whole->get("tags"), body.tags);
   json::Object extra;
   for (const json::Member& m : whole->as_object()) {
     bool named = false;

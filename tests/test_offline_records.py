@@ -348,6 +348,10 @@ def golden_text(**replace):
     (golden_text(data_refs=[{"type": "raw_data", "embedded": {"encoding": "json", "content": 1, "x": 1}}]),
      "unknown field `x`, expected one of `encoding`, `content`, `content_hash`"),
     ('{"a":' * 128 + "1" + "}" * 128, "recursion limit exceeded at line 1 column 636"),
+    # Entries past a list's bound are read for their form all the same, and
+    # its count is refused only once the whole body has read.
+    ('{"tags":[' + '"t",' * 250 + "5]}", "invalid type: integer `5`, expected a string at line 1 column 1010"),
+    ('{"tags":[' + '"t",' * 250 + '"t"],"version":-1}', "invalid value: integer `-1`, expected u32"),
 ])
 def test_body_reader_faults(text, message):
     for call in (lambda: V.verify_body_offline(text), lambda: V.verify_ctx_id_binding(text, CTX)):

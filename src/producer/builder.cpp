@@ -35,7 +35,7 @@ ZResult<void> validate_request(const wire::PublishRequest& r, const std::optiona
   ZELQ_TRY(wire::check_publish_payload(r));
   ZELQ_TRY(wire::validate_content_hash(r.content_hash));
   if (r.supersedes) ZELQ_TRY(wire::validate_ctx_id(*r.supersedes));
-  for (const auto& d : r.derived_from) ZELQ_TRY(wire::validate_ctx_id(d));
+  for (std::string_view d : r.derived_from.entries()) ZELQ_TRY(wire::validate_ctx_id(d));
   if (r.lineage_id) ZELQ_TRY(wire::validate_lineage_id(*r.lineage_id));
   if (r.zelq_version) ZELQ_TRY(wire::validate_semver(*r.zelq_version));
   return {};

@@ -43,7 +43,7 @@ PResult<wire::Visibility> parse_visibility_arg(std::string_view text) {
   return fail(ArgumentError{"invalid visibility '" + std::string(text) + "'; expected public | restricted | private"});
 }
 
-PResult<std::vector<wire::DataRef>> parse_data_refs_arg(std::string_view text) {
+PResult<wire::DataRefs> parse_data_refs_arg(std::string_view text) {
   return parse_whole(text, wire::read_data_refs, "data_refs");
 }
 
@@ -71,13 +71,12 @@ PResult<wire::JudgedObject> parse_metadata_arg(std::string_view text) {
   return std::move(*judged);
 }
 
-PResult<std::vector<std::string>> parse_derived_from_arg(std::span<const std::string_view> entries) {
-  std::vector<std::string> out;
-  out.reserve(entries.size());
+PResult<wire::DerivedFrom> parse_derived_from_arg(std::span<const std::string_view> entries) {
+  wire::DerivedFrom out;
   for (std::string_view e : entries) {
     auto id = wire::validate_ctx_id(e);
     if (!id) return fail(ArgumentError{id.error().display()});
-    out.push_back(std::move(*id));
+    out.push_back(*id);
   }
   return out;
 }

@@ -20,7 +20,7 @@ namespace zelq::producer {
 
 PResult<wire::ContextType> parse_context_type_arg(std::string_view text);
 PResult<wire::Visibility> parse_visibility_arg(std::string_view text);
-PResult<std::vector<wire::DataRef>> parse_data_refs_arg(std::string_view text);
+PResult<wire::DataRefs> parse_data_refs_arg(std::string_view text);
 PResult<std::vector<wire::AnchorEntry>> parse_anchors_arg(std::string_view text);
 PResult<wire::DataPeriod> parse_data_period_arg(std::string_view text);
 // Strict RFC 3339 at any offset, kept as the UTC instant (expires_at).
@@ -32,6 +32,6 @@ PResult<std::string> parse_lineage_id_arg(std::string_view text);
 // value is never built.
 PResult<wire::JudgedObject> parse_metadata_arg(std::string_view text);
 // Every entry a context identifier, in order; the first bad one is reported.
-PResult<std::vector<std::string>> parse_derived_from_arg(std::span<const std::string_view> entries);
+PResult<wire::DerivedFrom> parse_derived_from_arg(std::span<const std::string_view> entries);
 
 }  // namespace zelq::producer

@@ -7,16 +7,20 @@ namespace zelq::producer {
 
 namespace {
 
-std::vector<std::string> owned(std::span<const std::string_view> list) {
-  return {list.begin(), list.end()};
+template <class List>
+List owned(std::span<const std::string_view> entries) {
+  List out;
+  for (std::string_view e : entries) out.push_back(e);
+  return out;
 }
 
 void set_text(std::optional<std::string>& field, const OptText& arg) {
   if (arg) field = std::string(*arg);
 }
 
-void set_list(std::optional<std::vector<std::string>>& field, const OptList& arg) {
-  if (arg) field = owned(*arg);
+template <class List>
+void set_list(std::optional<List>& field, const OptList& arg) {
+  if (arg) field = owned<List>(*arg);
 }
 
 // Writes the parsed value of a given argument into `field`.
@@ -98,7 +102,7 @@ PResult<void> apply_publish_kwargs(PublishRequestBuilder& b, const PublishArgs& 
     b.request.derived_from = std::move(*ids);
   }
   set_list(b.request.audience, a.audience);
-  if (a.contributors) b.request.contributors = owned(*a.contributors);
+  if (a.contributors) b.request.contributors = owned<json::StringList>(*a.contributors);
   return apply_data_refs_onwards(b, a);
 }
 

@@ -8,7 +8,6 @@ namespace {
 
 using json::Presence;
 using json::read_string;
-using json::read_string_list;
 using json::string_value;
 
 // `supersedes` is the one optional member always written: null when absent.
@@ -50,7 +49,47 @@ json::PResult<void> read_metadata(json::Reader& r, Body& b) {
   return {};
 }
 
-constexpr auto read_opt_list = json::read_or_null<read_string_list>;
+// Lists of texts: read entry by entry into their compact lists, written
+// from the entries they keep.
+json::Value text_value(std::string_view s) { return json::Value(std::string(s)); }
+
+const json::StringList& entries_of(const json::StringList& l) { return l; }
+template <std::size_t Bound>
+const json::StringList& entries_of(const BoundedList<Bound>& l) {
+  return l.entries();
+}
+
+template <auto Member>
+void write_texts(const json::OwnerOf<Member>& t, const char* name, json::Object& out) {
+  const auto& m = t.*Member;
+  if constexpr (json::kIsOptional<std::remove_cvref_t<decltype(m)>>) {
+    if (m) out.insert(name, json::list_value<text_value>(entries_of(*m)));
+  } else {
+    out.insert(name, json::list_value<text_value>(entries_of(m)));
+  }
+}
+
+template <auto Member>
+ZResult<bool> emit_texts(const json::OwnerOf<Member>& t, json::Form form, json::TextSink& out) {
+  const auto& m = t.*Member;
+  if constexpr (json::kIsOptional<std::remove_cvref_t<decltype(m)>>) {
+    if (!m) return false;
+    ZELQ_TRY(json::emit_list<text_value>(entries_of(*m), form, out));
+  } else {
+    ZELQ_TRY(json::emit_list<text_value>(entries_of(m), form, out));
+  }
+  return true;
+}
+
+template <auto Member, auto Read>
+constexpr json::Field<json::OwnerOf<Member>> texts_member(const char* name, Presence p = Presence::Required) {
+  return {name, p, &json::read_member<Member, Read>, nullptr, &write_texts<Member>, &emit_texts<Member>};
+}
+
+constexpr auto read_contributors = json::read_strings_into<json::StringList>;
+constexpr auto read_derived_from = json::read_strings_into<DerivedFrom>;
+constexpr auto read_tags = json::read_strings_into<Tags>;
+constexpr auto read_opt_audience = json::read_or_null<json::read_strings_into<Audience>>;
 constexpr auto read_opt_time = json::read_or_null<read_date_time>;
 constexpr auto read_opt_period = json::read_or_null<read_data_period>;
 
@@ -64,17 +103,17 @@ constexpr json::Field<Body> kBodyFields[] = {
     json::member<&Body::version, json::read_u32, json::unsigned_value>("version"),
     supersedes_field<&Body::supersedes>(),
     json::member<&Body::agent_id, read_string, string_value>("agent_id"),
-    json::list_member<&Body::contributors, read_string_list, string_value>("contributors"),
+    texts_member<&Body::contributors, read_contributors>("contributors"),
     json::member<&Body::title, read_string, string_value>("title"),
     json::member<&Body::type, read_context_type, context_type_value>("type"),
     json::list_member<&Body::data_refs, read_data_refs, data_ref_value>("data_refs"),
-    json::list_member<&Body::derived_from, read_string_list, string_value>("derived_from"),
+    texts_member<&Body::derived_from, read_derived_from>("derived_from"),
     json::member<&Body::visibility, read_enum<Visibility>, enum_value<Visibility>>("visibility"),
-    json::list_member<&Body::audience, read_opt_list, string_value>("audience", Presence::Optional),
+    texts_member<&Body::audience, read_opt_audience>("audience", Presence::Optional),
     json::member<&Body::zelq_version, read_string, string_value>("zelq_version", Presence::Optional),
     json::member<&Body::description, read_string, string_value>("description", Presence::Optional),
     json::member<&Body::summary, read_string, string_value>("summary", Presence::Optional),
-    json::list_member<&Body::tags, read_string_list, string_value>("tags", Presence::Optional),
+    texts_member<&Body::tags, read_tags>("tags", Presence::Optional),
     json::member<&Body::domain, read_string, string_value>("domain", Presence::Optional),
     json::member<&Body::expires_at, read_opt_time, date_time_value>("expires_at", Presence::Optional),
     json::member<&Body::data_period, read_opt_period, data_period_value>("data_period", Presence::Optional),
@@ -92,21 +131,21 @@ constexpr json::Field<PublishRequest> kRequestFieldsWith[] = {
     json::member<&PublishRequest::version, json::read_u32, json::unsigned_value>("version"),
     supersedes_field<&PublishRequest::supersedes>(),
     json::member<&PublishRequest::agent_id, read_string, string_value>("agent_id"),
-    json::list_member<&PublishRequest::contributors, read_string_list, string_value>("contributors"),
+    texts_member<&PublishRequest::contributors, read_contributors>("contributors"),
     json::member<&PublishRequest::title, read_string, string_value>("title"),
     json::member<&PublishRequest::type, read_context_type, context_type_value>("type"),
     json::list_member<&PublishRequest::data_refs, read_data_refs, data_ref_value>("data_refs"),
-    json::list_member<&PublishRequest::derived_from, read_string_list, string_value>("derived_from"),
+    texts_member<&PublishRequest::derived_from, read_derived_from>("derived_from"),
     json::member<&PublishRequest::visibility, read_enum<Visibility>, enum_value<Visibility>>("visibility"),
     json::member<&PublishRequest::content_hash, read_string, string_value>("content_hash"),
     json::member<&PublishRequest::signature, read_signature, signature_value>("signature"),
-    json::list_member<&PublishRequest::audience, read_opt_list, string_value>("audience", Presence::Optional),
+    texts_member<&PublishRequest::audience, read_opt_audience>("audience", Presence::Optional),
     json::member<&PublishRequest::zelq_version, read_string, string_value>("zelq_version", Presence::Defaulted),
     json::member<&PublishRequest::description, read_string, string_value>("description", Presence::Defaulted),
     json::member<&PublishRequest::summary, read_string, string_value>("summary", Presence::Defaulted),
     json::member<&PublishRequest::lineage_id, json::read_opt_string, string_value>("lineage_id",
                                                                                    Presence::Optional),
-    json::list_member<&PublishRequest::tags, read_string_list, string_value>("tags", Presence::Defaulted),
+    texts_member<&PublishRequest::tags, read_tags>("tags", Presence::Defaulted),
     json::member<&PublishRequest::domain, read_string, string_value>("domain", Presence::Defaulted),
     json::member<&PublishRequest::expires_at, read_opt_time, date_time_value>("expires_at", Presence::Optional),
     json::member<&PublishRequest::data_period, read_opt_period, data_period_value>("data_period",

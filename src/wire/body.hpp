@@ -15,6 +15,7 @@
 #include "core/timestamp.hpp"
 #include "wire/data_ref.hpp"
 #include "wire/enums.hpp"
+#include "wire/field_rules.hpp"
 #include "wire/signature.hpp"
 
 namespace zelq::wire {
@@ -29,17 +30,17 @@ struct Body {
   std::uint32_t version = 0;
   std::optional<std::string> supersedes;
   std::string agent_id;
-  std::vector<std::string> contributors;
+  json::StringList contributors;
   std::string title;
   ContextType type;
-  std::vector<DataRef> data_refs;
-  std::vector<std::string> derived_from;
+  DataRefs data_refs;
+  DerivedFrom derived_from;
   Visibility visibility = Visibility::Public;
-  std::optional<std::vector<std::string>> audience;
+  std::optional<Audience> audience;
   std::optional<std::string> zelq_version;
   std::optional<std::string> description;
   std::optional<std::string> summary;
-  std::optional<std::vector<std::string>> tags;
+  std::optional<Tags> tags;
   std::optional<std::string> domain;
   std::optional<UtcTime> expires_at;
   std::optional<DataPeriod> data_period;
@@ -81,20 +82,20 @@ struct PublishRequest {
   std::uint32_t version = 0;
   std::optional<std::string> supersedes;
   std::string agent_id;
-  std::vector<std::string> contributors;
+  json::StringList contributors;
   std::string title;
   ContextType type;
-  std::vector<DataRef> data_refs;
-  std::vector<std::string> derived_from;
+  DataRefs data_refs;
+  DerivedFrom derived_from;
   Visibility visibility = Visibility::Public;
   std::string content_hash;
   Signature signature;
-  std::optional<std::vector<std::string>> audience;
+  std::optional<Audience> audience;
   std::optional<std::string> zelq_version;
   std::optional<std::string> description;
   std::optional<std::string> summary;
   std::optional<std::string> lineage_id;
-  std::optional<std::vector<std::string>> tags;
+  std::optional<Tags> tags;
   std::optional<std::string> domain;
   std::optional<UtcTime> expires_at;
   std::optional<DataPeriod> data_period;

@@ -95,8 +95,16 @@ json::PResult<UtcTime> read_date_time(json::Reader& r) {
 
 json::PResult<DataPeriod> read_data_period(json::Reader& r) { return json::read_record(r, kDataPeriodRecord); }
 
-json::PResult<std::vector<DataRef>> read_data_refs(json::Reader& r) {
-  return json::read_seq<DataRef>(r, read_data_ref);
+json::PResult<DataRefs> read_data_refs(json::Reader& r) {
+  DataRefs out;
+  auto read = json::for_each_in_seq(r, [&](json::Reader& at) -> json::PResult<void> {
+    auto ref = read_data_ref(at);
+    if (!ref) return fail(std::move(ref).error());
+    out.push_back(std::move(*ref));
+    return {};
+  });
+  if (!read) return fail(std::move(read).error());
+  return out;
 }
 
 json::PResult<std::vector<AnchorEntry>> read_anchors(json::Reader& r) {

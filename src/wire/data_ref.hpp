@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/boxed.hpp"
+#include "core/chunked_list.hpp"
 #include "core/json/value.hpp"
 #include "core/json/writer.hpp"
 #include "core/json/record.hpp"
@@ -35,19 +36,22 @@ struct EmbeddedContent {
 };
 
 // Open: every member beyond the eight named ones is kept in `extensions`.
-// A body may hold data references by the hundred thousand: the members most
-// of them leave out are boxed, a pointer each while absent.
+// A body may hold data references by the hundred thousand, many of them
+// small: every text or nested member is boxed, a pointer while absent, so
+// that a reference costs about what it holds.
 struct DataRef {
   DataRefRole type = DataRefRole::PrimaryResult;
   Boxed<std::string> description;
   std::optional<std::uint64_t> size_bytes;
-  std::optional<std::string> format;
+  Boxed<std::string> format;
   Boxed<std::string> schema_version;
-  std::optional<std::string> content_hash;
-  std::optional<Location> location;
+  Boxed<std::string> content_hash;
+  Boxed<Location> location;
   Boxed<EmbeddedContent> embedded;  // the rarer of the two ways to the data
   json::Object extensions;
 };
+
+using DataRefs = ChunkedList<DataRef>;
 
 // Closed: start and end, or [start, end].
 struct DataPeriod {
@@ -75,7 +79,7 @@ extern const json::Record<AnchorEntry> kAnchorEntryRecord;
 // Readers at the cursor (the value of an enclosing member).
 json::PResult<UtcTime> read_date_time(json::Reader& r);
 json::PResult<DataPeriod> read_data_period(json::Reader& r);
-json::PResult<std::vector<DataRef>> read_data_refs(json::Reader& r);
+json::PResult<DataRefs> read_data_refs(json::Reader& r);
 json::PResult<std::vector<AnchorEntry>> read_anchors(json::Reader& r);
 
 // Writers: the members in declaration order, then the extensions.

@@ -19,10 +19,10 @@ std::string num(std::size_t n) { return std::to_string(n); }
 
 // Index of the first entry that equals a later one, or npos. Same answer as
 // comparing every pair in order, in linear time.
-std::size_t first_repeated(const std::vector<std::string>& entries) {
+std::size_t first_repeated(const json::StringList& entries) {
   std::unordered_map<std::string_view, std::size_t> count;
   count.reserve(entries.size());
-  for (const auto& e : entries) ++count[e];
+  for (std::string_view e : entries) ++count[e];
   for (std::size_t i = 0; i < entries.size(); ++i)
     if (count[entries[i]] > 1) return i;
   return std::string::npos;
@@ -83,40 +83,58 @@ ZResult<void> check_embedded(const EmbeddedContent& e) {
 std::string agent_did_debug(std::string_view s) { return "AgentDid(" + debug_quote(s) + ")"; }
 std::string ctx_id_debug(std::string_view s) { return "CtxId(" + debug_quote(s) + ")"; }
 
-ZResult<void> check_list_limit_unique(std::string_view name, const std::vector<std::string>& entries,
-                                      std::size_t limit) {
-  if (entries.size() > limit)
-    return fail(ZelqError::schema(std::string(name) + " has " + num(entries.size()) + " items, exceeds " + num(limit)));
+namespace {
+
+// The count, then the first entry that comes again later; `entries` holds
+// them all whenever the count is within the limit.
+ZResult<void> check_count_unique(std::string_view name, std::size_t count, const json::StringList& entries,
+                                 std::size_t limit) {
+  if (count > limit)
+    return fail(ZelqError::schema(std::string(name) + " has " + num(count) + " items, exceeds " + num(limit)));
   if (auto i = first_repeated(entries); i != std::string::npos)
     return fail(ZelqError::schema(std::string(name) + " contains duplicate entry: " + agent_did_debug(entries[i])));
   return {};
 }
 
-ZResult<void> check_derived_from_list(const std::vector<std::string>& entries) {
-  if (entries.size() > kMaxDerivedFrom)
-    return fail(ZelqError::schema("derived_from has " + num(entries.size()) + " items, exceeds " +
+}  // namespace
+
+ZResult<void> check_list_limit_unique(std::string_view name, const json::StringList& entries, std::size_t limit) {
+  return check_count_unique(name, entries.size(), entries, limit);
+}
+
+ZResult<void> check_list_limit_unique(std::string_view name, const Audience& entries, std::size_t limit) {
+  return check_count_unique(name, entries.size(), entries.entries(), limit);
+}
+
+ZResult<void> check_derived_from_list(const DerivedFrom& list) {
+  if (list.size() > kMaxDerivedFrom)
+    return fail(ZelqError::schema("derived_from has " + num(list.size()) + " items, exceeds " +
                                   num(kMaxDerivedFrom)));
+  const json::StringList& entries = list.entries();
   if (auto i = first_repeated(entries); i != std::string::npos)
     return fail(ZelqError::schema("derived_from contains duplicate entry: " + ctx_id_debug(entries[i])));
   return {};
 }
 
-ZResult<void> validate_tags(const std::vector<std::string>& tags) {
-  if (tags.size() > kMaxTags)
-    return fail(ZelqError::schema("tags has " + num(tags.size()) + " entries, exceeds " + num(kMaxTags)));
-  for (const auto& t : tags) {
-    if (t.empty() || t.size() > kMaxTagBytes)
-      return fail(ZelqError::schema("tag '" + t + "' length not in 1..=" + num(kMaxTagBytes)));
-    if (!ascii::is_alnum(t.front())) return fail(ZelqError::schema("tag '" + t + "' first char must be alphanumeric"));
+ZResult<void> validate_tags(const Tags& list) {
+  if (list.size() > kMaxTags)
+    return fail(ZelqError::schema("tags has " + num(list.size()) + " entries, exceeds " + num(kMaxTags)));
+  const json::StringList& tags = list.entries();
+  auto refuse = [](std::string_view tag, const std::string& rule) {
+    return fail(ZelqError::schema("tag '" + std::string(tag) + "' " + rule));
+  };
+  for (std::string_view t : tags) {
+    if (t.empty() || t.size() > kMaxTagBytes) return refuse(t, "length not in 1..=" + num(kMaxTagBytes));
+    if (!ascii::is_alnum(t.front())) return refuse(t, "first char must be alphanumeric");
     if (!ascii::all_of(t, [](int c) { return ascii::is_alnum(c) || c == '_' || c == '.' || c == '-'; }))
-      return fail(ZelqError::schema("tag '" + t + "' must match [A-Za-z0-9][A-Za-z0-9_.-]*"));
+      return refuse(t, "must match [A-Za-z0-9][A-Za-z0-9_.-]*");
   }
   if (auto i = first_repeated(tags); i != std::string::npos)
-    return fail(ZelqError::schema("tags contains duplicate entry: " + tags[i]));
+    return fail(ZelqError::schema("tags contains duplicate entry: " + std::string(tags[i])));
   return {};
 }
 
-ZResult<void> check_visibility_audience(Visibility v, const std::optional<std::vector<std::string>>& audience) {
+ZResult<void> check_visibility_audience(Visibility v, const std::optional<Audience>& audience) {
   const bool has_entries = audience && !audience->empty();
   if (v == Visibility::Public && has_entries)
     return fail(ZelqError::schema("visibility:public MUST NOT include audience"));

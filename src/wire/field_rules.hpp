@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
@@ -15,6 +16,7 @@
 
 #include "core/error.hpp"
 #include "core/json/record.hpp"
+#include "core/json/string_list.hpp"
 #include "core/json/value.hpp"
 #include "wire/data_ref.hpp"
 #include "wire/enums.hpp"
@@ -36,16 +38,47 @@ inline constexpr std::size_t kMaxEmbeddedBytes = 65536;
 inline constexpr std::size_t kMaxAnchors = 100;
 inline constexpr std::size_t kSignatureValueChars = 88;
 
+// A list of texts whose count a field rule bounds: the entries within the
+// bound, and the count of all the entries it was given. The rule refuses a
+// list past its bound for that count before it looks at any entry, and
+// before any check of its record that reads the entries, so the entries
+// past the bound are counted and dropped. What such a record writes or
+// hashes never leaves it: the producer's build hashes the entries kept, and
+// then refuses the request for the count.
+template <std::size_t Bound>
+class BoundedList {
+ public:
+  BoundedList() = default;
+  BoundedList(std::initializer_list<std::string_view> entries) {
+    for (std::string_view e : entries) push_back(e);
+  }
+  std::size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  // The entries within the bound: all of them unless size() exceeds it.
+  const json::StringList& entries() const { return kept_; }
+  void push_back(std::string_view s) {
+    if (count_++ < Bound) kept_.push_back(s);
+  }
+
+ private:
+  json::StringList kept_;
+  std::size_t count_ = 0;
+};
+
+using Tags = BoundedList<kMaxTags>;
+using DerivedFrom = BoundedList<kMaxDerivedFrom>;
+using Audience = BoundedList<kMaxAudience>;
+
 // Diagnostic forms inside messages: AgentDid("..."), CtxId("...").
 std::string agent_did_debug(std::string_view s);
 std::string ctx_id_debug(std::string_view s);
 
 // Count first, then the first entry that comes again later (byte equality).
-ZResult<void> check_list_limit_unique(std::string_view name, const std::vector<std::string>& entries,
-                                      std::size_t limit);
-ZResult<void> check_derived_from_list(const std::vector<std::string>& entries);
-ZResult<void> validate_tags(const std::vector<std::string>& tags);
-ZResult<void> check_visibility_audience(Visibility v, const std::optional<std::vector<std::string>>& audience);
+ZResult<void> check_list_limit_unique(std::string_view name, const json::StringList& entries, std::size_t limit);
+ZResult<void> check_list_limit_unique(std::string_view name, const Audience& entries, std::size_t limit);
+ZResult<void> check_derived_from_list(const DerivedFrom& entries);
+ZResult<void> validate_tags(const Tags& tags);
+ZResult<void> check_visibility_audience(Visibility v, const std::optional<Audience>& audience);
 ZResult<void> validate_did_field(std::string_view did);
 
 // Depth of a value: scalars 0, an empty container 1, else 1 + the deepest

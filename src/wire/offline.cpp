@@ -32,7 +32,7 @@ ZResult<void> verify_body(const Body& b) {
   ZELQ_TRY(check_publish_payload(b));
   ZELQ_TRY(validate_identifiers(b.ctx_id, b.lineage_id, b.content_hash));
   if (b.supersedes) ZELQ_TRY(validate_ctx_id(*b.supersedes));
-  for (const auto& d : b.derived_from) ZELQ_TRY(validate_ctx_id(d));
+  for (std::string_view d : b.derived_from.entries()) ZELQ_TRY(validate_ctx_id(d));
   if (b.zelq_version) ZELQ_TRY(validate_semver(*b.zelq_version));
   ZELQ_TRY(validate_origin_registry(b.origin_registry));
   if (!did::is_did_key(b.agent_id))

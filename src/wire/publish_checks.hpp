@@ -28,13 +28,13 @@ ZResult<void> check_publish_fields(const R& r) {
   ZELQ_TRY(check_text_length("summary", r.summary, 1000));
   ZELQ_TRY(check_text_length("domain", r.domain, 200));
   ZELQ_TRY(validate_producer_did(r.agent_id));
-  for (const auto& c : r.contributors) ZELQ_TRY(validate_did(c));
+  for (std::string_view c : r.contributors) ZELQ_TRY(validate_did(c));
   ZELQ_TRY(check_list_limit_unique("contributors", r.contributors, kMaxContributors));
   ZELQ_TRY(check_derived_from_list(r.derived_from));
   if (r.tags) ZELQ_TRY(validate_tags(*r.tags));
   if (r.audience) {
     ZELQ_TRY(check_list_limit_unique("audience", *r.audience, kMaxAudience));
-    for (const auto& a : *r.audience) ZELQ_TRY(validate_did_field(a));
+    for (std::string_view a : r.audience->entries()) ZELQ_TRY(validate_did_field(a));
   }
   ZELQ_TRY(check_visibility_audience(r.visibility, r.audience));
   if (r.data_period && r.data_period->start > r.data_period->end)

@@ -6,11 +6,14 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "core/json/canonical.hpp"
 #include "core/json/record.hpp"
 #include "core/json/value.hpp"
 #include "core/json/reader.hpp"
+#include "core/json/string_list.hpp"
 #include "core/json/writer.hpp"
 
 using zelq::json::Array;
@@ -305,4 +308,27 @@ TEST(JsonPrune, LeftOutPartsCompareAsValues) {
     EXPECT_EQ(zelq::json::same_value(*a, *b), row.same) << row.a << " " << row.b;
     EXPECT_EQ(zelq::json::same_value(*b, *a), row.same) << row.b << " " << row.a;
   }
+}
+
+TEST(StringList, EveryEntryReadsBackPastTheChunksThatDouble) {
+  zelq::json::StringList list;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 20000; ++i) {
+    expected.push_back(i % 3 == 0 ? std::string() : std::to_string(i));
+    list.push_back(expected.back());
+  }
+  ASSERT_EQ(list.size(), expected.size());
+  std::size_t i = 0, wrong = 0;
+  for (std::string_view e : list) {
+    if (e != expected[i] || list[i] != expected[i]) ++wrong;
+    ++i;
+  }
+  EXPECT_EQ(wrong, 0u);
+  EXPECT_EQ(i, expected.size());
+  zelq::json::StringList copy = list;
+  EXPECT_TRUE(copy == list);
+  copy.push_back("");
+  EXPECT_FALSE(copy == list);
+  // The same bytes cut elsewhere are other texts.
+  EXPECT_FALSE((zelq::json::StringList{"ab", ""}) == (zelq::json::StringList{"a", "b"}));
 }

@@ -971,4 +971,26 @@ std::string record_text(const T& t, const Record<T>& rec) {
   return std::move(out).take();
 }
 
+// ---- lists of strings into a list of one's own ---------------------------------
+// A JSON array of strings read as read_string_list reads it, failures
+// included, each entry handed to `out.push_back(std::string_view)` as a view
+// that lasts only for that call: no string object is made per entry.
+template <class L>
+PResult<L> read_strings_into(Reader& r) {
+  L out;
+  auto read = for_each_in_seq(r, [&](Reader& at) -> PResult<void> {
+    const int c = at.peek_ws();
+    if (c < 0) return fail(at.peek_error("EOF while parsing a value"));
+    if (c != '"') return fail(peek_invalid_type(at, "a string"));
+    at.eat();
+    bool escaped = false;
+    auto s = at.parse_string_view(escaped);
+    if (!s) return fail(std::move(s).error());
+    out.push_back(*s);
+    return {};
+  });
+  if (!read) return fail(std::move(read).error());
+  return out;
+}
+
 }  // namespace zelq::json
