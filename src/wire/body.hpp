@@ -50,8 +50,9 @@ struct Body {
   json::Object extensions;  // every other member, in arrival order
   // When `metadata` breaks the limits of a body's metadata: the refusal
   // those limits give, found as it was read. No value of it is built then:
-  // `metadata` holds, for an object, only its members in kMetadataLookups,
-  // and nothing for any other value.
+  // `metadata` holds, for an object, only its members in kMetadataLookups
+  // (a container in the place of one kept empty: they are read for their
+  // kind and a scalar's value), and nothing for any other value.
   std::optional<ZelqError> metadata_refusal;
   // When the other members break the limits of a body's extra members: the
   // refusal those limits give, found as they were read, with `extensions`

@@ -259,7 +259,8 @@ json::PResult<JudgedObject> read_judged_object(json::Reader& r, std::string_view
   if (!members) return fail(std::move(members).error());
   if (auto judged = check_object_text_limits(*members, name); !judged) {
     std::optional<json::Value> kept;
-    if (!keep.empty()) kept = json::Value(members->only(keep));
+    // Those members are looked up for their kind and a scalar's value.
+    if (!keep.empty()) kept = json::Value(members->only(keep, json::kind_prune()));
     return JudgedObject{std::move(kept), std::move(judged).error()};
   }
   return JudgedObject{json::Value(members->to_object()), std::nullopt};

@@ -155,11 +155,13 @@ std::vector<std::size_t> MemberTexts::last_of_each() const {
   return order;
 }
 
-Object MemberTexts::to_object() const { return subset({}, true); }
+Object MemberTexts::to_object() const { return subset({}, true, nullptr); }
 
-Object MemberTexts::only(std::span<const std::string_view> names) const { return subset(names, false); }
+Object MemberTexts::only(std::span<const std::string_view> names, const Prune* prune) const {
+  return subset(names, false, prune);
+}
 
-Object MemberTexts::subset(std::span<const std::string_view> names, bool all) const {
+Object MemberTexts::subset(std::span<const std::string_view> names, bool all, const Prune* prune) const {
   std::vector<bool> is_last(entries_.size(), false);
   for (std::size_t i : last_of_each()) is_last[i] = true;
   Object out;
@@ -169,7 +171,7 @@ Object MemberTexts::subset(std::span<const std::string_view> names, bool all) co
     // replaces its stand-in. The texts were read, so they read again.
     Value v;
     if (is_last[i]) {
-      auto parsed = parse(value(i));
+      auto parsed = parse(value(i), prune);
       if (parsed) v = std::move(*parsed);
     }
     out.insert(std::string(key(i)), std::move(v));

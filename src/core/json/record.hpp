@@ -110,11 +110,12 @@ class MemberTexts {
   std::vector<std::size_t> last_of_each() const;
   // The object they make: each key at its first place, with its last value.
   Object to_object() const;
-  // The same with only the members named in `names`.
-  Object only(std::span<const std::string_view> names) const;
+  // The same with only the members named in `names`, each read with
+  // `prune`.
+  Object only(std::span<const std::string_view> names, const Prune* prune) const;
 
  private:
-  Object subset(std::span<const std::string_view> names, bool all) const;
+  Object subset(std::span<const std::string_view> names, bool all, const Prune* prune) const;
   struct Entry {
     std::size_t key_at, key_len;
     std::string_view value;
