@@ -76,6 +76,9 @@ E405 = "schema violation: "
     (body(meta(reason="\u00e9" * 1025, revoked_key_id=1)), "metadata.reason exceeds 1024 characters (RFC-ZELQ-0014 \u00a74)"),
     (body(meta(revoked_key_id=1, revoked_key_controller=None)), "key-revocation metadata.revoked_key_id must be a string when present"),
     (body(meta(revoked_key_controller=None)), "key-revocation metadata.revoked_key_controller must be a string"),
+    # Metadata past the limits of other bodies keeps its looked-up members for their kind.
+    (body(dict({f"x{i}": i for i in range(150)}, **meta(reason=[1, {"a": 2}]))),
+     "key-revocation metadata.reason must be a string when present"),
     (body(meta(revoked_key_controller="web:x.example"), key_id=OLD.did_key + "#" + OLD.did_key[8:]), "DID missing 'did:' prefix: web:x.example"),
 ])
 def test_shape_violations(text, message):

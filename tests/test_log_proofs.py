@@ -158,6 +158,10 @@ FOLD = "inclusion_path for leaf_index {} does not fold to the checkpoint root_ha
     (inclusion(3, inclusion_path=inclusion(3)["inclusion_path"][:-1]), FOLD.format(3, 11)),
     (inclusion(3, inclusion_path=inclusion(3)["inclusion_path"] + [H]), FOLD.format(3, 11)),
     (inclusion(3, inclusion_path=[H] * 10_000), FOLD.format(3, 11)),
+    # A path is read whole for its form; the first malformed entry reports.
+    (inclusion(3, inclusion_path=[H, "bad1", "bad2"]), "hash 'bad1' is not of the form 'sha256:<hex>' (RFC-ZELQ-0012 §2)"),
+    (inclusion(3, inclusion_path=[H, "bad", 5]),
+     "log_inclusion does not parse: invalid type: integer `5`, expected a string"),
 ])
 def test_inclusion_verdicts(proof, message):
     assert check_inclusion(*(proof if isinstance(proof, tuple) else (proof,))) == failure(message)

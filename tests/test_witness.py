@@ -310,6 +310,16 @@ def test_ignored_elements_leave_no_trace():
     assert report["witnessed_count"] == 0 and report["failures"] == []
 
 
+@pytest.mark.parametrize("trusted", [
+    json.dumps([P.did, A.did, "did:web:z.example", A.did]),  # unsorted, repeated
+    '["' + A.did.replace(".", "\\u002e") + '", "did:web:q\\u002eexample"]',  # written with escapes
+])
+def test_trusted_witnesses_are_read_as_written(trusted):
+    report = json.loads(V.evaluate_witness_quorum(json.dumps([GOOD]), json.dumps(EXPECTED), trusted,
+                                                  json.dumps(DOCS), "{}", NOW))
+    assert report["witnesses"] == [A.did]
+
+
 def test_failing_cosignatures_of_trusted_witnesses_are_reported_each_time():
     bad = with_(B.mint(), ["witnessed_at"], "2026-01-01T00:00:11.000Z")
     report = quorum([GOOD, bad, bad, K.mint()], docs={A.did: A.doc, B.did: B.doc})
