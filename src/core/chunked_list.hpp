@@ -7,10 +7,11 @@
 
 #include <bit>
 #include <cstddef>
-#include <iterator>
 #include <memory>
 #include <utility>
 #include <vector>
+
+#include "core/index_iterator.hpp"
 
 namespace zelq {
 
@@ -56,33 +57,7 @@ class ChunkedList {
     ++size_;
   }
 
-  class const_iterator {
-   public:
-    using iterator_category = std::forward_iterator_tag;
-    using value_type = T;
-    using difference_type = std::ptrdiff_t;
-    using reference = const T&;
-    using pointer = const T*;
-
-    const_iterator() = default;
-    const_iterator(const ChunkedList* list, std::size_t i) : list_(list), i_(i) {}
-    const T& operator*() const { return (*list_)[i_]; }
-    const T* operator->() const { return &(*list_)[i_]; }
-    const_iterator& operator++() {
-      ++i_;
-      return *this;
-    }
-    const_iterator operator++(int) {
-      const_iterator old = *this;
-      ++i_;
-      return old;
-    }
-    friend bool operator==(const const_iterator& a, const const_iterator& b) { return a.i_ == b.i_; }
-
-   private:
-    const ChunkedList* list_ = nullptr;
-    std::size_t i_ = 0;
-  };
+  using const_iterator = IndexIterator<ChunkedList, const T&>;
 
   const_iterator begin() const { return {this, 0}; }
   const_iterator end() const { return {this, size_}; }

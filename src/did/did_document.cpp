@@ -105,9 +105,8 @@ PResult<VerificationMethod> method_of(const Value& v) { return json::read_record
 // inside the entry is refused as it is anywhere else in the text.
 PResult<void> read_assertion(Reader& r, AssertionMethodList& out) {
   if (r.peek_ws() == '"') {
-    r.eat();
     bool escaped = false;
-    auto s = r.parse_string_view(escaped);
+    auto s = json::read_string_view(r, escaped);
     if (!s) return fail(std::move(s).error());
     out.add_reference(*s);
     return {};
@@ -183,21 +182,19 @@ constexpr Record<DidDocument> kDocument{"DidDocument", kDocumentFields, Unknown:
 }  // namespace
 
 void AssertionMethodList::add_reference(std::string_view text) {
-  const std::size_t at = references_.size();
-  references_.append(text);
-  entries_.push_back(Entry{at, text.size()});
+  entries_.push_back(Entry{references_.size(), false});
+  references_.push_back(text);
 }
 
 void AssertionMethodList::add_embedded(VerificationMethod method) {
-  const std::size_t at = embedded_.size();
+  entries_.push_back(Entry{embedded_.size(), true});
   embedded_.push_back(std::move(method));
-  entries_.push_back(Entry{at, kEmbedded});
 }
 
 AssertionMethodRef AssertionMethodList::operator[](std::size_t i) const {
   const Entry& e = entries_[i];
-  if (e.length == kEmbedded) return AssertionMethodRef{{}, &embedded_[e.at]};
-  return AssertionMethodRef{std::string_view(references_).substr(e.at, e.length), nullptr};
+  if (e.embedded) return AssertionMethodRef{{}, &embedded_[e.at]};
+  return AssertionMethodRef{references_[e.at], nullptr};
 }
 
 PResult<DidDocument> parse_did_document(std::string_view text) { return json::parse_record(text, kDocument); }

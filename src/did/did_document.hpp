@@ -15,6 +15,7 @@
 #include "core/boxed.hpp"
 #include "core/json/value.hpp"
 #include "core/json/reader.hpp"
+#include "core/json/string_list.hpp"
 #include "did/did_error.hpp"
 
 namespace zelq::did {
@@ -72,15 +73,13 @@ class AssertionMethodList {
   bool operator==(const AssertionMethodList&) const = default;
 
  private:
-  // A reference: `length` bytes of references_ from `at`. An embedded
-  // entry: `length` is kEmbedded and `at` its place in embedded_.
+  // An entry's place among the references, or (embedded) the methods.
   struct Entry {
     std::size_t at;
-    std::size_t length;
+    bool embedded;
     bool operator==(const Entry&) const = default;
   };
-  static constexpr std::size_t kEmbedded = SIZE_MAX;  // no reference is that long
-  std::string references_;
+  json::StringList references_;
   std::deque<Entry> entries_;
   std::deque<VerificationMethod> embedded_;
 };

@@ -188,17 +188,13 @@ bool read_plain_wire_hash(json::Reader& r, Digest32& d) {
 
 // One array element into the list.
 json::PResult<void> read_hash_entry(json::Reader& r, HashList& list) {
-  const int c = r.peek_ws();
-  if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
-  if (c != '"') return fail(json::peek_invalid_type(r, "a string"));
   // Fast path: a well-formed hash and its closing quote hold no escape.
-  if (Digest32 d; list.all_decoded() && read_plain_wire_hash(r, d)) {
+  if (Digest32 d; list.all_decoded() && r.peek_ws() == '"' && read_plain_wire_hash(r, d)) {
     list.add(d);
     return {};
   }
-  r.eat();
   bool escaped = false;
-  auto text = r.parse_string_view(escaped);
+  auto text = json::read_string_view(r, escaped);
   if (!text) return fail(std::move(text).error());
   list.add(*text);
   return {};

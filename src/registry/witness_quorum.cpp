@@ -69,10 +69,8 @@ Result<TrustedWitnesses, ArgumentError> trusted_witness_dids_argument(std::strin
   out.sorted.reserve(text.size() / 3);
   json::Reader r(text);
   auto list = json::for_each_in_seq(r, [&](json::Reader& at) -> json::PResult<void> {
-    if (at.peek_ws() != '"') return fail(json::peek_invalid_type(at, "a string"));
-    at.eat();
     bool escaped = false;
-    auto s = at.parse_string_view(escaped);
+    auto s = json::read_string_view(at, escaped);
     if (!s) return fail(std::move(s).error());
     out.sorted.push_back(escaped ? std::string_view(out.decoded.emplace_back(*s)) : *s);
     return {};

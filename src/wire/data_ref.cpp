@@ -97,13 +97,7 @@ json::PResult<DataPeriod> read_data_period(json::Reader& r) { return json::read_
 
 json::PResult<DataRefs> read_data_refs(json::Reader& r) {
   DataRefs out;
-  auto read = json::for_each_in_seq(r, [&](json::Reader& at) -> json::PResult<void> {
-    auto ref = read_data_ref(at);
-    if (!ref) return fail(std::move(ref).error());
-    out.push_back(std::move(*ref));
-    return {};
-  });
-  if (!read) return fail(std::move(read).error());
+  ZELQ_TRY(json::read_into(r, read_data_ref, out));
   return out;
 }
 

@@ -67,14 +67,19 @@ ParseError peek_invalid_type(Reader& r, std::string_view expected) {
   return r.fix(invalid_type(found, expected));
 }
 
-PResult<std::string> read_string(Reader& r) {
+PResult<std::string_view> read_string_view(Reader& r, bool& escaped) {
   int c = r.peek_ws();
   if (c < 0) return fail(r.peek_error("EOF while parsing a value"));
   if (c != '"') return fail(peek_invalid_type(r, "a string"));
   r.eat();
-  auto s = r.parse_string_body();
+  return r.parse_string_view(escaped);
+}
+
+PResult<std::string> read_string(Reader& r) {
+  bool escaped = false;
+  auto s = read_string_view(r, escaped);
   if (!s) return fail(std::move(s).error());
-  return s;
+  return std::string(*s);
 }
 
 PResult<std::optional<std::string>> read_opt_string(Reader& r) {

@@ -255,6 +255,10 @@ std::string one_of(std::span<const char* const> names, bool variants);
 ParseError peek_invalid_type(Reader& r, std::string_view expected);
 // A JSON string, else invalid type naming "a string".
 PResult<std::string> read_string(Reader& r);
+// The same as a view: into the text when the string holds no escape
+// (`escaped` false), else into the reader's buffer, valid until the next
+// string is read.
+PResult<std::string_view> read_string_view(Reader& r, bool& escaped);
 // null gives nothing, else a string.
 PResult<std::optional<std::string>> read_opt_string(Reader& r);
 // null gives nothing, else any value stored whole.
@@ -321,19 +325,25 @@ PResult<void> for_each_in_seq(Reader& r, F elem) {
   return {};
 }
 
+// The array at the cursor into `out` (anything with push_back), each
+// element read by `elem`.
+template <class L, class E>
+PResult<void> read_into(Reader& r, PResult<E> (*elem)(Reader&), L& out) {
+  return for_each_in_seq(r, [&](Reader& at) -> PResult<void> {
+    auto v = elem(at);
+    if (!v) return fail(std::move(v).error());
+    out.push_back(std::move(*v));
+    return {};
+  });
+}
+
 // The array at the cursor as a list; `expected`: room made up front, for
 // lists whose length the caller can bound from the text.
 template <class E>
 PResult<std::vector<E>> read_seq(Reader& r, PResult<E> (*elem)(Reader&), std::size_t expected = 0) {
   std::vector<E> out;
   out.reserve(expected);
-  auto read = for_each_in_seq(r, [&](Reader& at) -> PResult<void> {
-    auto v = elem(at);
-    if (!v) return fail(std::move(v).error());
-    out.push_back(std::move(*v));
-    return {};
-  });
-  if (!read) return fail(std::move(read).error());
+  ZELQ_TRY(read_into(r, elem, out));
   return out;
 }
 
@@ -980,12 +990,8 @@ template <class L>
 PResult<L> read_strings_into(Reader& r) {
   L out;
   auto read = for_each_in_seq(r, [&](Reader& at) -> PResult<void> {
-    const int c = at.peek_ws();
-    if (c < 0) return fail(at.peek_error("EOF while parsing a value"));
-    if (c != '"') return fail(peek_invalid_type(at, "a string"));
-    at.eat();
     bool escaped = false;
-    auto s = at.parse_string_view(escaped);
+    auto s = read_string_view(at, escaped);
     if (!s) return fail(std::move(s).error());
     out.push_back(*s);
     return {};

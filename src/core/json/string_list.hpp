@@ -7,11 +7,11 @@
 
 #include <cstddef>
 #include <initializer_list>
-#include <iterator>
 #include <string>
 #include <string_view>
 
 #include "core/chunked_list.hpp"
+#include "core/index_iterator.hpp"
 
 namespace zelq::json {
 
@@ -35,32 +35,7 @@ class StringList {
     ends_.push_back(bytes_.size());
   }
 
-  class const_iterator {
-   public:
-    using iterator_category = std::forward_iterator_tag;
-    using value_type = std::string_view;
-    using difference_type = std::ptrdiff_t;
-    using reference = std::string_view;
-    using pointer = void;
-
-    const_iterator() = default;
-    const_iterator(const StringList* list, std::size_t i) : list_(list), i_(i) {}
-    std::string_view operator*() const { return (*list_)[i_]; }
-    const_iterator& operator++() {
-      ++i_;
-      return *this;
-    }
-    const_iterator operator++(int) {
-      const_iterator old = *this;
-      ++i_;
-      return old;
-    }
-    friend bool operator==(const const_iterator& a, const const_iterator& b) { return a.i_ == b.i_; }
-
-   private:
-    const StringList* list_ = nullptr;
-    std::size_t i_ = 0;
-  };
+  using const_iterator = IndexIterator<StringList, std::string_view>;
 
   const_iterator begin() const { return {this, 0}; }
   const_iterator end() const { return {this, size()}; }
