@@ -182,19 +182,19 @@ constexpr Record<DidDocument> kDocument{"DidDocument", kDocumentFields, Unknown:
 }  // namespace
 
 void AssertionMethodList::add_reference(std::string_view text) {
-  entries_.push_back(Entry{references_.size(), false});
+  entries_.push_back(references_.size());
   references_.push_back(text);
 }
 
 void AssertionMethodList::add_embedded(VerificationMethod method) {
-  entries_.push_back(Entry{embedded_.size(), true});
+  entries_.push_back(embedded_.size() | kEmbedded);
   embedded_.push_back(std::move(method));
 }
 
 AssertionMethodRef AssertionMethodList::operator[](std::size_t i) const {
-  const Entry& e = entries_[i];
-  if (e.embedded) return AssertionMethodRef{{}, &embedded_[e.at]};
-  return AssertionMethodRef{references_[e.at], nullptr};
+  const std::size_t e = entries_[i];
+  if (e & kEmbedded) return AssertionMethodRef{{}, &embedded_[e & ~kEmbedded]};
+  return AssertionMethodRef{references_[e], nullptr};
 }
 
 PResult<DidDocument> parse_did_document(std::string_view text) { return json::parse_record(text, kDocument); }

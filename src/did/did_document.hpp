@@ -73,14 +73,11 @@ class AssertionMethodList {
   bool operator==(const AssertionMethodList&) const = default;
 
  private:
-  // An entry's place among the references, or (embedded) the methods.
-  struct Entry {
-    std::size_t at;
-    bool embedded;
-    bool operator==(const Entry&) const = default;
-  };
+  // An entry's place among the references, or with kEmbedded set, among
+  // the methods.
+  static constexpr std::size_t kEmbedded = std::size_t{1} << (sizeof(std::size_t) * 8 - 1);
   json::StringList references_;
-  std::deque<Entry> entries_;
+  std::deque<std::size_t> entries_;
   std::deque<VerificationMethod> embedded_;
 };
 
