@@ -353,7 +353,7 @@ namespace {
 // Builds a Value from the reader's events, leaving out what a Prune says.
 class ValueBuilder {
  public:
-  explicit ValueBuilder(const Prune* root) : root_prune_(root) {}
+  ValueBuilder(const Prune* root, const Reader& reader) : root_prune_(root), reader_(reader) {}
   void null() {
     if (!left_out([](std::string& out) { out += "null"; })) put(Value());
   }
@@ -371,7 +371,7 @@ class ValueBuilder {
   void end_array() {
     if (skip_depth_) return end_skipped(']');
     Frame& f = frames_.back();
-    if (f.later_count) f.elements.push_back(Value::unread(f.later_count, std::move(f.later) + ']'));
+    if (f.later_count) f.elements.push_back(Value::unread(f.later_count, elements_text(f)));
     Array elements = std::move(f.elements);
     frames_.pop_back();
     put(Value(std::move(elements)));
@@ -409,12 +409,15 @@ class ValueBuilder {
     Array elements;
     std::vector<Member> members;
     std::string key;  // of the member whose value is being read
-    // The members or elements left out but kept, as an object's or an
-    // array's text without its closing bracket; the members' Unread takes
-    // the place of the first of them.
+    // The members left out but kept, as an object's text without its
+    // closing brace; their Unread takes the place of the first of them.
     std::string later;
-    std::size_t later_count = 0;
+    std::size_t later_count = 0;  // members or elements left out but kept
     std::size_t later_at = 0;
+    // Where in the text the last element built ends (or the "[" does): the
+    // elements left out are the text that follows, which is taken as it
+    // stands once the array closes, never written out piece by piece.
+    std::size_t built_end = 0;
   };
   enum class Skip : std::uint8_t { No, Later, Dropped };
 
@@ -453,19 +456,19 @@ class ValueBuilder {
       case Skip::No: return false;
       case Skip::Later: {
         Frame& f = frames_.back();
-        if (f.later_count == 0) {
-          f.later = f.object ? '{' : '[';
-          if (f.object) {
-            f.later_at = f.members.size();
-            f.members.push_back(Member{f.key, Value()});
-          }
-        }
-        if (f.object) {
-          separate_in(f.later);
-          write_string(f.key, f.later);
-          f.later += ':';
-        }
         ++f.later_count;
+        if (!f.object) {
+          out_ = nullptr;
+          break;
+        }
+        if (f.later_count == 1) {
+          f.later = '{';
+          f.later_at = f.members.size();
+          f.members.push_back(Member{f.key, Value()});
+        }
+        separate_in(f.later);
+        write_string(f.key, f.later);
+        f.later += ':';
         out_ = &f.later;
         break;
       }
@@ -499,6 +502,7 @@ class ValueBuilder {
     frames_.emplace_back();
     frames_.back().object = object;
     frames_.back().prune = p;
+    frames_.back().built_end = reader_.index();
   }
   void end_skipped(char close) {
     if (out_) *out_ += close;
@@ -521,8 +525,22 @@ class ValueBuilder {
       return;
     }
     f.elements.push_back(std::move(v));
+    f.built_end = reader_.index();
+  }
+  // The text of the elements left out, once their array has closed (the
+  // reader just past its "]"): as they stand in the text, as an array.
+  std::string elements_text(const Frame& f) const {
+    std::string_view rest = reader_.text().substr(f.built_end, reader_.index() - 1 - f.built_end);
+    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\n' || rest.front() == '\t' ||
+                             rest.front() == '\r' || rest.front() == ','))
+      rest.remove_prefix(1);
+    std::string text;
+    text.reserve(rest.size() + 2);
+    text.append(1, '[').append(rest).append(1, ']');
+    return text;
   }
   const Prune* root_prune_;
+  const Reader& reader_;
   std::vector<Frame> frames_;
   Value root_;
   std::string* out_ = nullptr;  // where the value being left out is written; nullptr: nowhere
@@ -550,7 +568,7 @@ bool holds_unread(const Value& v) {
 }
 
 PResult<Value> Reader::parse_value(const Prune* prune) {
-  ValueBuilder b(prune);
+  ValueBuilder b(prune, *this);
   auto r = parse_events(b);
   if (!r) return fail(std::move(r).error());
   return b.take();
